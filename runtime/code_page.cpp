@@ -1,0 +1,76 @@
+#include "runtime/code_page.h"
+
+#include <array>
+
+namespace orvane {
+namespace {
+
+// Bytes 0x80 to 0x9F of Windows-1252; the unassigned five keep their own value.
+constexpr std::array<char16_t, 32> high_controls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+class Windows1252 final : public CodePage {
+ public:
+  Windows1252() {
+    for (unsigned b = 0; b < 256; ++b) {
+      to_unicode_[b] = (b >= 0x80 && b < 0xA0) ? high_controls[b - 0x80] : static_cast<char16_t>(b);
+    }
+  }
+
+  void decode(ByteView bytes, char16_t* out) const override {
+    for (std::uint8_t b : bytes) *out++ = to_unicode_[b];
+  }
+
+  std::size_t encode(TextView text, std::uint8_t* out, std::uint8_t replacement) const override {
+    std::size_t replaced = 0;
+    for (char16_t c : text) {
+      if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        *out++ = static_cast<std::uint8_t>(c);
+        continue;
+      }
+      const auto byte = from_high_control(c);
+      if (!byte) ++replaced;
+      *out++ = byte.value_or(replacement);
+    }
+    return replaced;
+  }
+
+ private:
+  static std::optional<std::uint8_t> from_high_control(char16_t c) {
+    for (std::size_t i = 0; i < high_controls.size(); ++i) {
+      if (high_controls[i] == c) return static_cast<std::uint8_t>(0x80 + i);
+    }
+    return std::nullopt;
+  }
+
+  std::array<char16_t, 256> to_unicode_{};
+};
+
+}  // namespace
+
+const CodePage& windows_1252() {
+  static const Windows1252 code_page;
+  return code_page;
+}
+
+Text decode_text(const CodePage& code_page, ByteView bytes) {
+  Text text(bytes.size(), u'\0');
+  code_page.decode(bytes, text.data());
+  return text;
+}
+
+Bytes encode_text(const CodePage& code_page, TextView text) {
+  Bytes bytes(text.size());
+  code_page.encode(text, bytes.data(), '?');
+  return bytes;
+}
+
+std::optional<Bytes> encode_text_exactly(const CodePage& code_page, TextView text) {
+  Bytes bytes(text.size());
+  if (code_page.encode(text, bytes.data(), '?') != 0) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace orvane

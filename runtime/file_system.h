@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "runtime/bytes.h"
+#include "runtime/text.h"
+
+namespace orvane {
+
+// A file opened for reading.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Length in bytes at the moment the file was opened.
+  virtual std::uint64_t size() const = 0;
+  // Reads up to out.size() bytes from `offset`; returns how many, 0 at the end of the file.
+  virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+};
+
+// A file being written as a whole. The target is untouched until commit() replaces it at once;
+// an OutputFile destroyed without commit() leaves neither a partial file nor a damaged target.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual void write(ByteView bytes) = 0;
+  virtual void commit() = 0;
+};
+
+// The file system as the component uses it. Paths are passed as the caller wrote them.
+// Every operation throws Failure with a runtime number (53 file not found, 76 path not found,
+// 70 permission denied, 61 disk full, ...) and the runtime's text.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // True when `path` names an existing file (not a folder).
+  virtual bool file_exists(const Text& path) = 0;
+  // True when `path` names an existing folder.
+  virtual bool folder_exists(const Text& path) = 0;
+  // Creates one folder; its parent must exist. Fails with 58 when it exists already.
+  virtual void create_folder(const Text& path) = 0;
+
+  virtual std::unique_ptr<InputFile> open_for_reading(const Text& path) = 0;
+  // Starts a replacement of `path` (created when missing); see OutputFile.
+  virtual std::unique_ptr<OutputFile> open_for_replacing(const Text& path) = 0;
+  // Appends `bytes` with one write to `path`, created when missing, so that entries of
+  // concurrent writers never interleave or overwrite one another.
+  virtual void append(const Text& path, ByteView bytes) = 0;
+};
+
+}  // namespace orvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+
+#include "runtime/clock.h"
+#include "runtime/code_page.h"
+#include "runtime/file_system.h"
+#include "runtime/text.h"
+
+namespace orvane {
+
+// The services that a `Sign` object takes from its platform, chosen once at construction.
+// Tests and hosts replace any of them: a temporary system directory, a fixed clock, a file
+// system that fails on demand.
+struct Platform {
+  std::shared_ptr<FileSystem> files;
+  std::shared_ptr<const Clock> clock;
+  const CodePage* code_page = nullptr;  // the system's default single-byte code page
+  // The system directory as the platform reports it; empty when it reports none.
+  Text system_directory;
+  // The separator that the component puts between a folder and a name it appends.
+  char16_t path_separator = u'/';
+};
+
+// The services of the machine the component runs on.
+Platform native_platform();
+
+// The native file system and clock, for hosts that replace only some services.
+std::shared_ptr<FileSystem> native_file_system();
+std::shared_ptr<const Clock> native_clock();
+
+}  // namespace orvane

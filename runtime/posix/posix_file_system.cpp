@@ -1,0 +1,222 @@
+// The file system on POSIX: plain system calls, with errno mapped to the runtime's failures.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <random>
+#include <string>
+
+#include "runtime/failure.h"
+#include "runtime/platform.h"
+
+namespace orvane {
+namespace {
+
+std::string native_path(const Text& path) {
+  if (path.find(u'\0') != Text::npos) throw Failure(RuntimeError::bad_file_name_or_number);
+  return text_to_utf8(path);
+}
+
+std::string parent_of(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool is_folder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The runtime failure for an errno met while working on `path`.
+Failure failure_for(int error, const std::string& path) {
+  switch (error) {
+    case ENOENT:
+      return Failure(is_folder(parent_of(path)) ? RuntimeError::file_not_found
+                                                : RuntimeError::path_not_found);
+    case ENOTDIR:
+      return Failure(RuntimeError::path_not_found);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      return Failure(RuntimeError::permission_denied);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return Failure(RuntimeError::disk_full);
+    case EEXIST:
+      return Failure(RuntimeError::file_already_exists);
+    case EISDIR:
+    case EBUSY:
+      return Failure(RuntimeError::path_file_access_error);
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ELOOP:
+      return Failure(RuntimeError::bad_file_name_or_number);
+    default:
+      return Failure(RuntimeError::device_io_error);
+  }
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { reset(); }
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes now, reporting the error a deferred write may only show here.
+  int close() {
+    const int result = fd_ >= 0 ? ::close(fd_) : 0;
+    fd_ = -1;
+    return result;
+  }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+void write_all(int fd, ByteView bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw failure_for(errno, path);
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+}
+
+class PosixInputFile final : public InputFile {
+ public:
+  PosixInputFile(int fd, std::uint64_t size, std::string path)
+      : fd_(fd), size_(size), path_(std::move(path)) {}
+  std::uint64_t size() const override { return size_; }
+  std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    for (;;) {
+      const ssize_t got = ::pread(fd_.get(), out.data(), out.size(), static_cast<off_t>(offset));
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) throw failure_for(errno, path_);
+    }
+  }
+
+ private:
+  FileDescriptor fd_;
+  std::uint64_t size_;
+  std::string path_;
+};
+
+// Writes into a temporary file beside the target and renames it over the target on commit.
+class ReplacingOutputFile final : public OutputFile {
+ public:
+  ReplacingOutputFile(std::string target, std::string temporary, int fd)
+      : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd) {}
+  ~ReplacingOutputFile() override {
+    if (!committed_) {
+      fd_.reset();
+      ::unlink(temporary_.c_str());
+    }
+  }
+  void write(ByteView bytes) override { write_all(fd_.get(), bytes, target_); }
+  void commit() override {
+    struct stat existing {};
+    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+      ::fchmod(fd_.get(), existing.st_mode & 07777);
+    }
+    if (::fsync(fd_.get()) != 0 && errno != EINVAL) throw failure_for(errno, target_);
+    if (fd_.close() != 0) throw failure_for(errno, target_);
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw failure_for(errno, target_);
+    committed_ = true;
+  }
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  FileDescriptor fd_;
+  bool committed_ = false;
+};
+
+std::string temporary_name_beside(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  const auto slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  return folder + "." + name + ".orvane-" + std::to_string(::getpid()) + "-" +
+         std::to_string(seed) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool file_exists(const Text& path) override {
+    struct stat info {};
+    return !path.empty() && ::stat(native_path(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  }
+
+  bool folder_exists(const Text& path) override {
+    return !path.empty() && is_folder(native_path(path));
+  }
+
+  void create_folder(const Text& path) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    const std::string native = native_path(path);
+    if (::mkdir(native.c_str(), 0777) != 0) {
+      throw errno == ENOENT ? Failure(RuntimeError::path_not_found) : failure_for(errno, native);
+    }
+  }
+
+  std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
+    if (path.empty()) throw Failure(RuntimeError::file_not_found);
+    const std::string native = native_path(path);
+    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) throw failure_for(errno, native);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) throw failure_for(errno, native);
+    if (S_ISDIR(info.st_mode)) throw Failure(RuntimeError::permission_denied);
+    return std::make_unique<PosixInputFile>(fd.release(), static_cast<std::uint64_t>(info.st_size),
+                                            native);
+  }
+
+  std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    const std::string native = native_path(path);
+    if (is_folder(native)) throw Failure(RuntimeError::path_file_access_error);
+    for (;;) {
+      std::string temporary = temporary_name_beside(native);
+      const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) return std::make_unique<ReplacingOutputFile>(native, std::move(temporary), fd);
+      if (errno == EEXIST) continue;
+      throw errno == ENOENT ? Failure(RuntimeError::path_not_found) : failure_for(errno, native);
+    }
+  }
+
+  void append(const Text& path, ByteView bytes) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    const std::string native = native_path(path);
+    FileDescriptor fd(::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (fd.get() < 0) throw failure_for(errno, native);
+    write_all(fd.get(), bytes, native);
+    if (fd.close() != 0) throw failure_for(errno, native);
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<FileSystem> native_file_system() {
+  return std::make_shared<PosixFileSystem>();
+}
+
+}  // namespace orvane

@@ -1,0 +1,15 @@
+#include "signing/sign.h"
+
+namespace orvane::signing {
+
+Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider)
+    : platform_(std::move(platform)), provider_(std::move(provider)) {}
+
+Sign::~Sign() = default;
+
+config::XML& Sign::xml() {
+  if (!objXml) objXml = std::make_unique<config::XML>(platform_.files, *platform_.code_page);
+  return *objXml;
+}
+
+}  // namespace orvane::signing
