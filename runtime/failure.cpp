@@ -1,5 +1,6 @@
 #include "runtime/failure.h"
 
+#include <new>
 #include <utility>
 
 namespace orvane {
@@ -14,6 +15,10 @@ Text runtime_error_text(RuntimeError error) {
   switch (error) {
     case RuntimeError::invalid_procedure_call:
       return u"Invalid procedure call or argument";
+    case RuntimeError::out_of_memory:
+      return u"Out of memory";
+    case RuntimeError::internal_error:
+      return u"Internal error";
     case RuntimeError::type_mismatch:
       return u"Type mismatch";
     case RuntimeError::bad_file_name_or_number:
@@ -44,6 +49,18 @@ Text runtime_error_text(RuntimeError error) {
       return u"ActiveX component can't create object";
   }
   return u"Application-defined or object-defined error";
+}
+
+Failure current_failure() {
+  try {
+    throw;
+  } catch (const Failure& failure) {
+    return failure;
+  } catch (const std::bad_alloc&) {
+    return Failure(RuntimeError::out_of_memory);
+  } catch (...) {
+    return Failure(RuntimeError::internal_error);
+  }
 }
 
 }  // namespace orvane

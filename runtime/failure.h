@@ -12,6 +12,8 @@ namespace orvane {
 // failure rely on these being positive; provider failures are negative.
 enum class RuntimeError : std::int32_t {
   invalid_procedure_call = 5,
+  out_of_memory = 7,
+  internal_error = 51,
   type_mismatch = 13,
   bad_file_name_or_number = 52,
   file_not_found = 53,
@@ -48,5 +50,9 @@ class Failure : public std::exception {
 
 // The runtime's standard text for `error`, as in "File not found".
 Text runtime_error_text(RuntimeError error);
+
+// The exception being handled, as a Failure: itself when it is one, 7 "Out of memory" for an
+// allocation failure, 51 "Internal error" for anything else. Call only inside a catch block.
+Failure current_failure();
 
 }  // namespace orvane

@@ -24,7 +24,22 @@ class Sign {
   Sign(const Sign&) = delete;
   Sign& operator=(const Sign&) = delete;
 
+  // The serial number that the configuration file names under "<SerialNumber>", character for
+  // character; "" when the file or the value is missing; "-1", logged, when reading fails.
+  Text GetSerialNO();
+
+  // Appends `sErr` to the daily error log of the folder that the configuration file names
+  // under "<LogError>". Never fails: an entry that cannot be written is reported once more
+  // in the log and then dropped.
+  void LogError(const Text& sErr);
+
  private:
+  // Fixes sLogFilePath to today's log file, creating the log folder (one level) if needed.
+  // Leaves it empty, and reports why, when the folder cannot be resolved.
+  void CreateErrorLogFolder(int nesting);
+  // LogError at a depth of nested failure reports; reports of depth 1 are not reported again.
+  void log_error(const Text& sErr, int nesting);
+
   // The reader of the configuration file, created on first use and kept for the object's life.
   config::XML& xml();
 

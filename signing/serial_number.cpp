@@ -1,0 +1,20 @@
+// GetSerialNO: the serial number of the service provider's certificate.
+#include "config/configuration_file.h"
+#include "runtime/failure.h"
+#include "signing/sign.h"
+
+namespace orvane::signing {
+
+Text Sign::GetSerialNO() {
+  try {
+    const Text path = config::configuration_path(platform_);
+    return config::read_configuration_value(xml(), *platform_.files, path,
+                                            config::serial_number_start_tag,
+                                            config::serial_number_end_tag);
+  } catch (...) {
+    LogError(u"Orvane.Dll : GetSerialNO : " + current_failure().description());
+    return u"-1";
+  }
+}
+
+}  // namespace orvane::signing
