@@ -41,6 +41,8 @@ class FileSystem {
   virtual bool folder_exists(const Text& path) = 0;
   // Creates one folder; its parent must exist. Fails with 58 when it exists already.
   virtual void create_folder(const Text& path) = 0;
+  // True when both paths name the same existing file, however each is spelled.
+  virtual bool same_file(const Text& first, const Text& second) = 0;
 
   virtual std::unique_ptr<InputFile> open_for_reading(const Text& path) = 0;
   // Starts a replacement of `path` (created when missing); see OutputFile.

@@ -178,6 +178,14 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
+  bool same_file(const Text& first, const Text& second) override {
+    struct stat a {};
+    struct stat b {};
+    return !first.empty() && !second.empty() && ::stat(native_path(first).c_str(), &a) == 0 &&
+           ::stat(native_path(second).c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+  }
+
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
     if (path.empty()) throw Failure(RuntimeError::file_not_found);
     const std::string native = native_path(path);

@@ -39,6 +39,9 @@ class FaultyFileSystem final : public FileSystem {
   }
   bool folder_exists(const Text& path) override { return real_->folder_exists(path); }
   void create_folder(const Text& path) override { real_->create_folder(path); }
+  bool same_file(const Text& first, const Text& second) override {
+    return real_->same_file(first, second);
+  }
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
     return real_->open_for_reading(path);
   }

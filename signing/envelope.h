@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+
+#include "runtime/text.h"
+
+namespace orvane::signing {
+
+// The envelope that an attached file signature carries: the file's text, then its path's
+// extension field (from the last "." of the whole path to its end, the dot included), then the
+// field's length in decimal. 'C:\d\a.pdf' with the text 'abc' gives 'abc.pdf4'.
+
+// The extension field's length: the position of the first "." in the reversed path, 0 when the
+// path has none. The dot may lie in a folder name ('C:\a.b\file' gives 7).
+std::size_t extension_length(TextView path);
+
+// The path without its extension field: what the signed-message file is named after.
+Text base_name(TextView path);
+
+// The extension field followed by its length: what an attached file signature appends to the
+// text.
+Text envelope_trailer(TextView path);
+
+struct SplitEnvelope {
+  Text text;
+  Text extension;
+};
+
+// Splits content built by the writer into its text and extension field. The whole trailing run
+// of digits is read, longest suffix first, so that lengths of two digits or more come back;
+// when no suffix fits, the last digit alone decides. Fails with 13 when the content does not
+// end in a digit, 5 when the length reaches beyond its start.
+SplitEnvelope split_envelope(TextView content);
+
+// The restored file's name: `file_name` without its last four characters, then the extension,
+// with a "." between them only when the extension is not empty and has none of its own. Fails
+// with 5 when `file_name` is shorter than four characters.
+Text output_name(TextView file_name, TextView extension);
+
+}  // namespace orvane::signing
