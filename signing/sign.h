@@ -24,6 +24,43 @@ class Sign {
   Sign(const Sign&) = delete;
   Sign& operator=(const Sign&) = delete;
 
+  // Signs with the certificate of serial number `sSerialNo` from the personal store, else the
+  // smart-card store; it must hold a private key and be valid now. File mode: signs the text
+  // of the file `inputfilename` and writes the message beside it, named after the path without
+  // its extension followed by `sExtension` ("_Signature.txt" when empty, and handed back).
+  // Content mode (`IsContent` True): signs the string `inputfilename` and hands the message
+  // back through it. `bDetached` True makes a detached signature, verified at once; otherwise
+  // the message carries the content (in file mode with the path's extension appended). Answers
+  // "success" or a message; failures after the certificate is found are logged.
+  Text Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool bDetached,
+                Text& sExtension, VariantBool IsContent = vb_false);
+  // Signfile with `sExtension` "", in file mode.
+  Text Signfile(Variant& inputfilename, const Text& sSerialNo = {},
+                VariantBool bDetached = vb_false);
+
+  // Verifies a signature and proves that the signer is the user who logged in: the first
+  // signer's certificate must have the serial number `sSerialNo`. With `bDetached` exactly
+  // True, `OriginalFileName` is the signed text file and `DigitalSignedFileName` its signature
+  // file; otherwise `OriginalFileName` is an attached message whose content is restored to a
+  // file named after `DigitalSignedFileName`, which then holds that name. Answers "success" or
+  // a message naming the stage that failed.
+  Text Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileName,
+              VariantBool bDetached, const Text& sSerialNo = {});
+
+  // Verifies a message against the bytes of a file, whoever signed it. With `bDetached`
+  // exactly True, `sSignedContents` is a detached signature over the file's bytes; otherwise
+  // the file is an attached message whose content is restored beside it. Answers "success" or a
+  // message naming the stage that failed.
+  Text VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSignedContents,
+                          VariantBool bDetached);
+
+  // The detached signature of the whole text of the file `FilePath` with the configured
+  // certificate, or "-1".
+  Text ServiceProviderDS(const Variant& FilePath);
+
+  // The detached signature of `sData` with the configured certificate, or "-1".
+  Text GetServiceProviderDS(const Text& sData);
+
   // The serial number that the configuration file names under "<SerialNumber>", character for
   // character; "" when the file or the value is missing; "-1", logged, when reading fails.
   Text GetSerialNO();

@@ -1,0 +1,70 @@
+// Signfile: a file or a string signed with a certificate named by its serial number.
+#include "runtime/failure.h"
+#include "runtime/file_channels.h"
+#include "runtime/text_stream.h"
+#include "signing/certificate_selection.h"
+#include "signing/envelope.h"
+#include "signing/sign.h"
+
+namespace orvane::signing {
+
+Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool bDetached) {
+  Text sExtension;
+  return Signfile(inputfilename, sSerialNo, bDetached, sExtension, vb_false);
+}
+
+Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool bDetached,
+                    Text& sExtension, VariantBool IsContent) {
+  std::unique_ptr<provider::Signer> signer;
+  if (auto answer = SelectSignerCertificate(*provider_, sSerialNo, signer,
+                                            platform_.clock->now())) {
+    return *answer;
+  }
+
+  try {
+    const bool content_mode = IsContent != vb_false;
+    const bool detached = bDetached != vb_false;
+    Text content;
+    Text path;
+    if (content_mode) {
+      content = to_text(inputfilename);
+    } else {
+      path = to_text(inputfilename);
+      content = read_text_file(*platform_.files, *platform_.code_page, path);
+      // Only an attached file signature records the extension, for the file restored from it.
+      if (!detached) content += envelope_trailer(path);
+    }
+
+    const auto signed_data = provider_->CreateSignedData();
+    signed_data->SetContent(std::move(content));
+    signer->AddAuthenticatedAttribute({provider::AttributeName::signing_time,
+                                       platform_.clock->now()});
+    Text message;
+    if (detached) {
+      message = signed_data->Sign(*signer, true, provider::Encoding::any);
+      // A detached signature is proven at once against the content it was made for.
+      signed_data->Verify(message, true, provider::VerifyFlag::signature_and_certificate);
+    } else {
+      message = signed_data->Sign(*signer, false, provider::Encoding::binary);
+    }
+
+    if (content_mode) {
+      inputfilename = std::move(message);
+      return u"success";
+    }
+    if (sExtension.empty()) sExtension = u"_Signature.txt";
+    auto output = TextFileWriter::create(*platform_.files, *platform_.code_page,
+                                         base_name(path) + sExtension);
+    output.write(message);
+    output.close();
+    return u"success";
+  } catch (...) {
+    const Text answer = u"Err Description: " + current_failure().description();
+    LogError(answer);
+    file_channels::abandon(1);
+    file_channels::abandon(2);
+    return answer;
+  }
+}
+
+}  // namespace orvane::signing

@@ -1,0 +1,23 @@
+#include "signing/verification_failure.h"
+
+namespace orvane::signing {
+
+Text verification_failure_text(const Failure& failure, VerificationStage stage,
+                               const Text& original_file_name) {
+  if (failure.number() > 0) {
+    switch (stage) {
+      case VerificationStage::reading_original:
+        return u"Original File Not Found Or Can't BE Accessed";
+      case VerificationStage::reading_signature:
+        // The misspelling is what callers compare against.
+        return u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" +
+               original_file_name;
+      case VerificationStage::verifying:
+        return u"Error found:" + failure.description();
+    }
+  }
+  if (stage == VerificationStage::verifying) return u"Signature or Certificate is not valid ";
+  return u"Signing Error: " + failure.description();
+}
+
+}  // namespace orvane::signing
