@@ -26,7 +26,8 @@ bool parse_message_forms(TextView message, const CodePage& code_page, const DerP
   // that is not part of the message.
   const ByteView bytes = content_bytes(message);
   if (parse_der_or_base64(bytes, parse)) return true;
-  return !bytes.empty() && bytes.back() == 0 && parse(bytes.first(bytes.size() - 1));
+  return !bytes.empty() && bytes.back() == 0 &&
+         parse_der_or_base64(bytes.first(bytes.size() - 1), parse);
 }
 
 }  // namespace orvane::provider

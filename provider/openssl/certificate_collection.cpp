@@ -32,8 +32,8 @@ Matcher matcher_for(FindType type, const FindCriterion& criterion) {
 }  // namespace
 
 OpensslCertificateCollection::OpensslCertificateCollection(CertificateList certificates,
-                                                           std::filesystem::path store_root)
-    : certificates_(std::move(certificates)), store_root_(std::move(store_root)) {}
+                                                           std::shared_ptr<const StoreRoot> root)
+    : certificates_(std::move(certificates)), root_(std::move(root)) {}
 
 std::int32_t OpensslCertificateCollection::Count() const {
   return static_cast<std::int32_t>(certificates_.size());
@@ -48,14 +48,14 @@ std::unique_ptr<CertificateCollection> OpensslCertificateCollection::Find(
     FindType type, const FindCriterion& criterion, bool valid_only) const {
   const Matcher matches = matcher_for(type, criterion);
   std::optional<TrustMaterial> trust;
-  if (valid_only) trust = load_trust(store_root_);
+  if (valid_only) trust = load_trust(*root_);
   CertificateList found;
   for (const auto& certificate : certificates_) {
     if (!matches(*certificate)) continue;
     if (trust && chain_error(certificate->x509(), *trust, {})) continue;
     found.push_back(certificate);
   }
-  return std::make_unique<OpensslCertificateCollection>(std::move(found), store_root_);
+  return std::make_unique<OpensslCertificateCollection>(std::move(found), root_);
 }
 
 }  // namespace orvane::provider::openssl

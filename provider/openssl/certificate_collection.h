@@ -1,16 +1,15 @@
 #pragma once
 
-#include <filesystem>
-
 #include "provider/openssl/certificate.h"
+#include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
 
-// An ordered collection of certificates; Find keeps the order. `store_root` supplies the
-// trust that a validating Find checks chains against.
+// An ordered collection of certificates; Find keeps the order. `root` supplies the trust that
+// a validating Find checks chains against.
 class OpensslCertificateCollection final : public CertificateCollection {
  public:
-  OpensslCertificateCollection(CertificateList certificates, std::filesystem::path store_root);
+  OpensslCertificateCollection(CertificateList certificates, std::shared_ptr<const StoreRoot> root);
 
   std::int32_t Count() const override;
   // Fails with E_INVALIDARG for an index outside 1..Count.
@@ -23,7 +22,7 @@ class OpensslCertificateCollection final : public CertificateCollection {
 
  private:
   CertificateList certificates_;
-  std::filesystem::path store_root_;
+  std::shared_ptr<const StoreRoot> root_;
 };
 
 }  // namespace orvane::provider::openssl

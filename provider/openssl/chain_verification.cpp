@@ -83,16 +83,25 @@ VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
 
 }  // namespace
 
-TrustMaterial load_trust(const std::filesystem::path& store_root) {
+TrustMaterial load_trust(const StoreRoot& root) {
   TrustMaterial trust{X509StorePtr(X509_STORE_new()), {}};
-  if (!trust.trusted_roots || X509_STORE_set_default_paths(trust.trusted_roots.get()) != 1) {
+  X509_STORE* roots = trust.trusted_roots.get();
+  // The system's hashed root folder is read lazily, one issuer at a time.
+  X509_LOOKUP* folder_lookup =
+      roots ? X509_STORE_add_lookup(roots, X509_LOOKUP_hash_dir()) : nullptr;
+  if (folder_lookup == nullptr ||
+      X509_LOOKUP_add_dir(folder_lookup, nullptr, X509_FILETYPE_DEFAULT) != 1) {
     throw crypt_failure(CryptError::message_error);
   }
-  for (const auto& root : load_store_folder(store_root / "Root").certificates) {
-    X509_STORE_add_cert(trust.trusted_roots.get(), root.get());
+  for (const auto& certificate : root.system_bundle())
+    X509_STORE_add_cert(roots, certificate.get());
+  for (const auto& certificate :
+       load_store_folder(root.folder() / "Root", FolderParts::certificates).certificates) {
+    X509_STORE_add_cert(roots, certificate.get());
   }
   for (const char* folder : {"CA", "My"}) {
-    auto certificates = load_store_folder(store_root / folder).certificates;
+    auto certificates =
+        load_store_folder(root.folder() / folder, FolderParts::certificates).certificates;
     std::move(certificates.begin(), certificates.end(), std::back_inserter(trust.intermediates));
   }
   ERR_clear_error();

@@ -1,25 +1,25 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "provider/crypt_error.h"
 #include "provider/openssl/handles.h"
+#include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
 
 // The certificates that chains are built from, read from a store root.
 struct TrustMaterial {
-  // The store's Root/ certificates and the system's default trusted roots.
+  // The store's Root/ certificates and the system's trusted roots.
   X509StorePtr trusted_roots;
   // Certificates that may stand between a leaf and a root: the store's CA/ folder and the
   // personal store (PKCS #12 files carry their authorities there).
   std::vector<X509Ptr> intermediates;
 };
 
-// Reads the trust material of the stores under `store_root`; missing folders add nothing.
-TrustMaterial load_trust(const std::filesystem::path& store_root);
+// Reads the trust material of the stores under `root`; missing folders add nothing.
+TrustMaterial load_trust(const StoreRoot& root);
 
 // The chain of `leaf`, leaf first, as far as it can be built from the trust material and
 // `carried` (a message's certificates), whether or not it verifies.

@@ -32,23 +32,23 @@ std::filesystem::path default_store_root() {
 }
 
 OpensslFactory::OpensslFactory(std::filesystem::path store_root)
-    : store_root_(std::move(store_root)) {}
+    : root_(store_root.empty() ? nullptr : std::make_shared<StoreRoot>(std::move(store_root))) {}
 
 std::unique_ptr<Store> OpensslFactory::CreateStore() {
-  return std::make_unique<OpensslStore>(store_root());
+  return std::make_unique<OpensslStore>(root());
 }
 
 std::unique_ptr<Signer> OpensslFactory::CreateSigner() {
-  return std::make_unique<OpensslSigner>(store_root());
+  return std::make_unique<OpensslSigner>(root());
 }
 
 std::unique_ptr<SignedData> OpensslFactory::CreateSignedData() {
-  return std::make_unique<OpensslSignedData>(store_root());
+  return std::make_unique<OpensslSignedData>(root());
 }
 
-const std::filesystem::path& OpensslFactory::store_root() const {
-  if (store_root_.empty()) throw Failure(RuntimeError::cannot_create_object);
-  return store_root_;
+std::shared_ptr<const StoreRoot> OpensslFactory::root() const {
+  if (!root_) throw Failure(RuntimeError::cannot_create_object);
+  return root_;
 }
 
 }  // namespace openssl

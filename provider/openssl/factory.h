@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "provider/openssl/store_root.h"
 #include "provider/provider.h"
 
 namespace orvane::provider::openssl {
@@ -22,9 +23,9 @@ class OpensslFactory final : public Factory {
   std::unique_ptr<SignedData> CreateSignedData() override;
 
  private:
-  const std::filesystem::path& store_root() const;
+  std::shared_ptr<const StoreRoot> root() const;
 
-  std::filesystem::path store_root_;
+  std::shared_ptr<const StoreRoot> root_;
 };
 
 }  // namespace orvane::provider::openssl

@@ -11,8 +11,8 @@
 
 namespace orvane::provider::openssl {
 
-OpensslSignedData::OpensslSignedData(std::filesystem::path store_root)
-    : store_root_(std::move(store_root)) {}
+OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root)
+    : root_(std::move(root)) {}
 
 void OpensslSignedData::SetContent(Text content) {
   content_ = std::move(content);
@@ -30,7 +30,7 @@ Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
   if (certificate->private_key() == nullptr) throw crypt_failure(CryptError::no_key);
 
   // The verifier gets every certificate up to the root; the root it must hold already.
-  const auto chain = build_chain(certificate->x509(), load_trust(store_root_), {});
+  const auto chain = build_chain(certificate->x509(), load_trust(*root_), {});
   SigningRequest request{certificate->x509(), certificate->private_key(), {}, ours->signing_time()};
   for (std::size_t i = 1; i < chain.size(); ++i) {
     const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
@@ -46,7 +46,7 @@ void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag fl
   const CmsPtr decoded = decode_message(message);
   VerifiedMessage verified =
       verify_message(*decoded, detached ? std::optional(content_bytes(content_)) : std::nullopt,
-                     flag == VerifyFlag::signature_and_certificate, load_trust(store_root_));
+                     flag == VerifyFlag::signature_and_certificate, load_trust(*root_));
   if (!detached) content_ = text_from_content_bytes(verified.content);
   signers_ = std::move(verified.signers);
   carried_ = std::move(verified.carried);
@@ -58,7 +58,7 @@ std::unique_ptr<Signer> OpensslSignedData::Signers(std::int32_t index) const {
   }
   std::vector<X509Ptr> carried;
   for (const auto& certificate : carried_) carried.push_back(share(certificate.get()));
-  auto signer = std::make_unique<OpensslSigner>(store_root_, std::move(carried));
+  auto signer = std::make_unique<OpensslSigner>(root_, std::move(carried));
   signer->SetCertificate(std::make_shared<OpensslCertificate>(
       share(signers_[static_cast<std::size_t>(index - 1)].get()), nullptr));
   return signer;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <filesystem>
 #include <vector>
 
 #include "provider/openssl/handles.h"
+#include "provider/openssl/store_root.h"
 #include "provider/provider.h"
 
 namespace orvane::provider::openssl {
@@ -11,7 +11,7 @@ namespace orvane::provider::openssl {
 // Signs its content and verifies messages against the stores under a store root.
 class OpensslSignedData final : public SignedData {
  public:
-  explicit OpensslSignedData(std::filesystem::path store_root);
+  explicit OpensslSignedData(std::shared_ptr<const StoreRoot> root);
 
   void SetContent(Text content) override;
   const Text& Content() const override;
@@ -23,7 +23,7 @@ class OpensslSignedData final : public SignedData {
   std::unique_ptr<Signer> Signers(std::int32_t index) const override;
 
  private:
-  std::filesystem::path store_root_;
+  std::shared_ptr<const StoreRoot> root_;
   Text content_;
   // Of the last message that verified: each signer's certificate and what the message carried.
   std::vector<X509Ptr> signers_;

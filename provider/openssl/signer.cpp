@@ -6,8 +6,8 @@
 
 namespace orvane::provider::openssl {
 
-OpensslSigner::OpensslSigner(std::filesystem::path store_root, std::vector<X509Ptr> carried)
-    : store_root_(std::move(store_root)), carried_(std::move(carried)) {}
+OpensslSigner::OpensslSigner(std::shared_ptr<const StoreRoot> root, std::vector<X509Ptr> carried)
+    : root_(std::move(root)), carried_(std::move(carried)) {}
 
 void OpensslSigner::SetCertificate(std::shared_ptr<const Certificate> certificate) {
   auto ours = std::dynamic_pointer_cast<const OpensslCertificate>(std::move(certificate));
@@ -25,9 +25,8 @@ void OpensslSigner::AddAuthenticatedAttribute(const Attribute& attribute) {
 
 std::unique_ptr<CertificateCollection> OpensslSigner::Chain() const {
   if (!certificate_) throw crypt_failure(CryptError::not_found);
-  const auto chain = build_chain(certificate_->x509(), load_trust(store_root_), carried_);
-  return std::make_unique<OpensslCertificateCollection>(certificates_without_keys(chain),
-                                                        store_root_);
+  const auto chain = build_chain(certificate_->x509(), load_trust(*root_), carried_);
+  return std::make_unique<OpensslCertificateCollection>(certificates_without_keys(chain), root_);
 }
 
 }  // namespace orvane::provider::openssl

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "provider/openssl/certificate.h"
+#include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
 
@@ -12,7 +12,7 @@ namespace orvane::provider::openssl {
 // message with the certificates that message carried.
 class OpensslSigner final : public Signer {
  public:
-  OpensslSigner(std::filesystem::path store_root, std::vector<X509Ptr> carried = {});
+  explicit OpensslSigner(std::shared_ptr<const StoreRoot> root, std::vector<X509Ptr> carried = {});
 
   // Takes certificates of this back end only; anything else fails with E_INVALIDARG.
   void SetCertificate(std::shared_ptr<const Certificate> certificate) override;
@@ -29,7 +29,7 @@ class OpensslSigner final : public Signer {
   const std::optional<LocalDateTime>& signing_time() const { return signing_time_; }
 
  private:
-  std::filesystem::path store_root_;
+  std::shared_ptr<const StoreRoot> root_;
   std::vector<X509Ptr> carried_;
   std::shared_ptr<const OpensslCertificate> certificate_;
   std::optional<LocalDateTime> signing_time_;

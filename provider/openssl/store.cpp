@@ -21,7 +21,7 @@ bool is_folder_name(const Text& name) {
 
 }  // namespace
 
-OpensslStore::OpensslStore(std::filesystem::path store_root) : store_root_(std::move(store_root)) {}
+OpensslStore::OpensslStore(std::shared_ptr<const StoreRoot> root) : root_(std::move(root)) {}
 
 void OpensslStore::Open(StoreLocation location, const Text& name, StoreOpenMode mode) {
   if (mode != StoreOpenMode::read_only || !is_folder_name(name)) {
@@ -29,21 +29,21 @@ void OpensslStore::Open(StoreLocation location, const Text& name, StoreOpenMode 
   }
   switch (location) {
     case StoreLocation::current_user:
-      certificates_ = load_personal_certificates(store_root_ / text_to_utf8(name));
+      certificates_ = load_personal_certificates(root_->folder() / text_to_utf8(name));
       return;
     case StoreLocation::smart_card_user:
-      certificates_ = load_smart_card_certificates(store_root_);
+      certificates_ = load_smart_card_certificates(root_->folder());
       return;
   }
   throw crypt_failure(CryptError::invalid_parameter);
 }
 
 std::unique_ptr<CertificateCollection> OpensslStore::Certificates() const {
-  return std::make_unique<OpensslCertificateCollection>(certificates_, store_root_);
+  return std::make_unique<OpensslCertificateCollection>(certificates_, root_);
 }
 
 CertificateList load_personal_certificates(const std::filesystem::path& folder) {
-  const FolderContents contents = load_store_folder(folder);
+  const FolderContents contents = load_store_folder(folder, FolderParts::certificates_and_keys);
   CertificateList certificates;
   for (const auto& x509 : contents.certificates) {
     EvpPkeyPtr matching_key;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "provider/openssl/certificate.h"
+#include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
 
@@ -10,7 +11,7 @@ namespace orvane::provider::openssl {
 // (My/ is the personal store), location 4 the smart-card tokens.
 class OpensslStore final : public Store {
  public:
-  explicit OpensslStore(std::filesystem::path store_root);
+  explicit OpensslStore(std::shared_ptr<const StoreRoot> root);
 
   // Reads the store again, so an object can be opened at one location and then another. Only
   // read-only mode exists; other modes, locations or names that are not one folder name fail
@@ -20,7 +21,7 @@ class OpensslStore final : public Store {
   std::unique_ptr<CertificateCollection> Certificates() const override;
 
  private:
-  std::filesystem::path store_root_;
+  std::shared_ptr<const StoreRoot> root_;
   CertificateList certificates_;
 };
 

@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 
 // What one file yielded.
 struct FileObjects {
+  // Whether keys are wanted: turning PKCS #8 into a key is the slow part of reading a store.
+  bool read_keys = true;
   std::vector<X509Ptr> certificates;
   std::vector<EvpPkeyPtr> private_keys;
   std::vector<std::string> problems;
@@ -32,12 +34,21 @@ X509Ptr certificate_from_der(const unsigned char* data, long length) {
   return certificate && cursor == data + length ? std::move(certificate) : nullptr;
 }
 
-// The key of an unencrypted DER PKCS #8 structure, or nothing.
-EvpPkeyPtr key_from_pkcs8(const unsigned char* data, long length) {
+// The whole object at `data`, or nothing when it is not one unencrypted DER PKCS #8 key.
+Pkcs8Ptr pkcs8_from_der(const unsigned char* data, long length) {
   const unsigned char* cursor = data;
-  const Pkcs8Ptr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, length));
-  if (!info || cursor != data + length) return nullptr;
-  return EvpPkeyPtr(EVP_PKCS82PKEY(info.get()));
+  Pkcs8Ptr info(d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, length));
+  return info && cursor == data + length ? std::move(info) : nullptr;
+}
+
+void add_key(const PKCS8_PRIV_KEY_INFO* info, FileObjects& out) {
+  out.holds_key_material = true;
+  if (!out.read_keys) return;
+  if (EvpPkeyPtr key{info ? EVP_PKCS82PKEY(info) : nullptr}) {
+    out.private_keys.push_back(std::move(key));
+  } else {
+    out.problems.push_back("a damaged private key");
+  }
 }
 
 void read_pem(const std::string& bytes, FileObjects& out) {
@@ -59,12 +70,7 @@ void read_pem(const std::string& bytes, FileObjects& out) {
         out.problems.push_back("a damaged certificate");
       }
     } else if (kind == "PRIVATE KEY") {
-      out.holds_key_material = true;
-      if (auto key = key_from_pkcs8(data, length)) {
-        out.private_keys.push_back(std::move(key));
-      } else {
-        out.problems.push_back("a damaged private key");
-      }
+      add_key(pkcs8_from_der(data, length).get(), out);
     } else if (kind == "ENCRYPTED PRIVATE KEY") {
       out.holds_key_material = true;
       out.problems.push_back("an encrypted private key, which the store cannot open");
@@ -86,7 +92,7 @@ void read_pkcs12(PKCS12* pkcs12, FileObjects& out) {
   EvpPkeyPtr owned_key(key);
   X509Ptr owned_certificate(certificate);
   const X509StackPtr owned_authorities(authorities);
-  if (owned_key) out.private_keys.push_back(std::move(owned_key));
+  if (owned_key && out.read_keys) out.private_keys.push_back(std::move(owned_key));
   if (owned_certificate) out.certificates.push_back(std::move(owned_certificate));
   for (int i = 0; i < sk_X509_num(authorities); ++i) {
     out.certificates.push_back(share(sk_X509_value(authorities, i)));
@@ -98,9 +104,8 @@ void read_der(const std::string& bytes, FileObjects& out) {
   const auto length = static_cast<long>(bytes.size());
   if (auto certificate = certificate_from_der(data, length)) {
     out.certificates.push_back(std::move(certificate));
-  } else if (auto key = key_from_pkcs8(data, length)) {
-    out.holds_key_material = true;
-    out.private_keys.push_back(std::move(key));
+  } else if (const auto info = pkcs8_from_der(data, length)) {
+    add_key(info.get(), out);
   } else {
     const unsigned char* cursor = data;
     const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &cursor, length));
@@ -120,8 +125,9 @@ bool group_or_others_can_read(const fs::path& path) {
          (permissions & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none;
 }
 
-FileObjects read_store_file(const fs::path& path) {
+FileObjects read_store_file(const fs::path& path, bool read_keys) {
   FileObjects objects;
+  objects.read_keys = read_keys;
   std::ifstream file(path, std::ios::binary);
   const std::string bytes(std::istreambuf_iterator<char>(file), {});
   if (!file.good() && !file.eof()) {
@@ -156,10 +162,10 @@ std::vector<fs::path> files_in_name_order(const fs::path& folder) {
 
 }  // namespace
 
-FolderContents load_store_folder(const fs::path& folder) {
+FolderContents load_store_folder(const fs::path& folder, FolderParts parts) {
   FolderContents contents;
   for (const auto& path : files_in_name_order(folder)) {
-    FileObjects objects = read_store_file(path);
+    FileObjects objects = read_store_file(path, parts == FolderParts::certificates_and_keys);
     // Keys that others could have copied are not the user's own any more.
     if (objects.holds_key_material && group_or_others_can_read(path)) {
       contents.skipped.push_back({path, "holds a private key that group or others can read"});

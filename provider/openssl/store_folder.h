@@ -22,10 +22,13 @@ struct FolderContents {
   std::vector<SkippedFile> skipped;
 };
 
+// What a reader of a store folder needs.
+enum class FolderParts { certificates, certificates_and_keys };
+
 // Reads every file of `folder`: certificates (PEM or DER), unencrypted PKCS #8 private keys
 // (PEM or DER) and PKCS #12 files with an empty password. A file that holds a key but that
 // group or others can read is skipped whole. A missing folder is empty; a folder that cannot
-// be listed fails with the provider's access code.
-FolderContents load_store_folder(const std::filesystem::path& folder);
+// be listed fails with E_ACCESSDENIED.
+FolderContents load_store_folder(const std::filesystem::path& folder, FolderParts parts);
 
 }  // namespace orvane::provider::openssl

@@ -4,10 +4,8 @@
 #include <vector>
 
 #include "provider/crypt_error.h"
-#include "provider/openssl/test_pki/test_pki.h"
-#include "provider/provider.h"
 #include "tests/provider/openssl_cli.h"
-#include "tests/support/temp_folder.h"
+#include "tests/provider/pki_fixture.h"
 
 namespace orvane::provider {
 namespace {
@@ -32,11 +30,7 @@ LocalDateTime local_time_at(std::int64_t utc_seconds, int offset_minutes) {
           fields.tm_min,         fields.tm_sec,     offset_minutes};
 }
 
-int32_t failure_number(CryptError error) {
-  return crypt_error_number(error);
-}
-
-class OpensslStoreTest : public ::testing::Test {
+class OpensslStoreTest : public orvane::testing::PkiTest {
  protected:
   std::unique_ptr<CertificateCollection> open(StoreLocation location = StoreLocation::current_user,
                                               const Text& name = u"My") {
@@ -48,10 +42,6 @@ class OpensslStoreTest : public ::testing::Test {
   std::vector<Text> with_key() {
     return serials(*open()->Find(FindType::extended_property, key_provider_info_property, false));
   }
-
-  orvane::testing::TempFolder folder;
-  test_pki::TestPki pki = test_pki::install_test_pki(folder.path());
-  std::shared_ptr<Factory> factory = default_factory(folder.path());
 };
 
 TEST_F(OpensslStoreTest, ListsThePersonalStoreByFileNameThenByPositionInTheFile) {
@@ -165,13 +155,8 @@ TEST_F(OpensslStoreTest, AMissingStoreFolderIsAnEmptyStore) {
 }
 
 TEST_F(OpensslStoreTest, RefusesArgumentsOutsideTheObjectModel) {
-  const auto fails_with = [](CryptError error, const auto& call) {
-    try {
-      call();
-    } catch (const Failure& failure) {
-      return failure.number() == failure_number(error);
-    }
-    return false;
+  const auto fails_with = [](CryptError error, const std::function<void()>& call) {
+    return orvane::testing::failure_number(call) == crypt_error_number(error);
   };
   auto store = factory->CreateStore();
   EXPECT_TRUE(fails_with(CryptError::invalid_parameter, [&] {
