@@ -93,8 +93,9 @@ TrustMaterial load_trust(const StoreRoot& root) {
       X509_LOOKUP_add_dir(folder_lookup, nullptr, X509_FILETYPE_DEFAULT) != 1) {
     throw crypt_failure(CryptError::message_error);
   }
-  for (const auto& certificate : root.system_bundle())
+  for (const auto& certificate : root.system_bundle()) {
     X509_STORE_add_cert(roots, certificate.get());
+  }
   for (const auto& certificate :
        load_store_folder(root.folder() / "Root", FolderParts::certificates).certificates) {
     X509_STORE_add_cert(roots, certificate.get());

@@ -7,6 +7,7 @@
 #include <climits>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 #include "provider/crypt_error.h"
@@ -125,19 +126,27 @@ bool group_or_others_can_read(const fs::path& path) {
          (permissions & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none;
 }
 
+// The whole file, or nothing when it cannot be read or is too large for a store file.
+std::optional<std::string> read_whole_file(const fs::path& path) {
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  if (error || size > static_cast<std::uintmax_t>(INT_MAX)) return std::nullopt;
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (!file.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
+  return bytes;
+}
+
 FileObjects read_store_file(const fs::path& path, bool read_keys) {
   FileObjects objects;
   objects.read_keys = read_keys;
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes(std::istreambuf_iterator<char>(file), {});
-  if (!file.good() && !file.eof()) {
+  const auto bytes = read_whole_file(path);
+  if (!bytes) {
     objects.problems.push_back("cannot be read");
-  } else if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    objects.problems.push_back("too large for a store file");
-  } else if (bytes.find("-----BEGIN ") != std::string::npos) {
-    read_pem(bytes, objects);
+  } else if (bytes->find("-----BEGIN ") != std::string::npos) {
+    read_pem(*bytes, objects);
   } else {
-    read_der(bytes, objects);
+    read_der(*bytes, objects);
   }
   return objects;
 }

@@ -15,8 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using orvane::testing::as_string;
-using orvane::testing::failure_number;
-using orvane::testing::failure_text;
+using orvane::testing::fails_with;
 using orvane::testing::quoted;
 using orvane::testing::read_file;
 using orvane::testing::run_openssl;
@@ -37,6 +36,12 @@ Text read_as_text(const fs::path& file) {
   const std::string bytes = read_file(file);
   return decode_text(windows_1252(),
                      ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
 }
 
 class OpensslInteropTest : public orvane::testing::PkiTest {
@@ -82,15 +87,6 @@ class OpensslInteropTest : public orvane::testing::PkiTest {
   fs::path content_file = folder.path() / "content.bin";
 };
 
-::testing::AssertionResult fails_with(CryptError error, const std::function<void()>& call) {
-  const std::int32_t number = failure_number(call);
-  if (number == crypt_error_number(error) && failure_text(call) == crypt_error_text(error)) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure()
-         << "failed with " << number << " instead of " << crypt_error_number(error);
-}
-
 TEST_F(OpensslInteropTest, OurMessagesVerifyWithTheOpensslCommand) {
   for (const auto* signer : {&pki.user, &pki.ec_user}) {
     SCOPED_TRACE(text_to_utf8(signer->serial));
@@ -110,21 +106,11 @@ TEST_F(OpensslInteropTest, OurMessagesCarryExactlyThreeSignedAttributesAndTheCha
   // 10:00 at UTC+02:00, in the UTCTime that a year before 2050 takes.
   EXPECT_NE(signed_attributes.find("object: signingTime"), std::string::npos);
   EXPECT_NE(signed_attributes.find("UTCTIME:Jun 15 08:00:00 2030 GMT"), std::string::npos);
-  std::size_t attributes = 0;
-  for (auto at = signed_attributes.find("object: "); at != std::string::npos;
-       at = signed_attributes.find("object: ", at + 1)) {
-    ++attributes;
-  }
-  EXPECT_EQ(attributes, 3u);
+  EXPECT_EQ(occurrences(signed_attributes, "object: "), 3u);
   EXPECT_NE(structure.find("d.issuerAndSerialNumber:"), std::string::npos);
   EXPECT_NE(structure.find("algorithm: sha256"), std::string::npos);
   // The signer's own certificate and the intermediate; the root is the verifier's own.
-  std::size_t certificates = 0;
-  for (auto at = structure.find("cert_info:"); at != std::string::npos;
-       at = structure.find("cert_info:", at + 1)) {
-    ++certificates;
-  }
-  EXPECT_EQ(certificates, 2u);
+  EXPECT_EQ(occurrences(structure, "cert_info:"), 2u);
 }
 
 TEST_F(OpensslInteropTest, SigningTimeIsUtcTimeFrom1950To2049AndGeneralizedTimeOtherwise) {

@@ -10,8 +10,8 @@
 namespace orvane::provider {
 namespace {
 
+using orvane::testing::fails_with;
 using orvane::testing::failure_number;
-using orvane::testing::failure_text;
 
 const Text content = u"Orvane signs code units: \u20AC, \u00E9, \u4E2D.";
 
@@ -20,16 +20,6 @@ Bytes der_of(const Text& message) {
   auto der = decode_base64_text(message);
   EXPECT_TRUE(der.has_value());
   return der.value_or(Bytes{});
-}
-
-// Whether `call` failed with `error`'s number and standard text.
-::testing::AssertionResult fails_with(CryptError error, const std::function<void()>& call) {
-  const std::int32_t number = failure_number(call);
-  if (number == crypt_error_number(error) && failure_text(call) == crypt_error_text(error)) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure()
-         << "failed with " << number << " instead of " << crypt_error_number(error);
 }
 
 class OpensslSignedDataTest : public orvane::testing::PkiTest {};

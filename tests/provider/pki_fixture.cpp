@@ -38,6 +38,15 @@ std::unique_ptr<SignedData> PkiTest::verify(const Text& message,
   return signed_data;
 }
 
+::testing::AssertionResult fails_with(CryptError error, const std::function<void()>& call) {
+  const std::int32_t number = failure_number(call);
+  if (number == crypt_error_number(error) && failure_text(call) == crypt_error_text(error)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "failed with " << number << " instead of " << crypt_error_number(error);
+}
+
 std::int32_t failure_number(const std::function<void()>& call) {
   try {
     call();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "provider/crypt_error.h"
 #include "provider/openssl/test_pki/test_pki.h"
 #include "provider/provider.h"
 #include "runtime/bytes.h"
@@ -36,6 +37,10 @@ class PkiTest : public ::testing::Test {
   test_pki::TestPki pki = test_pki::install_test_pki(folder.path());
   std::shared_ptr<provider::Factory> factory = provider::default_factory(folder.path());
 };
+
+// Whether `call` threw the failure of `error`: its number and its standard text.
+::testing::AssertionResult fails_with(provider::CryptError error,
+                                      const std::function<void()>& call);
 
 // The number of the Failure that `call` threw; 0 when it threw none.
 std::int32_t failure_number(const std::function<void()>& call);
