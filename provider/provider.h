@@ -16,18 +16,25 @@
 
 namespace orvane::provider {
 
+// Where a store lives: the current user's stores, or the smart-card user store.
 enum class StoreLocation : std::int32_t { current_user = 2, smart_card_user = 4 };
+// How a store is opened; the component only ever reads.
 enum class StoreOpenMode : std::int32_t { read_only = 0 };
+// What a certificate search looks at: an extended property, or the validity period.
 enum class FindType : std::int32_t { extended_property = 6, time_valid = 9 };
 // The extended property that marks a certificate whose private key the store holds.
 inline constexpr std::int32_t key_provider_info_property = 2;
+// The authenticated attributes a signer can carry.
 enum class AttributeName : std::int32_t { signing_time = 0 };
+// The encoding a caller asks Sign for; every value gives the same message text.
 enum class Encoding : std::int32_t { any = -1, base64 = 0, binary = 1 };
+// What Verify checks besides the signature.
 enum class VerifyFlag : std::int32_t { signature_only = 0, signature_and_certificate = 1 };
 
 // A property identifier (extended_property) or a local time (time_valid).
 using FindCriterion = std::variant<std::int32_t, LocalDateTime>;
 
+// An X.509 certificate of a store, a chain or a verified message.
 class Certificate {
  public:
   virtual ~Certificate() = default;
@@ -36,9 +43,11 @@ class Certificate {
   virtual Text SerialNumber() const = 0;
 };
 
+// An ordered collection of certificates.
 class CertificateCollection {
  public:
   virtual ~CertificateCollection() = default;
+  // The number of certificates.
   virtual std::int32_t Count() const = 0;
   // The certificate at the 1-based `index`, in the collection's order.
   virtual std::shared_ptr<const Certificate> Item(std::int32_t index) const = 0;
@@ -48,6 +57,7 @@ class CertificateCollection {
                                                       bool valid_only) const = 0;
 };
 
+// A certificate store, opened at a location by name.
 class Store {
  public:
   virtual ~Store() = default;
@@ -57,11 +67,14 @@ class Store {
   virtual std::unique_ptr<CertificateCollection> Certificates() const = 0;
 };
 
+// An authenticated attribute: the signing time, as a local time with its offset from UTC.
 struct Attribute {
   AttributeName Name = AttributeName::signing_time;
   LocalDateTime Value;
 };
 
+// Who signs: a bound certificate and its authenticated attributes; or a signer of a
+// verified message.
 class Signer {
  public:
   virtual ~Signer() = default;
@@ -73,6 +86,7 @@ class Signer {
   virtual std::unique_ptr<CertificateCollection> Chain() const = 0;
 };
 
+// Signs a content as a CMS signed-data message, and verifies such messages.
 class SignedData {
  public:
   virtual ~SignedData() = default;
@@ -80,7 +94,8 @@ class SignedData {
   // bytes each, low byte first.
   virtual void SetContent(Text content) = 0;
   // The content: as set, or after an attached Verify the content that the message carries.
-  virtual Text Content() const = 0;
+  // The reference lives until the next SetContent or Verify; a large content is never copied.
+  virtual const Text& Content() const = 0;
   // Signs the content; the message is Base64 of the DER ContentInfo in lines of 64 characters,
   // each ended by CR LF, for every encoding.
   virtual Text Sign(Signer& signer, bool detached, Encoding encoding) = 0;
@@ -91,11 +106,15 @@ class SignedData {
   virtual std::unique_ptr<Signer> Signers(std::int32_t index) const = 0;
 };
 
+// Creates the provider's objects; each method fails with 429 when the object cannot be made.
 class Factory {
  public:
   virtual ~Factory() = default;
+  // A store that is not open yet.
   virtual std::unique_ptr<Store> CreateStore() = 0;
+  // A signer with no certificate bound.
   virtual std::unique_ptr<Signer> CreateSigner() = 0;
+  // A signed-data object with an empty content.
   virtual std::unique_ptr<SignedData> CreateSignedData() = 0;
 };
 

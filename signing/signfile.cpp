@@ -15,11 +15,10 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
 
 Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool bDetached,
                     Text& sExtension, VariantBool IsContent) {
-  std::unique_ptr<provider::Signer> signer;
-  if (auto answer = SelectSignerCertificate(*provider_, sSerialNo, signer,
-                                            platform_.clock->now())) {
-    return *answer;
-  }
+  const CertificateSelection selection =
+      SelectSignerCertificate(*provider_, sSerialNo, platform_.clock->now());
+  if (!selection.bound()) return selection.answer;
+  provider::Signer& signer = *selection.signer;
 
   try {
     const bool content_mode = IsContent != vb_false;
@@ -37,15 +36,15 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
 
     const auto signed_data = provider_->CreateSignedData();
     signed_data->SetContent(std::move(content));
-    signer->AddAuthenticatedAttribute({provider::AttributeName::signing_time,
-                                       platform_.clock->now()});
+    signer.AddAuthenticatedAttribute(
+        {provider::AttributeName::signing_time, platform_.clock->now()});
     Text message;
     if (detached) {
-      message = signed_data->Sign(*signer, true, provider::Encoding::any);
+      message = signed_data->Sign(signer, true, provider::Encoding::any);
       // A detached signature is proven at once against the content it was made for.
       signed_data->Verify(message, true, provider::VerifyFlag::signature_and_certificate);
     } else {
-      message = signed_data->Sign(*signer, false, provider::Encoding::binary);
+      message = signed_data->Sign(signer, false, provider::Encoding::binary);
     }
 
     if (content_mode) {

@@ -28,8 +28,8 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
     if (bDetached == vb_true) {
       Text content = read_text_file(*platform_.files, *platform_.code_page, original);
       stage = VerificationStage::reading_signature;
-      const Text signature = read_text_file(*platform_.files, *platform_.code_page,
-                                            to_text(DigitalSignedFileName));
+      const Text signature =
+          read_text_file(*platform_.files, *platform_.code_page, to_text(DigitalSignedFileName));
       const auto signed_data = provider_->CreateSignedData();
       signed_data->SetContent(std::move(content));
       stage = VerificationStage::verifying;

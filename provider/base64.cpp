@@ -1,0 +1,109 @@
+#include "provider/base64.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace orvane::provider {
+namespace {
+
+constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr int line_length = 64;
+
+constexpr int not_base64 = -1;
+
+constexpr std::array<int, 128> make_values() {
+  std::array<int, 128> values{};
+  for (int& value : values) value = not_base64;
+  for (int i = 0; i < 64; ++i) values[static_cast<unsigned char>(alphabet[i])] = i;
+  return values;
+}
+constexpr std::array<int, 128> values = make_values();
+
+bool is_white_space(std::uint32_t c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Whether an armour line ("-----BEGIN PKCS7-----") starts at `at`.
+template <typename Unit>
+bool armour_starts(std::span<const Unit> text, std::size_t at) {
+  if (text.size() - at < 5) return false;
+  for (std::size_t i = at; i < at + 5; ++i) {
+    if (text[i] != '-') return false;
+  }
+  return true;
+}
+
+// One decoder for code units and bytes alike: both are read as unsigned values.
+template <typename Unit>
+std::optional<Bytes> decode(std::span<const Unit> text) {
+  Bytes bytes;
+  bytes.reserve(text.size() / 4 * 3 + 3);
+  std::uint32_t group = 0;
+  int digits = 0;
+  int padding = 0;
+  bool line_start = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<std::uint32_t>(text[i]);
+    if (line_start && armour_starts(text, i)) {
+      while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
+      continue;
+    }
+    line_start = c == '\n' || c == '\r';
+    if (is_white_space(c)) continue;
+    if (c == '=') {
+      ++padding;
+      continue;
+    }
+    if (c >= values.size() || values[c] == not_base64 || padding > 0) return std::nullopt;
+    group = group << 6 | static_cast<std::uint32_t>(values[c]);
+    if (++digits % 4 == 0) {
+      bytes.push_back(static_cast<std::uint8_t>(group >> 16));
+      bytes.push_back(static_cast<std::uint8_t>(group >> 8));
+      bytes.push_back(static_cast<std::uint8_t>(group));
+      group = 0;
+    }
+  }
+  const int tail = digits % 4;
+  // One digit is never a whole byte; padding, when present, must complete the last group.
+  if (tail == 1 || padding > 2 || (padding > 0 && tail + padding != 4)) return std::nullopt;
+  if (tail >= 2) bytes.push_back(static_cast<std::uint8_t>(group >> (tail * 6 - 8)));
+  if (tail == 3) bytes.push_back(static_cast<std::uint8_t>(group >> 2));
+  return bytes;
+}
+
+}  // namespace
+
+Text base64_lines(ByteView bytes) {
+  const std::size_t characters = (bytes.size() + 2) / 3 * 4;
+  Text text;
+  text.reserve(characters + (characters / line_length + 1) * 2);
+  int column = 0;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t left = bytes.size() - i;
+    const std::uint32_t group = std::uint32_t{bytes[i]} << 16 |
+                                (left > 1 ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
+                                (left > 2 ? std::uint32_t{bytes[i + 2]} : 0);
+    text.push_back(static_cast<char16_t>(alphabet[group >> 18 & 63]));
+    text.push_back(static_cast<char16_t>(alphabet[group >> 12 & 63]));
+    text.push_back(left > 1 ? static_cast<char16_t>(alphabet[group >> 6 & 63]) : u'=');
+    text.push_back(left > 2 ? static_cast<char16_t>(alphabet[group & 63]) : u'=');
+    column += 4;
+    if (column == line_length) {
+      text.append(u"\r\n");
+      column = 0;
+    }
+  }
+  if (column != 0) text.append(u"\r\n");
+  return text;
+}
+
+std::optional<Bytes> decode_base64_text(TextView text) {
+  return decode(std::span<const char16_t>(text.data(), text.size()));
+}
+
+std::optional<Bytes> decode_base64_text(ByteView text) {
+  return decode(text);
+}
+
+}  // namespace orvane::provider

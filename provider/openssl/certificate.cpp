@@ -1,0 +1,64 @@
+#include "provider/openssl/certificate.h"
+
+#include <openssl/asn1.h>
+
+#include <ctime>
+#include <optional>
+
+#include "provider/utc_time.h"
+
+namespace orvane::provider::openssl {
+namespace {
+
+// Seconds since 1970 of a certificate time; nothing when the field cannot be read.
+std::optional<std::int64_t> seconds_of(const ASN1_TIME* time) {
+  std::tm fields{};
+  if (time == nullptr || ASN1_TIME_to_tm(time, &fields) != 1) return std::nullopt;
+  return utc_seconds(LocalDateTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                                   fields.tm_hour, fields.tm_min, fields.tm_sec, 0});
+}
+
+}  // namespace
+
+OpensslCertificate::OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key)
+    : x509_(std::move(x509)), private_key_(std::move(private_key)) {}
+
+Text OpensslCertificate::SerialNumber() const {
+  return serial_number_text(x509_.get());
+}
+
+bool OpensslCertificate::valid_at(std::int64_t utc_seconds) const {
+  const auto not_before = seconds_of(X509_get0_notBefore(x509_.get()));
+  const auto not_after = seconds_of(X509_get0_notAfter(x509_.get()));
+  return not_before && not_after && *not_before <= utc_seconds && utc_seconds <= *not_after;
+}
+
+Text serial_number_text(const X509* x509) {
+  // The DER encoding, not the integer's magnitude: it carries the sign octet that a serial
+  // with its top bit set needs, and callers compare that octet too.
+  unsigned char* der = nullptr;
+  const int length = i2d_ASN1_INTEGER(X509_get0_serialNumber(x509), &der);
+  const OpensslMemoryPtr<unsigned char> owned(der);
+  if (length < 2) return {};
+  // Tag, then a short length or a long one whose first octet counts its length octets.
+  std::size_t content = 2;
+  if (der[1] & 0x80) content += der[1] & 0x7F;
+  constexpr char16_t digits[] = u"0123456789ABCDEF";
+  Text text;
+  for (std::size_t i = content; i < static_cast<std::size_t>(length); ++i) {
+    text.push_back(digits[der[i] >> 4]);
+    text.push_back(digits[der[i] & 0x0F]);
+  }
+  return text;
+}
+
+CertificateList certificates_without_keys(const std::vector<X509Ptr>& list) {
+  CertificateList certificates;
+  certificates.reserve(list.size());
+  for (const auto& x509 : list) {
+    certificates.push_back(std::make_shared<OpensslCertificate>(share(x509.get()), nullptr));
+  }
+  return certificates;
+}
+
+}  // namespace orvane::provider::openssl

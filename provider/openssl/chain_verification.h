@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "provider/crypt_error.h"
+#include "provider/openssl/handles.h"
+#include "provider/openssl/store_root.h"
+
+namespace orvane::provider::openssl {
+
+// The certificates that chains are built from, read from a store root.
+struct TrustMaterial {
+  // The store's Root/ certificates and the system's trusted roots.
+  X509StorePtr trusted_roots;
+  // Certificates that may stand between a leaf and a root: the store's CA/ folder and the
+  // personal store (PKCS #12 files carry their authorities there).
+  std::vector<X509Ptr> intermediates;
+};
+
+// Reads the trust material of the stores under `root`; missing folders add nothing.
+TrustMaterial load_trust(const StoreRoot& root);
+
+// The chain of `leaf`, leaf first, as far as it can be built from the trust material and
+// `carried` (a message's certificates), whether or not it verifies.
+std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
+                                 const std::vector<X509Ptr>& carried);
+
+// Nothing when `leaf` chains to a trusted root and every certificate of the chain is valid
+// now; otherwise the CryptoAPI code that Windows reports for the same fault.
+std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
+                                      const std::vector<X509Ptr>& carried);
+
+}  // namespace orvane::provider::openssl

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "provider/openssl/chain_verification.h"
+#include "provider/openssl/handles.h"
+#include "runtime/bytes.h"
+
+namespace orvane::provider::openssl {
+
+// What a verified message showed.
+struct VerifiedMessage {
+  // Each signer's certificate, in the message's order.
+  std::vector<X509Ptr> signers;
+  // The certificates the message carried.
+  std::vector<X509Ptr> carried;
+  // The content the message carries, inside the message (valid while it lives); empty for a
+  // message without content.
+  ByteView content;
+};
+
+// Verifies every signer of a signed-data message: its signature over `detached_content`, or
+// over the content the message carries when there is none, and with `check_certificates` its
+// certificate's chain to a trusted root, valid now. Each signer is checked whole, signature
+// then certificate, before the next. Throws the CryptoAPI code that Windows reports for the
+// first fault: CRYPT_E_INVALID_MSG_TYPE, CRYPT_E_NO_SIGNER, CRYPT_E_SIGNER_NOT_FOUND,
+// CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE or a chain code.
+VerifiedMessage verify_message(CMS_ContentInfo& message, std::optional<ByteView> detached_content,
+                               bool check_certificates, const TrustMaterial& trust);
+
+}  // namespace orvane::provider::openssl

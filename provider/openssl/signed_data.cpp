@@ -1,0 +1,67 @@
+#include "provider/openssl/signed_data.h"
+
+#include "provider/base64.h"
+#include "provider/content_bytes.h"
+#include "provider/crypt_error.h"
+#include "provider/openssl/chain_verification.h"
+#include "provider/openssl/cms_signing.h"
+#include "provider/openssl/cms_verification.h"
+#include "provider/openssl/message_encoding.h"
+#include "provider/openssl/signer.h"
+
+namespace orvane::provider::openssl {
+
+OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root)
+    : root_(std::move(root)) {}
+
+void OpensslSignedData::SetContent(Text content) {
+  content_ = std::move(content);
+}
+
+const Text& OpensslSignedData::Content() const {
+  return content_;
+}
+
+Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
+  const auto* ours = dynamic_cast<const OpensslSigner*>(&signer);
+  if (ours == nullptr) throw crypt_failure(CryptError::invalid_parameter);
+  const OpensslCertificate* certificate = ours->certificate();
+  if (certificate == nullptr) throw crypt_failure(CryptError::not_found);
+  if (certificate->private_key() == nullptr) throw crypt_failure(CryptError::no_key);
+
+  // The verifier gets every certificate up to the root; the root it must hold already.
+  const auto chain = build_chain(certificate->x509(), load_trust(*root_), {});
+  SigningRequest request{certificate->x509(), certificate->private_key(), {}, ours->signing_time()};
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
+    if (!is_root) request.carried.push_back(chain[i].get());
+  }
+  // Every encoding gives the same text: callers store it and read it back as text.
+  return base64_lines(sign_content(request, content_bytes(content_), detached));
+}
+
+void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag flag) {
+  signers_.clear();
+  carried_.clear();
+  const CmsPtr decoded = decode_message(message);
+  VerifiedMessage verified =
+      verify_message(*decoded, detached ? std::optional(content_bytes(content_)) : std::nullopt,
+                     flag == VerifyFlag::signature_and_certificate, load_trust(*root_));
+  if (!detached) content_ = text_from_content_bytes(verified.content);
+  signers_ = std::move(verified.signers);
+  carried_ = std::move(verified.carried);
+}
+
+std::unique_ptr<Signer> OpensslSignedData::Signers(std::int32_t index) const {
+  if (index < 1 || static_cast<std::size_t>(index) > signers_.size()) {
+    throw crypt_failure(CryptError::invalid_index);
+  }
+  std::vector<X509Ptr> carried;
+  for (const auto& certificate : carried_) carried.push_back(share(certificate.get()));
+  auto signer = std::make_unique<OpensslSigner>(root_, std::move(carried));
+  signer->SetCertificate(std::make_shared<OpensslCertificate>(
+      share(signers_[static_cast<std::size_t>(index - 1)].get()), nullptr));
+  return signer;
+}
+
+}  // namespace orvane::provider::openssl

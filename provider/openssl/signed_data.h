@@ -1,0 +1,33 @@
+#pragma once
+
+#include <vector>
+
+#include "provider/openssl/handles.h"
+#include "provider/openssl/store_root.h"
+#include "provider/provider.h"
+
+namespace orvane::provider::openssl {
+
+// Signs its content and verifies messages against the stores under a store root.
+class OpensslSignedData final : public SignedData {
+ public:
+  explicit OpensslSignedData(std::shared_ptr<const StoreRoot> root);
+
+  void SetContent(Text content) override;
+  const Text& Content() const override;
+  // Takes signers of this back end only (E_INVALIDARG otherwise); NTE_NO_KEY when the bound
+  // certificate has no private key, CRYPT_E_NOT_FOUND when none is bound.
+  Text Sign(Signer& signer, bool detached, Encoding encoding) override;
+  void Verify(const Text& message, bool detached, VerifyFlag flag) override;
+  // CRYPT_E_INVALID_INDEX outside the signers of the last message that verified.
+  std::unique_ptr<Signer> Signers(std::int32_t index) const override;
+
+ private:
+  std::shared_ptr<const StoreRoot> root_;
+  Text content_;
+  // Of the last message that verified: each signer's certificate and what the message carried.
+  std::vector<X509Ptr> signers_;
+  std::vector<X509Ptr> carried_;
+};
+
+}  // namespace orvane::provider::openssl

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "provider/openssl/handles.h"
+
+namespace orvane::provider::openssl {
+
+// A file of a store folder that contributed nothing, and why.
+struct SkippedFile {
+  std::filesystem::path path;
+  std::string reason;
+};
+
+// What one store folder holds, in store order: by file name (byte order), then by position
+// within the file.
+struct FolderContents {
+  std::vector<X509Ptr> certificates;
+  std::vector<EvpPkeyPtr> private_keys;
+  std::vector<SkippedFile> skipped;
+};
+
+// What a reader of a store folder needs.
+enum class FolderParts { certificates, certificates_and_keys };
+
+// Reads every file of `folder`: certificates (PEM or DER), unencrypted PKCS #8 private keys
+// (PEM or DER) and PKCS #12 files with an empty password. A file that holds a key but that
+// group or others can read is skipped whole. A missing folder is empty; a folder that cannot
+// be listed fails with E_ACCESSDENIED.
+FolderContents load_store_folder(const std::filesystem::path& folder, FolderParts parts);
+
+}  // namespace orvane::provider::openssl

@@ -1,0 +1,28 @@
+#include "provider/openssl/store_root.h"
+
+#include <openssl/err.h>
+
+namespace orvane::provider::openssl {
+
+StoreRoot::StoreRoot(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+const std::vector<X509Ptr>& StoreRoot::system_bundle() const {
+  std::call_once(bundle_read_, [this] {
+    const X509StorePtr reader(X509_STORE_new());
+    X509_LOOKUP* file = reader ? X509_STORE_add_lookup(reader.get(), X509_LOOKUP_file()) : nullptr;
+    // A machine without a bundle has no system roots of this kind; that is no failure.
+    if (file == nullptr || X509_LOOKUP_load_file(file, nullptr, X509_FILETYPE_DEFAULT) != 1) {
+      ERR_clear_error();
+      return;
+    }
+    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(reader.get());
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
+      if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i))) {
+        bundle_.push_back(share(certificate));
+      }
+    }
+  });
+  return bundle_;
+}
+
+}  // namespace orvane::provider::openssl

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "provider/base64.h"
+#include "provider/content_bytes.h"
+#include "provider/crypt_error.h"
+#include "tests/provider/pki_fixture.h"
+
+namespace orvane::provider {
+namespace {
+
+using orvane::testing::fails_with;
+using orvane::testing::failure_number;
+
+const Text content = u"Orvane signs code units: \u20AC, \u00E9, \u4E2D.";
+
+// The DER inside a message text.
+Bytes der_of(const Text& message) {
+  auto der = decode_base64_text(message);
+  EXPECT_TRUE(der.has_value());
+  return der.value_or(Bytes{});
+}
+
+class OpensslSignedDataTest : public orvane::testing::PkiTest {};
+
+TEST_F(OpensslSignedDataTest, RsaAndEcKeysBothSignMessagesThatVerifyWithTheSignersChain) {
+  for (const auto* signer : {&pki.user, &pki.ec_user}) {
+    SCOPED_TRACE(text_to_utf8(signer->serial));
+    const auto verified = verify(sign(signer->serial, content, false));
+    EXPECT_EQ(verified->Content(), content);
+    const auto chain = verified->Signers(1)->Chain();
+    ASSERT_EQ(chain->Count(), 3);
+    EXPECT_EQ(chain->Item(1)->SerialNumber(), signer->serial);
+    EXPECT_EQ(chain->Item(2)->SerialNumber(), pki.intermediate.serial);
+    EXPECT_EQ(chain->Item(3)->SerialNumber(), pki.root.serial);
+  }
+}
+
+TEST_F(OpensslSignedDataTest, MessageIsBase64InLinesOf64CharactersEachEndedByCrLf) {
+  const Text message = sign(pki.ec_user.serial, content, true);
+  ASSERT_GE(message.size(), 2u);
+  EXPECT_EQ(message.substr(message.size() - 2), u"\r\n");
+  std::size_t start = 0;
+  while (start < message.size()) {
+    const std::size_t end = message.find(u"\r\n", start);
+    ASSERT_NE(end, Text::npos);
+    const bool last = end + 2 == message.size();
+    EXPECT_TRUE(last ? end - start <= 64 : end - start == 64);
+    start = end + 2;
+  }
+}
+
+TEST_F(OpensslSignedDataTest, DetachedSignatureVerifiesAgainstItsContentOnly) {
+  const Text message = sign(pki.user.serial, content, true);
+  EXPECT_EQ(verify(message, content)->Content(), content);
+  EXPECT_TRUE(fails_with(CryptError::hash_value, [&] { verify(message, content + u"."); }));
+  // Without the content the message carries nothing to match the digest.
+  EXPECT_TRUE(fails_with(CryptError::hash_value, [&] { verify(message); }));
+}
+
+TEST_F(OpensslSignedDataTest, TamperedContentOrSignatureFails) {
+  Bytes der = der_of(sign(pki.ec_user.serial, content, false));
+  const ByteView carried = content_bytes(content);
+  const auto at = std::search(der.begin(), der.end(), carried.begin(), carried.end());
+  ASSERT_NE(at, der.end());
+
+  Bytes other_content = der;
+  other_content[static_cast<std::size_t>(at - der.begin())] ^= 0x01;
+  EXPECT_TRUE(fails_with(CryptError::hash_value, [&] { verify(base64_lines(other_content)); }));
+
+  // The signature is the last field of the last signer.
+  Bytes other_signature = der;
+  other_signature.back() ^= 0x01;
+  EXPECT_TRUE(
+      fails_with(CryptError::bad_signature, [&] { verify(base64_lines(other_signature)); }));
+}
+
+TEST_F(OpensslSignedDataTest, SignersOutsideTheirValidityOrTrustFailOnlyTheCertificateCheck) {
+  const Text expired = sign(pki.expired.serial, content, false);
+  EXPECT_TRUE(fails_with(CryptError::expired, [&] { verify(expired); }));
+  const Text not_yet_valid = sign(pki.not_yet_valid.serial, content, false);
+  EXPECT_TRUE(fails_with(CryptError::expired, [&] { verify(not_yet_valid); }));
+  // The message leaves its root out, and no store holds this one.
+  const Text untrusted = sign(pki.untrusted_user.serial, content, false);
+  EXPECT_TRUE(fails_with(CryptError::chaining, [&] { verify(untrusted); }));
+
+  for (const Text* message : {&expired, &not_yet_valid, &untrusted}) {
+    const auto signed_data = factory->CreateSignedData();
+    signed_data->Verify(*message, false, VerifyFlag::signature_only);
+    EXPECT_EQ(signed_data->Content(), content);
+  }
+}
+
+TEST_F(OpensslSignedDataTest, SigningNeedsABoundCertificateWithAKey) {
+  EXPECT_TRUE(fails_with(CryptError::no_key, [&] { sign(pki.without_key.serial, content, true); }));
+  const auto unbound = factory->CreateSigner();
+  const auto signed_data = factory->CreateSignedData();
+  EXPECT_TRUE(
+      fails_with(CryptError::not_found, [&] { signed_data->Sign(*unbound, true, Encoding::any); }));
+  EXPECT_TRUE(fails_with(CryptError::not_found, [&] { unbound->Chain(); }));
+  // One signing time per message.
+  const auto signer = signer_for(pki.user.serial);
+  EXPECT_TRUE(fails_with(CryptError::exists, [&] {
+    signer->AddAuthenticatedAttribute({AttributeName::signing_time, {}});
+  }));
+}
+
+TEST_F(OpensslSignedDataTest, EmptyContentSignsAndComesBackEmpty) {
+  EXPECT_EQ(verify(sign(pki.ec_user.serial, u"", false))->Content(), u"");
+  EXPECT_EQ(verify(sign(pki.ec_user.serial, u"", true), Text())->Content(), u"");
+}
+
+TEST_F(OpensslSignedDataTest, MessagesThatAreNoSignedDataFail) {
+  EXPECT_TRUE(fails_with(CryptError::asn1_bad_tag, [&] { verify(u"not a message"); }));
+  EXPECT_TRUE(fails_with(CryptError::asn1_bad_tag, [&] { verify(u""); }));
+  // A message cut short is no message either.
+  Text message = sign(pki.ec_user.serial, content, true);
+  EXPECT_TRUE(
+      fails_with(CryptError::asn1_bad_tag, [&] { verify(message.substr(0, 100), content); }));
+}
+
+TEST_F(OpensslSignedDataTest, SignersAreThoseOfTheLastMessageThatVerified) {
+  const auto signed_data = factory->CreateSignedData();
+  EXPECT_TRUE(fails_with(CryptError::invalid_index, [&] { signed_data->Signers(1); }));
+  signed_data->Verify(sign(pki.user.serial, content, false), false,
+                      VerifyFlag::signature_and_certificate);
+  EXPECT_EQ(signed_data->Signers(1)->Chain()->Item(1)->SerialNumber(), pki.user.serial);
+  EXPECT_TRUE(fails_with(CryptError::invalid_index, [&] { signed_data->Signers(2); }));
+
+  EXPECT_NE(failure_number([&] {
+              signed_data->Verify(u"not a message", false, VerifyFlag::signature_and_certificate);
+            }),
+            0);
+  EXPECT_TRUE(fails_with(CryptError::invalid_index, [&] { signed_data->Signers(1); }));
+}
+
+}  // namespace
+}  // namespace orvane::provider

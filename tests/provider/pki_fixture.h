@@ -1,0 +1,57 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "provider/crypt_error.h"
+#include "provider/openssl/test_pki/test_pki.h"
+#include "provider/provider.h"
+#include "runtime/bytes.h"
+#include "tests/support/temp_folder.h"
+
+namespace orvane::testing {
+
+// A test with the test PKI installed in a store root of its own and the OpenSSL back end over
+// it.
+class PkiTest : public ::testing::Test {
+ protected:
+  // A signer bound to the first personal-store certificate with `serial`, with a signing time
+  // (by default 10:00 on 15 June 2030 at UTC+02:00).
+  std::unique_ptr<provider::Signer> signer_for(const Text& serial,
+                                               const LocalDateTime& signing_time = {2030, 6, 15, 10,
+                                                                                    0, 0, 120});
+
+  // Signs `content` with the personal-store certificate `serial`.
+  Text sign(const Text& serial, const Text& content, bool detached);
+
+  // Verifies `message` with signature and certificate checks; the content is set first when
+  // the message is detached.
+  std::unique_ptr<provider::SignedData> verify(const Text& message,
+                                               std::optional<Text> detached_content = {});
+
+  TempFolder folder;
+  test_pki::TestPki pki = test_pki::install_test_pki(folder.path());
+  std::shared_ptr<provider::Factory> factory = provider::default_factory(folder.path());
+};
+
+// Whether `call` threw the failure of `error`: its number and its standard text.
+::testing::AssertionResult fails_with(provider::CryptError error,
+                                      const std::function<void()>& call);
+
+// The number of the Failure that `call` threw; 0 when it threw none.
+std::int32_t failure_number(const std::function<void()>& call);
+
+// The description of the Failure that `call` threw; empty when it threw none.
+Text failure_text(const std::function<void()>& call);
+
+// The bytes that `text` stands for when signed (UTF-16LE), as a file holds them.
+std::string utf16le_file(const Text& text);
+
+// Bytes as a string, for writing files.
+std::string as_string(ByteView bytes);
+
+}  // namespace orvane::testing
