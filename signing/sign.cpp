@@ -2,6 +2,8 @@
 
 namespace orvane::signing {
 
+Sign::Sign() : Sign(native_platform(), provider::default_factory()) {}
+
 Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider)
     : platform_(std::move(platform)), provider_(std::move(provider)) {}
 

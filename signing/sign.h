@@ -18,6 +18,9 @@ namespace orvane::signing {
 // the error-log path.
 class Sign {
  public:
+  // An object on the machine's own platform, with the provider back end built into the library
+  // over the default store root.
+  Sign();
   // An object on `platform` whose cryptography comes from `provider`.
   Sign(Platform platform, std::shared_ptr<provider::Factory> provider);
   ~Sign();
