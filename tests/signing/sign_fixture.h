@@ -1,0 +1,59 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "provider/openssl/test_pki/test_pki.h"
+#include "signing/sign.h"
+#include "tests/support/test_platform.h"
+
+namespace orvane::signing {
+
+// A Sign object over the OpenSSL back end with the test PKI in a store of its own, a system
+// directory whose configuration file names a log folder, a clock that the test sets (the real
+// time at the start), and a work folder for the files it signs and verifies.
+class SignTest : public ::testing::Test {
+ protected:
+  SignTest();
+
+  // Writes `bytes` to `name` in the work folder; returns its path as callers pass it.
+  Text write(const std::string& name, const std::string& bytes) const;
+  std::filesystem::path path(const std::string& name) const { return work / name; }
+  Text text_path(const std::string& name) const;
+  // The names of the work folder's files, sorted.
+  std::vector<std::string> work_files() const;
+
+  // Rewrites the configuration file: the log folder and then `more`.
+  void configure(const std::string& more) const;
+  // Today's error log; "" when nothing has been logged.
+  std::string log() const;
+
+  // The DER of a message text, in a file of the test's own.
+  std::filesystem::path der_file(const Text& message, const std::string& name) const;
+  // The content that the openssl command finds in the DER message `der` after verifying it
+  // against the test root (detached: against `content`); nothing when it does not verify.
+  std::optional<std::string> openssl_verify(const std::filesystem::path& der,
+                                            const std::optional<std::string>& content = {}) const;
+  // The signing times that the openssl command prints for the DER message `der`.
+  std::vector<std::string> signing_times(const std::filesystem::path& der) const;
+
+  // Signs `file` in the work folder in file mode; the answer and the extension handed back.
+  std::pair<Text, Text> sign_file(const std::string& file, const Text& serial, bool detached,
+                                  const Text& extension = {});
+
+  testing::TestPlatform test;
+  std::filesystem::path work;
+  test_pki::TestPki pki;
+  Sign sign;
+};
+
+// `text` as UTF-16LE bytes, as the provider signs it.
+std::string utf16le(const Text& text);
+
+// Every byte value, then a little text: a binary file as users sign them.
+std::string binary_sample();
+
+}  // namespace orvane::signing
