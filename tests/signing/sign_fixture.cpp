@@ -72,6 +72,19 @@ std::optional<std::string> SignTest::openssl_verify(
   return read_file(out);
 }
 
+std::string SignTest::openssl_sign(const std::string& content,
+                                   const test_pki::TestCertificate& signer,
+                                   const std::string& options) const {
+  const fs::path content_file = test.folder.path() / "openssl-content.bin";
+  const fs::path out = test.folder.path() / "openssl-message";
+  testing::write_file(content_file, content);
+  EXPECT_TRUE(run_openssl("cms -sign -binary -md sha256 -in " + quoted(content_file) + " -signer " +
+                          quoted(signer.certificate) + " -inkey " + quoted(signer.private_key) +
+                          " -certfile " + quoted(pki.intermediate.certificate) + " -out " +
+                          quoted(out) + " " + options));
+  return read_file(out);
+}
+
 std::vector<std::string> SignTest::signing_times(const fs::path& der) const {
   const fs::path printed = test.folder.path() / "printed.txt";
   EXPECT_TRUE(run_openssl("cms -cmsout -print -noout -inform DER -in " + quoted(der) + " -out " +

@@ -37,6 +37,10 @@ class SignTest : public ::testing::Test {
   // against the test root (detached: against `content`); nothing when it does not verify.
   std::optional<std::string> openssl_verify(const std::filesystem::path& der,
                                             const std::optional<std::string>& content = {}) const;
+  // The message that the openssl command makes over `content` as `signer`, with the test's
+  // intermediate; `options` picks the form ("-outform DER", "-outform PEM", "-nodetach").
+  std::string openssl_sign(const std::string& content, const test_pki::TestCertificate& signer,
+                           const std::string& options) const;
   // The signing times that the openssl command prints for the DER message `der`.
   std::vector<std::string> signing_times(const std::filesystem::path& der) const;
 

@@ -23,6 +23,9 @@ class FaultyFileSystem final : public FileSystem {
   }
   // Every append fails with `error`, until cleared with nullopt.
   void fail_appends(std::optional<RuntimeError> error) { append_error_ = error; }
+  // Every replacement fails with `error` once it has written half of what it was given, as a
+  // disk that fills up does; until cleared with nullopt.
+  void fail_writes(std::optional<RuntimeError> error) { write_error_ = error; }
 
   struct Append {
     Text path;
@@ -46,7 +49,9 @@ class FaultyFileSystem final : public FileSystem {
     return real_->open_for_reading(path);
   }
   std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
-    return real_->open_for_replacing(path);
+    auto real = real_->open_for_replacing(path);
+    if (!write_error_) return real;
+    return std::make_unique<FailingOutputFile>(std::move(real), *write_error_);
   }
   void append(const Text& path, ByteView bytes) override {
     appends_.push_back({path, std::string(bytes.begin(), bytes.end())});
@@ -55,10 +60,26 @@ class FaultyFileSystem final : public FileSystem {
   }
 
  private:
+  class FailingOutputFile final : public OutputFile {
+   public:
+    FailingOutputFile(std::unique_ptr<OutputFile> real, RuntimeError error)
+        : real_(std::move(real)), error_(error) {}
+    void write(ByteView bytes) override {
+      real_->write(bytes.first(bytes.size() / 2));
+      throw Failure(error_);
+    }
+    void commit() override { throw Failure(error_); }
+
+   private:
+    std::unique_ptr<OutputFile> real_;
+    RuntimeError error_;
+  };
+
   std::shared_ptr<FileSystem> real_;
   int file_exists_failures_ = 0;
   RuntimeError file_exists_error_ = RuntimeError::device_io_error;
   std::optional<RuntimeError> append_error_;
+  std::optional<RuntimeError> write_error_;
   std::vector<Append> appends_;
 };
 

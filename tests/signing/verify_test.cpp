@@ -1,0 +1,239 @@
+#include "provider/base64.h"
+#include "runtime/code_page.h"
+#include "tests/provider/openssl_cli.h"
+#include "tests/signing/sign_fixture.h"
+#include "tests/support/faulty_file_system.h"
+
+namespace orvane::signing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const Text login_message = u"The file has not been signed with the certificate used for login.";
+const Text not_found = u"Original File Not Found Or Can't BE Accessed";
+const Text not_valid = u"Signature or Certificate is not valid ";
+
+// The text of a file as a text reader takes it, as UTF-16LE: what a detached file signature
+// covers.
+std::string signed_bytes_of(const std::string& file) {
+  return utf16le(decode_text(
+      windows_1252(), ByteView(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())));
+}
+
+class Verify : public SignTest {
+ protected:
+  Text detached(const std::string& file, const std::string& signature, const Text& serial) {
+    Variant signature_name = text_path(signature);
+    const Text answer = sign.Verify(text_path(file), signature_name, vb_true, serial);
+    EXPECT_EQ(signature_name, Variant(text_path(signature)));
+    return answer;
+  }
+  // Verifies an attached message; the restore name as the call handed it back.
+  std::pair<Text, Variant> attached(const std::string& message, const std::string& restore_as,
+                                    const Text& serial, VariantBool mode = vb_false) {
+    Variant restore = text_path(restore_as);
+    const Text answer = sign.Verify(text_path(message), restore, mode, serial);
+    return {answer, restore};
+  }
+};
+
+TEST_F(Verify, ADetachedSignatureProvesOnlyTheLoginCertificate) {
+  write("report.pdf", binary_sample());
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
+  EXPECT_EQ(detached("report.pdf", "report_Signature.txt", pki.user.serial), u"success");
+  Text lower = pki.user.serial;
+  for (auto& c : lower) c = static_cast<char16_t>(std::tolower(c));
+  ASSERT_NE(lower, pki.user.serial);
+  for (const Text& other : {Text(), lower, pki.ec_user.serial, pki.user.serial + u" "}) {
+    EXPECT_EQ(detached("report.pdf", "report_Signature.txt", other), login_message);
+  }
+  Variant signature = text_path("report_Signature.txt");
+  EXPECT_EQ(sign.Verify(text_path("report.pdf"), signature, vb_true), login_message);
+}
+
+TEST_F(Verify, AnAttachedMessageRestoresTheSignedFileByteForByteWithOneDot) {
+  write("report.pdf", binary_sample());
+  ASSERT_EQ(sign_file("report.pdf", pki.ec_user.serial, false).first, u"success");
+  fs::rename(path("report.pdf"), path("original.pdf"));
+  const auto [answer, restored] =
+      attached("report_Signature.txt", "report.xyz", pki.ec_user.serial);
+  EXPECT_EQ(answer, u"success");
+  EXPECT_EQ(restored, Variant(text_path("report.pdf")));
+  EXPECT_EQ(testing::read_file(path("report.pdf")), binary_sample());
+}
+
+TEST_F(Verify, LongExtensionsAndPathsWithoutADotRestore) {
+  for (const auto& [file, restore_as, expected] :
+       {std::tuple{"data.jsonlines", "out.xyz", "out.jsonlines"},
+        std::tuple{"readme", "restored.txt", "restored"}}) {
+    write(file, "text ending in 7");
+    ASSERT_EQ(sign_file(file, pki.user.serial, false).first, u"success");
+    const std::string message = fs::path(file).stem().string() + "_Signature.txt";
+    const auto [answer, restored] = attached(message, restore_as, pki.user.serial);
+    EXPECT_EQ(answer, u"success");
+    EXPECT_EQ(restored, Variant(text_path(expected)));
+    EXPECT_EQ(testing::read_file(path(expected)), "text ending in 7");
+  }
+}
+
+TEST_F(Verify, OnlyTrueSelectsDetached) {
+  write("report.pdf", "text");
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, false).first, u"success");
+  EXPECT_EQ(attached("report_Signature.txt", "copy.xyz", pki.user.serial, 1).first, u"success");
+  EXPECT_EQ(testing::read_file(path("copy.pdf")), "text");
+}
+
+TEST_F(Verify, AttachedFailuresAfterAValidSignatureWriteNothing) {
+  write("report.pdf", "text");
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, false).first, u"success");
+  // Too short a restore name, and a serial of another certificate.
+  Variant empty = Text();
+  EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), empty, vb_false, pki.user.serial),
+            not_found);
+  Variant three = Text(u"abc");
+  EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), three, vb_false, pki.user.serial),
+            not_found);
+  EXPECT_EQ(three, Variant(u"abc"));
+  Variant restore = text_path("copy.xyz");
+  EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.ec_user.serial),
+            login_message);
+  EXPECT_EQ(restore, Variant(text_path("copy.xyz")));
+  EXPECT_EQ(work_files(), (std::vector<std::string>{"report.pdf", "report_Signature.txt"}));
+
+  // A message signed in content mode carries no trailer.
+  Variant content = Text(u"no trailer");
+  Text extension;
+  ASSERT_EQ(sign.Signfile(content, pki.user.serial, vb_false, extension, vb_true), u"success");
+  write("content.txt", text_to_utf8(*content.text_if()));
+  EXPECT_EQ(attached("content.txt", "copy.xyz", pki.user.serial).first, not_found);
+  EXPECT_FALSE(fs::exists(path("copy.pdf")));
+}
+
+TEST_F(Verify, MissingFilesAreNamedByTheStageThatMissedThem) {
+  write("report.pdf", "text");
+  EXPECT_EQ(detached("missing.pdf", "report.pdf", pki.user.serial), not_found);
+  EXPECT_EQ(detached("report.pdf", "missing.txt", pki.user.serial),
+            u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" +
+                text_path("report.pdf"));
+  EXPECT_EQ(attached("missing.txt", "copy.xyz", pki.user.serial).first, not_found);
+}
+
+TEST_F(Verify, ChangedTextAndForgedMessagesFailInTheirStagesWords) {
+  write("report.pdf", "text");
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
+  write("report.pdf", "text.");
+  EXPECT_EQ(detached("report.pdf", "report_Signature.txt", pki.user.serial), not_valid);
+
+  write("a.pdf", "text");
+  ASSERT_EQ(sign_file("a.pdf", pki.user.serial, false).first, u"success");
+  auto der =
+      provider::decode_base64_text(text_from_utf8(testing::read_file(path("a_Signature.txt"))))
+          .value();
+  der[der.size() / 2] ^= 0x01;
+  write("forged.der", std::string(der.begin(), der.end()));
+  const Text answer = attached("forged.der", "copy.xyz", pki.user.serial).first;
+  EXPECT_EQ(answer.substr(0, 15), u"Signing Error: ");
+  EXPECT_GT(answer.size(), 15u);
+  EXPECT_FALSE(fs::exists(path("copy.pdf")));
+}
+
+TEST_F(Verify, MessagesOfTheOpensslCommandVerifyInEveryForm) {
+  const std::string file = binary_sample();
+  write("report.pdf", file);
+  for (const std::string form : {"-outform DER", "-outform PEM"}) {
+    SCOPED_TRACE(form);
+    write("report.sig", openssl_sign(signed_bytes_of(file), pki.user, form));
+    EXPECT_EQ(detached("report.pdf", "report.sig", pki.user.serial), u"success");
+
+    const Text envelope =
+        decode_text(windows_1252(),
+                    ByteView(reinterpret_cast<const std::uint8_t*>(file.data()), file.size())) +
+        u".pdf4";
+    write("message", openssl_sign(utf16le(envelope), pki.ec_user, form + " -nodetach"));
+    const auto [answer, restored] = attached("message", "copy.xyz", pki.ec_user.serial);
+    EXPECT_EQ(answer, u"success");
+    EXPECT_EQ(testing::read_file(path("copy.pdf")), file);
+  }
+}
+
+TEST_F(Verify, UntrustedExpiredAndDoublySignedMessagesFail) {
+  fs::copy_file(pki.untrusted_root.certificate, pki.store_root / "CA" / "untrusted-root.pem");
+  const std::string file = "text";
+  write("report.pdf", file);
+  const Text envelope = u"text.pdf4";
+  const auto expect_failure = [&](const test_pki::TestCertificate& signer,
+                                  const std::string& options, const Text& description) {
+    SCOPED_TRACE(text_to_utf8(signer.serial) + " " + options);
+    write("report.sig", openssl_sign(signed_bytes_of(file), signer, "-outform DER " + options));
+    EXPECT_EQ(detached("report.pdf", "report.sig", signer.serial), not_valid);
+    write("message", openssl_sign(utf16le(envelope), signer, "-outform DER -nodetach " + options));
+    EXPECT_EQ(attached("message", "copy.xyz", signer.serial).first,
+              u"Signing Error: " + description);
+  };
+  expect_failure(pki.untrusted_user, "",
+                 u"A certificate chain processed, but terminated in a root certificate which is "
+                 u"not trusted by the trust provider.");
+  expect_failure(pki.expired, "",
+                 u"A required certificate is not within its validity period when verifying "
+                 u"against the current system clock or the timestamp in the signed file.");
+  expect_failure(pki.user,
+                 "-signer " + testing::quoted(pki.untrusted_user.certificate) + " -inkey " +
+                     testing::quoted(pki.untrusted_user.private_key),
+                 u"A certificate chain processed, but terminated in a root certificate which is "
+                 u"not trusted by the trust provider.");
+  EXPECT_FALSE(fs::exists(path("copy.pdf")));
+}
+
+TEST_F(Verify, AForgedSecondSignatureFailsTheWholeMessage) {
+  write("report.pdf", "text");
+  const std::string both_signers = "-outform DER -nodetach -signer " +
+                                   testing::quoted(pki.ec_user.certificate) + " -inkey " +
+                                   testing::quoted(pki.ec_user.private_key);
+  write("message", openssl_sign(utf16le(u"text.pdf4"), pki.user, both_signers));
+  // Signers are a set, ordered by their encoding: either may come first.
+  const bool user_first = attached("message", "copy.xyz", pki.user.serial).first == u"success";
+  const Text first = user_first ? pki.user.serial : pki.ec_user.serial;
+  EXPECT_EQ(attached("message", "copy.xyz", first).first, u"success");
+  // The second signature is the message's last field.
+  std::string forged = testing::read_file(path("message"));
+  forged.back() ^= 0x01;
+  write("message", forged);
+  EXPECT_EQ(attached("message", "forged.xyz", first).first, u"Signing Error: Invalid Signature.");
+  EXPECT_FALSE(fs::exists(path("forged.pdf")));
+}
+
+TEST_F(Verify, ARestoredFileThatCannotBeWrittenLeavesNothingPartial) {
+  write("report.pdf", binary_sample());
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, false).first, u"success");
+  auto files = std::make_shared<testing::FaultyFileSystem>(test.platform.files);
+  Platform faulty = test.platform;
+  faulty.files = files;
+  Sign faulty_sign(faulty, provider::default_factory(pki.store_root));
+  write("copy.pdf", "earlier copy");
+  files->fail_writes(RuntimeError::disk_full);
+  Variant restore = text_path("copy.xyz");
+  EXPECT_EQ(
+      faulty_sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.user.serial),
+      not_found);
+  EXPECT_EQ(restore, Variant(text_path("copy.pdf")));
+  EXPECT_EQ(testing::read_file(path("copy.pdf")), "earlier copy");
+  EXPECT_EQ(work_files(),
+            (std::vector<std::string>{"copy.pdf", "report.pdf", "report_Signature.txt"}));
+
+  Variant into_missing_folder = text_path("missing/copy.xyz");
+  EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), into_missing_folder, vb_false,
+                        pki.user.serial),
+            not_found);
+}
+
+TEST_F(Verify, NeverRestoresOverTheMessageItRead) {
+  write("x.txt", "text");
+  ASSERT_EQ(sign_file("x.txt", pki.user.serial, false).first, u"success");
+  const std::string message = testing::read_file(path("x_Signature.txt"));
+  const auto [answer, restored] = attached("x_Signature.txt", "x_Signature.abc", pki.user.serial);
+  EXPECT_EQ(answer, not_found);
+  EXPECT_EQ(testing::read_file(path("x_Signature.txt")), message);
+}
+
+}  // namespace
+}  // namespace orvane::signing
