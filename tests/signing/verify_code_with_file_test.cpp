@@ -1,0 +1,99 @@
+#include <cstring>
+
+#include "tests/signing/sign_fixture.h"
+
+namespace orvane::signing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const Text not_found = u"Original File Not Found Or Can't BE Accessed";
+const Text not_valid = u"Signature or Certificate is not valid ";
+
+// What a file of `bytes` is checked as: code units whose bytes, low byte first, are `bytes` (one
+// zero byte added to an odd count), without leading and trailing space code units.
+Text code_units_of(std::string bytes) {
+  if (bytes.size() % 2 != 0) bytes.push_back('\0');
+  Text text(bytes.size() / 2, u'\0');
+  std::memcpy(text.data(), bytes.data(), bytes.size());
+  return Text(trim_spaces(text));
+}
+
+class VerifyCodeWithFile : public SignTest {
+ protected:
+  // A detached signature made in content mode over `content`.
+  Text signature_over(const Text& content, const Text& serial) {
+    Variant input = content;
+    Text extension;
+    EXPECT_EQ(sign.Signfile(input, serial, vb_true, extension, vb_true), u"success");
+    return input.text_if() ? *input.text_if() : Text();
+  }
+};
+
+TEST_F(VerifyCodeWithFile, ChecksTheFilesBytesWhoeverSignedThem) {
+  for (const std::string& bytes : {std::string("ABCD"), std::string("ABC"), binary_sample()}) {
+    write("code.bin", bytes);
+    for (const Text& serial : {pki.user.serial, pki.ec_user.serial}) {
+      EXPECT_EQ(sign.VerifyCodeWithFile(text_path("code.bin"),
+                                        signature_over(code_units_of(bytes), serial), vb_true),
+                u"success");
+    }
+  }
+}
+
+TEST_F(VerifyCodeWithFile, AnOddFileIsCheckedWithOneZeroByteMore) {
+  write("code.bin", "ABC");
+  const Text path = text_path("code.bin");
+  const auto openssl_signature = [&](const std::string& bytes) {
+    return text_from_utf8(openssl_sign(bytes, pki.user, "-outform PEM"));
+  };
+  EXPECT_EQ(sign.VerifyCodeWithFile(path, openssl_signature(std::string("ABC\0", 4)), vb_true),
+            u"success");
+  EXPECT_EQ(sign.VerifyCodeWithFile(path, openssl_signature("ABC"), vb_true), not_valid);
+}
+
+TEST_F(VerifyCodeWithFile, LeadingAndTrailingSpaceCodeUnitsAreNotContent) {
+  write("code.bin", std::string(" \0AB \0", 6));
+  const Text signature = signature_over(u"\u4241", pki.user.serial);
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("code.bin"), signature, vb_true), u"success");
+}
+
+TEST_F(VerifyCodeWithFile, DetachedFailuresByStage) {
+  write("code.bin", "ABCD");
+  const Text path = text_path("code.bin");
+  EXPECT_EQ(sign.VerifyCodeWithFile(path, Text(), vb_true), not_valid);
+  EXPECT_EQ(sign.VerifyCodeWithFile(path, signature_over(u"other", pki.user.serial), vb_true),
+            not_valid);
+  EXPECT_EQ(sign.VerifyCodeWithFile(path, Variant::null(), vb_true),
+            u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" + path);
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_true), not_found);
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_false), not_found);
+}
+
+TEST_F(VerifyCodeWithFile, AnAttachedMessageRestoresBesideItselfUnderItsOwnName) {
+  write("report.pdf", binary_sample());
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, false).first, u"success");
+  // Any value but True means attached; the signature argument is not used.
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("report_Signature.txt"), Variant::null(), 1),
+            u"success");
+  EXPECT_EQ(testing::read_file(path("report_Signature.pdf")), binary_sample());
+}
+
+TEST_F(VerifyCodeWithFile, AttachedFailuresReportTheProviderOrTheFile) {
+  write("report.pdf", "text");
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
+  // A detached signature offered as attached carries no content to restore.
+  const Text answer =
+      sign.VerifyCodeWithFile(text_path("report_Signature.txt"), Variant(), vb_false);
+  EXPECT_EQ(answer.substr(0, 15), u"Signing Error: ");
+  EXPECT_GT(answer.size(), 15u);
+
+  write("garbage.txt", "not a message at all");
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("garbage.txt"), Variant(), vb_false),
+            u"Signing Error: ASN1 bad tag value met.");
+  EXPECT_EQ(work_files(),
+            (std::vector<std::string>{"garbage.txt", "report.pdf", "report_Signature.txt"}));
+}
+
+}  // namespace
+}  // namespace orvane::signing
