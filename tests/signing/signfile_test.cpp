@@ -2,6 +2,7 @@
 
 #include "runtime/code_page.h"
 #include "tests/signing/sign_fixture.h"
+#include "tests/support/faulty_file_system.h"
 
 namespace orvane::signing {
 namespace {
@@ -77,6 +78,24 @@ TEST_F(Signfile, AnExistingSignatureFileIsReplacedWhole) {
   EXPECT_LT(written.size(), 10'000u);
   der_file(text_from_utf8(written), "r.der");  // Base64 of a whole message
   EXPECT_EQ(work_files(), (std::vector<std::string>{"report.pdf", "report_Signature.txt"}));
+}
+
+TEST_F(Signfile, AFailedWriteLeavesTheEarlierSignatureFileAndNothingPartial) {
+  auto files = std::make_shared<testing::FaultyFileSystem>(test.platform.files);
+  Platform faulty = test.platform;
+  faulty.files = files;
+  Sign faulty_sign(faulty, provider::default_factory(pki.store_root));
+  write("report.pdf", report_text);
+  write("report_Signature.txt", "earlier signature");
+  files->fail_writes(RuntimeError::disk_full);
+  Variant input = text_path("report.pdf");
+  Text extension;
+  EXPECT_EQ(faulty_sign.Signfile(input, pki.user.serial, vb_true, extension),
+            u"Err Description: Disk full");
+  EXPECT_EQ(extension, u"_Signature.txt");
+  EXPECT_EQ(testing::read_file(path("report_Signature.txt")), "earlier signature");
+  EXPECT_EQ(work_files(), (std::vector<std::string>{"report.pdf", "report_Signature.txt"}));
+  EXPECT_NE(log().find(" - Orvane.dll : Err Description: Disk full\r\n"), std::string::npos);
 }
 
 TEST_F(Signfile, ContentModeHandsTheMessageBackAndTouchesNoFile) {
