@@ -1,6 +1,7 @@
 #include "runtime/code_page.h"
 
 #include <array>
+#include <cstring>
 
 namespace orvane {
 namespace {
@@ -20,7 +21,22 @@ class Windows1252 final : public CodePage {
   }
 
   void decode(ByteView bytes, char16_t* out) const override {
-    for (std::uint8_t b : bytes) *out++ = to_unicode_[b];
+    // Whole files pass through here, and they are mostly ASCII: runs of bytes below 0x80 widen
+    // without a table, eight at a time, in a loop the compiler vectorises.
+    const std::uint8_t* in = bytes.data();
+    const std::uint8_t* const end = in + bytes.size();
+    while (end - in >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, in, sizeof word);
+      if ((word & 0x8080808080808080u) == 0) {
+        for (int i = 0; i < 8; ++i) out[i] = in[i];
+      } else {
+        for (int i = 0; i < 8; ++i) out[i] = to_unicode_[in[i]];
+      }
+      in += 8;
+      out += 8;
+    }
+    while (in != end) *out++ = to_unicode_[*in++];
   }
 
   std::size_t encode(TextView text, std::uint8_t* out, std::uint8_t replacement) const override {

@@ -13,18 +13,19 @@ constexpr std::size_t chunk_size = 1 << 20;
 
 Text read_text_file(FileSystem& files, const CodePage& code_page, const Text& path) {
   const auto file = files.open_for_reading(path);
-  Text text;
-  text.reserve(static_cast<std::size_t>(file->size()));
+  // Decoded straight into the text, sized once: a whole file is held once, not twice.
+  Text text(static_cast<std::size_t>(file->size()), u'\0');
   Bytes chunk(std::min<std::uint64_t>(chunk_size, file->size() + 1));
-  std::uint64_t offset = 0;
+  std::size_t length = 0;
   for (;;) {
-    const std::size_t got = file->read_at(offset, chunk);
+    const std::size_t got = file->read_at(length, chunk);
     if (got == 0) break;
-    const std::size_t start = text.size();
-    text.resize(start + got);
-    code_page.decode(ByteView(chunk.data(), got), text.data() + start);
-    offset += got;
+    // A file that grew since it was opened is read to its end all the same.
+    if (length + got > text.size()) text.resize(length + got);
+    code_page.decode(ByteView(chunk.data(), got), text.data() + length);
+    length += got;
   }
+  text.resize(length);
   return text;
 }
 
