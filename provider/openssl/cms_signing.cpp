@@ -29,7 +29,7 @@ void add_signing_time(CMS_SignerInfo* signer, const LocalDateTime& local_time) {
 
 }  // namespace
 
-Bytes sign_content(const SigningRequest& request, ByteView content, bool detached) {
+SignedMessage sign_content(const SigningRequest& request, ByteView content, bool detached) {
   const int key_type = EVP_PKEY_get_base_id(request.private_key);
   if (key_type != EVP_PKEY_RSA && key_type != EVP_PKEY_EC) fail(CryptError::bad_algorithm);
 
@@ -54,10 +54,15 @@ Bytes sign_content(const SigningRequest& request, ByteView content, bool detache
 
   const int length = i2d_CMS_ContentInfo(message.get(), nullptr);
   if (length <= 0) fail(CryptError::bad_encode);
-  Bytes der(static_cast<std::size_t>(length));
-  unsigned char* cursor = der.data();
+  SignedMessage signed_message{Bytes(static_cast<std::size_t>(length)), {}};
+  unsigned char* cursor = signed_message.der.data();
   if (i2d_CMS_ContentInfo(message.get(), &cursor) != length) fail(CryptError::bad_encode);
-  return der;
+  const auto* digest = static_cast<const ASN1_OCTET_STRING*>(CMS_signed_get0_data_by_OBJ(
+      signer, OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
+  if (digest == nullptr) fail(CryptError::attribute_missing);
+  const unsigned char* value = ASN1_STRING_get0_data(digest);
+  signed_message.content_digest = {NID_sha256, Bytes(value, value + ASN1_STRING_length(digest))};
+  return signed_message;
 }
 
 }  // namespace orvane::provider::openssl

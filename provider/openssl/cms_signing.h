@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "provider/openssl/content_digest.h"
 #include "provider/openssl/handles.h"
 #include "runtime/bytes.h"
 #include "runtime/clock.h"
@@ -19,10 +20,16 @@ struct SigningRequest {
   std::optional<LocalDateTime> signing_time;
 };
 
-// The DER ContentInfo of a signed-data message over `content`: SHA-256, RSA PKCS #1 v1.5 or
-// ECDSA, the signer named by issuer and serial number, and exactly the content-type, message-
-// digest and signing-time attributes. `content` is read where it lies, never copied, unless
-// the message carries it (`detached` false). Fails with the provider's codes.
-Bytes sign_content(const SigningRequest& request, ByteView content, bool detached);
+// A signed-data message and the digest of the content it signs.
+struct SignedMessage {
+  Bytes der;  // the DER ContentInfo
+  ContentDigest content_digest;
+};
+
+// A signed-data message over `content`: SHA-256, RSA PKCS #1 v1.5 or ECDSA, the signer named
+// by issuer and serial number, and exactly the content-type, message-digest and signing-time
+// attributes. `content` is read where it lies, never copied, unless the message carries it
+// (`detached` false). Fails with the provider's codes.
+SignedMessage sign_content(const SigningRequest& request, ByteView content, bool detached);
 
 }  // namespace orvane::provider::openssl

@@ -3,6 +3,8 @@
 #include <openssl/err.h>
 #include <openssl/objects.h>
 
+#include <algorithm>
+
 #include "provider/crypt_error.h"
 
 namespace orvane::provider::openssl {
@@ -54,6 +56,31 @@ X509* find_signer_certificate(CMS_SignerInfo* signer, const std::vector<X509Ptr>
   fail(CryptError::signer_not_found);
 }
 
+// Whether `signer`'s digest can be checked against `known` without reading the content: it has
+// signed attributes and used the same digest algorithm.
+bool uses_known_digest(CMS_SignerInfo* signer, const ContentDigest* known) {
+  if (known == nullptr || CMS_signed_get_attr_count(signer) < 0) return false;
+  X509_ALGOR* digest_algorithm = nullptr;
+  CMS_SignerInfo_get0_algs(signer, nullptr, nullptr, &digest_algorithm, nullptr);
+  const ASN1_OBJECT* algorithm = nullptr;
+  X509_ALGOR_get0(&algorithm, nullptr, nullptr, digest_algorithm);
+  return OBJ_obj2nid(algorithm) == known->algorithm;
+}
+
+// The messageDigest attribute against a digest already known, then the signature over the
+// attributes.
+void check_signature_with_digest(CMS_SignerInfo* signer, const ContentDigest& known) {
+  const auto* recorded = static_cast<const ASN1_OCTET_STRING*>(CMS_signed_get0_data_by_OBJ(
+      signer, OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
+  if (recorded == nullptr) fail(CryptError::attribute_missing);
+  const ByteView value(ASN1_STRING_get0_data(recorded),
+                       static_cast<std::size_t>(ASN1_STRING_length(recorded)));
+  if (!std::equal(value.begin(), value.end(), known.value.begin(), known.value.end())) {
+    fail(CryptError::hash_value);
+  }
+  if (CMS_SignerInfo_verify(signer) != 1) fail(CryptError::bad_signature);
+}
+
 // Checked in the order Windows checks them: the content digest against the messageDigest
 // attribute, then the signature over the attributes. Without attributes the signature is
 // over the content digest itself.
@@ -71,7 +98,8 @@ void check_signature(CMS_SignerInfo* signer, BIO* digests) {
 }  // namespace
 
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::optional<ByteView> detached_content,
-                               bool check_certificates, const TrustMaterial& trust) {
+                               bool check_certificates, const TrustMaterial& trust,
+                               const ContentDigest* known_digest) {
   if (OBJ_obj2nid(CMS_get0_type(&message)) != NID_pkcs7_signed) {
     fail(CryptError::invalid_message_type);
   }
@@ -79,13 +107,21 @@ VerifiedMessage verify_message(CMS_ContentInfo& message, std::optional<ByteView>
   if (sk_CMS_SignerInfo_num(signers) <= 0) fail(CryptError::no_signer);
 
   VerifiedMessage verified{{}, carried_certificates(message), carried_content(message)};
-  const BioPtr digests =
-      digest_content(message, detached_content ? *detached_content : verified.content);
+  if (!detached_content) known_digest = nullptr;
+  // The content is read only when a signer needs it, and then once for all of them.
+  BioPtr digests;
   for (int i = 0; i < sk_CMS_SignerInfo_num(signers); ++i) {
     CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, i);
     X509* certificate = find_signer_certificate(signer, verified.carried, trust);
     CMS_SignerInfo_set1_signer_cert(signer, certificate);
-    check_signature(signer, digests.get());
+    if (uses_known_digest(signer, known_digest)) {
+      check_signature_with_digest(signer, *known_digest);
+    } else {
+      if (!digests) {
+        digests = digest_content(message, detached_content ? *detached_content : verified.content);
+      }
+      check_signature(signer, digests.get());
+    }
     if (check_certificates) {
       if (const auto error = chain_error(certificate, trust, verified.carried)) fail(*error);
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "provider/openssl/chain_verification.h"
+#include "provider/openssl/content_digest.h"
 #include "provider/openssl/handles.h"
 #include "runtime/bytes.h"
 
@@ -25,8 +26,11 @@ struct VerifiedMessage {
 // certificate's chain to a trusted root, valid now. Each signer is checked whole, signature
 // then certificate, before the next. Throws the CryptoAPI code that Windows reports for the
 // first fault: CRYPT_E_INVALID_MSG_TYPE, CRYPT_E_NO_SIGNER, CRYPT_E_SIGNER_NOT_FOUND,
-// CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE or a chain code.
+// CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE or a chain code. `known_digest`, the digest of
+// `detached_content` when the caller has it already, spares reading the content again for
+// signers with signed attributes and its algorithm.
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::optional<ByteView> detached_content,
-                               bool check_certificates, const TrustMaterial& trust);
+                               bool check_certificates, const TrustMaterial& trust,
+                               const ContentDigest* known_digest = nullptr);
 
 }  // namespace orvane::provider::openssl

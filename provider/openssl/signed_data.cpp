@@ -16,6 +16,7 @@ OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root)
 
 void OpensslSignedData::SetContent(Text content) {
   content_ = std::move(content);
+  content_digest_.reset();
 }
 
 const Text& OpensslSignedData::Content() const {
@@ -36,8 +37,10 @@ Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
     const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
     if (!is_root) request.carried.push_back(chain[i].get());
   }
+  SignedMessage message = sign_content(request, content_bytes(content_), detached);
+  content_digest_ = std::move(message.content_digest);
   // Every encoding gives the same text: callers store it and read it back as text.
-  return base64_lines(sign_content(request, content_bytes(content_), detached));
+  return base64_lines(message.der);
 }
 
 void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag flag) {
@@ -46,8 +49,12 @@ void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag fl
   const CmsPtr decoded = decode_message(message);
   VerifiedMessage verified =
       verify_message(*decoded, detached ? std::optional(content_bytes(content_)) : std::nullopt,
-                     flag == VerifyFlag::signature_and_certificate, load_trust(*root_));
-  if (!detached) content_ = text_from_content_bytes(verified.content);
+                     flag == VerifyFlag::signature_and_certificate, load_trust(*root_),
+                     content_digest_ ? &*content_digest_ : nullptr);
+  if (!detached) {
+    content_ = text_from_content_bytes(verified.content);
+    content_digest_.reset();
+  }
   signers_ = std::move(verified.signers);
   carried_ = std::move(verified.carried);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
+#include "provider/openssl/content_digest.h"
 #include "provider/openssl/handles.h"
 #include "provider/openssl/store_root.h"
 #include "provider/provider.h"
@@ -25,6 +27,9 @@ class OpensslSignedData final : public SignedData {
  private:
   std::shared_ptr<const StoreRoot> root_;
   Text content_;
+  // The digest of content_ as the last signature over it recorded it; a detached verification
+  // of the same content right after signing then need not read it again.
+  std::optional<ContentDigest> content_digest_;
   // Of the last message that verified: each signer's certificate and what the message carried.
   std::vector<X509Ptr> signers_;
   std::vector<X509Ptr> carried_;

@@ -59,6 +59,22 @@ TEST_F(OpensslSignedDataTest, DetachedSignatureVerifiesAgainstItsContentOnly) {
   EXPECT_TRUE(fails_with(CryptError::hash_value, [&] { verify(message); }));
 }
 
+TEST_F(OpensslSignedDataTest, VerifyingRightAfterSigningChecksEachMessageAgainstTheContent) {
+  const Text other_message = sign(pki.ec_user.serial, content + u".", true);
+  const auto signed_data = factory->CreateSignedData();
+  signed_data->SetContent(content);
+  const auto signer = signer_for(pki.user.serial);
+  const Text own_message = signed_data->Sign(*signer, true, Encoding::any);
+  EXPECT_NO_THROW(signed_data->Verify(own_message, true, VerifyFlag::signature_and_certificate));
+  EXPECT_TRUE(fails_with(CryptError::hash_value, [&] {
+    signed_data->Verify(other_message, true, VerifyFlag::signature_and_certificate);
+  }));
+  signed_data->SetContent(content + u".");
+  EXPECT_TRUE(fails_with(CryptError::hash_value, [&] {
+    signed_data->Verify(own_message, true, VerifyFlag::signature_and_certificate);
+  }));
+}
+
 TEST_F(OpensslSignedDataTest, TamperedContentOrSignatureFails) {
   Bytes der = der_of(sign(pki.ec_user.serial, content, false));
   const ByteView carried = content_bytes(content);
