@@ -3,6 +3,7 @@
 #include <openssl/err.h>
 
 #include "provider/openssl/store_folder.h"
+#include "provider/openssl/system_roots.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -86,15 +87,8 @@ VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
 TrustMaterial load_trust(const StoreRoot& root) {
   TrustMaterial trust{X509StorePtr(X509_STORE_new()), {}};
   X509_STORE* roots = trust.trusted_roots.get();
-  // The system's hashed root folder is read lazily, one issuer at a time.
-  X509_LOOKUP* folder_lookup =
-      roots ? X509_STORE_add_lookup(roots, X509_LOOKUP_hash_dir()) : nullptr;
-  if (folder_lookup == nullptr ||
-      X509_LOOKUP_add_dir(folder_lookup, nullptr, X509_FILETYPE_DEFAULT) != 1) {
+  if (roots == nullptr || !add_system_roots(roots, root)) {
     throw crypt_failure(CryptError::message_error);
-  }
-  for (const auto& certificate : root.system_bundle()) {
-    X509_STORE_add_cert(roots, certificate.get());
   }
   for (const auto& certificate :
        load_store_folder(root.folder() / "Root", FolderParts::certificates).certificates) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 
@@ -73,6 +74,21 @@ TEST_F(OpensslSignedDataTest, VerifyingRightAfterSigningChecksEachMessageAgainst
   EXPECT_TRUE(fails_with(CryptError::hash_value, [&] {
     signed_data->Verify(own_message, true, VerifyFlag::signature_and_certificate);
   }));
+}
+
+TEST_F(OpensslSignedDataTest, RootsOfTheSystemBundleAreTrusted) {
+  const Text message = sign(pki.untrusted_user.serial, content, false);
+  EXPECT_TRUE(fails_with(CryptError::chaining, [&] { verify(message); }));
+
+  // The system's roots as OpenSSL finds them: a bundle file and a hashed folder.
+  const auto empty_folder = folder.path() / "no-hashed-roots";
+  std::filesystem::create_directory(empty_folder);
+  ::setenv("SSL_CERT_FILE", pki.untrusted_root.certificate.c_str(), 1);
+  ::setenv("SSL_CERT_DIR", empty_folder.c_str(), 1);
+  factory = default_factory(folder.path());
+  EXPECT_NO_THROW(verify(message));
+  ::unsetenv("SSL_CERT_FILE");
+  ::unsetenv("SSL_CERT_DIR");
 }
 
 TEST_F(OpensslSignedDataTest, TamperedContentOrSignatureFails) {
