@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "provider/openssl/pkcs11/module_list.h"
+#include "provider/openssl/pkcs11/token.h"
+
 namespace orvane::provider::openssl {
 namespace {
 
@@ -17,7 +20,7 @@ void read_module(const std::filesystem::path& path, const std::filesystem::path&
     // serial number tells nothing, so such tokens are all read.
     if (!token.serial.empty() &&
         std::find(serials.begin(), serials.end(), token.serial) != serials.end()) {
-      token.state = pkcs11::TokenState::skipped;
+      token.state = TokenState::skipped;
       token.reason = "an earlier module showed the same token";
     } else {
       if (!token.serial.empty()) serials.push_back(token.serial);

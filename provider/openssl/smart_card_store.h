@@ -5,17 +5,28 @@
 #include <vector>
 
 #include "provider/openssl/certificate.h"
-#include "provider/openssl/pkcs11/module_list.h"
-#include "provider/openssl/pkcs11/token.h"
 
 namespace orvane::provider::openssl {
+
+// A PKCS #11 module that the smart-card store did not read, and why.
+struct SkippedModule {
+  std::string module;  // its path or its p11-kit name; or "pkcs11.conf line N"
+  std::string reason;
+};
+
+// How far the store got with a token.
+enum class TokenState {
+  read,              // its certificates, each with the token's key of the same CKA_ID if any
+  keys_unavailable,  // its certificates; signing with them fails with the login's code
+  skipped,           // not read at all
+};
 
 // One initialised token as the smart-card store read it.
 struct SmartCardToken {
   std::filesystem::path module;  // the PKCS #11 module that showed it
   std::string label;             // without its trailing blanks
   std::string serial;
-  pkcs11::TokenState state = pkcs11::TokenState::read;
+  TokenState state = TokenState::read;
   // Why the token was not read whole: a skipped token (shown twice, unreadable) adds no
   // certificate; for one whose keys are unavailable (PIN file missing, refused or readable by
   // others, user PIN blocked or on its final try, login refused) every certificate is listed.
@@ -27,7 +38,7 @@ struct SmartCardToken {
 // What the smart-card user store (location 4) holds, and what it passed over.
 struct SmartCardContents {
   std::vector<SmartCardToken> tokens;  // in module order, then slot order
-  std::vector<pkcs11::SkippedModule> skipped_modules;
+  std::vector<SkippedModule> skipped_modules;
 
   // Every token's certificates, token after token: the store's certificates.
   CertificateList certificates() const;

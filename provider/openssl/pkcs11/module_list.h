@@ -4,13 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace orvane::provider::openssl::pkcs11 {
+#include "provider/openssl/smart_card_store.h"
 
-// A PKCS #11 module that the smart-card store did not read, and why.
-struct SkippedModule {
-  std::string module;  // its path or its p11-kit name; or "pkcs11.conf line N"
-  std::string reason;
-};
+namespace orvane::provider::openssl::pkcs11 {
 
 // The modules whose tokens make the smart-card store, in the order they are read.
 struct ModuleList {

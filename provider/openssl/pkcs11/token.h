@@ -6,6 +6,7 @@
 
 #include "provider/openssl/certificate.h"
 #include "provider/openssl/pkcs11/module.h"
+#include "provider/openssl/smart_card_store.h"
 
 namespace orvane::provider::openssl::pkcs11 {
 
@@ -19,13 +20,6 @@ struct Slots {
 
 // The slots of `module`. Fails with ModuleError when the module cannot list them.
 std::shared_ptr<const Slots> list_slots(std::shared_ptr<Pkcs11Module> module);
-
-// How far the store got with a token.
-enum class TokenState {
-  read,              // its certificates, each with the token's key of the same CKA_ID if any
-  keys_unavailable,  // its certificates; signing with them fails with the reason's code
-  skipped,           // not read at all
-};
 
 // One token's certificates as the store reads them.
 struct TokenReading {
