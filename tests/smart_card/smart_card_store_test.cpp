@@ -69,14 +69,17 @@ TEST_F(SmartCardStoreTest, ListsEachTokenWithItsCertificatesAndTheKeysOfTheSameI
 TEST_F(SmartCardStoreTest, ReadsTheModulesOfPkcs11ConfOnceEachAndSaysWhichItPassedOver) {
   const fs::path alias = folder.path() / "alias.so";
   fs::create_symlink(orvane::testing::softhsm_module, alias);
-  tokens.write_configuration("# the token\n\nmodule = " + orvane::testing::softhsm_module.string() +
-                             "\n  module=" + alias.string() +
-                             "\nlibrary = x.so\nmodule = /nowhere/missing.so\n");
+  const fs::path not_a_module = pki.root.certificate;
+  tokens.write_configuration(
+      "# the token\n\nmodule = " + orvane::testing::softhsm_module.string() +
+      "\n  module=" + alias.string() +
+      "\nlibrary = x.so\nmodule = /nowhere/missing.so\nmodule = " + not_a_module.string() + "\n");
   const auto contents = load();
   EXPECT_EQ(contents.tokens.size(), 1u);
   EXPECT_TRUE(skips(contents, "pkcs11.conf line 5", "is not a line 'module = PATH'"));
-  EXPECT_TRUE(skips(contents, "/nowhere/missing.so", "cannot be loaded"));
-  EXPECT_EQ(contents.skipped_modules.size(), 2u);
+  EXPECT_TRUE(skips(contents, "/nowhere/missing.so", "no such file"));
+  EXPECT_TRUE(skips(contents, not_a_module.string(), "cannot be loaded or initialised"));
+  EXPECT_EQ(contents.skipped_modules.size(), 3u);
 }
 
 TEST_F(SmartCardStoreTest, WithoutModuleLinesReadsTheModulesP11KitRegistersButNoTrustPolicy) {
@@ -128,6 +131,25 @@ TEST_F(SmartCardStoreTest, ATokenWhoseLoginCannotBeMadeSaysWhyAndKeepsItsCertifi
     EXPECT_TRUE(lists(contents.tokens[0], pki.ec_user.serial, true));
     EXPECT_TRUE(lists(contents.tokens[0], pki.without_key.serial, true));
   }
+}
+
+TEST_F(SmartCardStoreTest, ATokenWhosePinIsBlockedOrOnItsFinalTryIsNeverLoggedInTo) {
+  // SoftHSM takes the right PIN whatever its flags say: only a refusal keeps the keys away.
+  tokens.add_token_flags(0x20000);  // CKF_USER_PIN_FINAL_TRY
+  auto contents = load();
+  ASSERT_EQ(contents.tokens.size(), 1u);
+  EXPECT_EQ(contents.tokens[0].state, TokenState::keys_unavailable);
+  EXPECT_EQ(contents.tokens[0].reason,
+            "its user PIN has one try left, which is never risked on a stored PIN");
+
+  contents = {};                    // SoftHSM reads its flags again once its last user unloads it
+  tokens.add_token_flags(0x40000);  // CKF_USER_PIN_LOCKED
+  contents = load();
+  ASSERT_EQ(contents.tokens.size(), 1u);
+  EXPECT_EQ(contents.tokens[0].reason, "its user PIN is blocked");
+  EXPECT_TRUE(orvane::testing::fails_with(CryptError::pin_blocked, [&] {
+    (void)contents.tokens[0].certificates[0]->device()->begin_signature();
+  }));
 }
 
 }  // namespace

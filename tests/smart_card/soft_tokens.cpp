@@ -52,6 +52,22 @@ void SoftTokens::put(const std::string& label, const std::string& pin,
   }
 }
 
+void SoftTokens::add_token_flags(std::uint64_t flags) {
+  // SoftHSM's file store keeps the token flags as the attribute CKA_OS_TOKENFLAGS: its type,
+  // then its kind (an unsigned long), then the value, each 8 bytes, most significant first.
+  const std::string attribute("\0\0\0\0\x80\0\x53\x4B\0\0\0\0\0\0\0\x02", 16);
+  for (const auto& token : fs::directory_iterator(folder_ / "tokens")) {
+    const fs::path file = token.path() / "token.object";
+    std::string bytes = read_file(file);
+    const auto at = bytes.find(attribute);
+    ASSERT_NE(at, std::string::npos) << file;
+    for (int i = 0; i < 8; ++i) {
+      bytes[at + attribute.size() + 7 - i] |= static_cast<char>((flags >> (8 * i)) & 0xFF);
+    }
+    write_file(file, bytes);
+  }
+}
+
 void SoftTokens::write_pin_file(const std::string& label, const std::string& content,
                                 fs::perms permissions) {
   const fs::path file = store_root_ / "pins" / label;

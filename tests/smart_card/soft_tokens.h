@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -28,6 +29,9 @@ class SoftTokens {
   void put(const std::string& label, const std::string& pin,
            const test_pki::TestCertificate& certificate, const std::string& id,
            TokenKey key = TokenKey::plain);
+  // Adds `flags` (CKF_USER_PIN_...) to what every token reports of itself, as a card does when
+  // its PIN counter runs low; SoftHSM itself never blocks a PIN.
+  void add_token_flags(std::uint64_t flags);
   // Writes pins/<label> in the store root: `content`, readable as `permissions` say.
   void write_pin_file(const std::string& label, const std::string& content,
                       std::filesystem::perms permissions = std::filesystem::perms::owner_read |

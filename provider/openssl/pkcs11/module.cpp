@@ -18,6 +18,12 @@ std::map<std::filesystem::path, std::weak_ptr<Pkcs11Module>>& registry() {
 }  // namespace
 
 std::shared_ptr<Pkcs11Module> Pkcs11Module::load(const std::filesystem::path& path) {
+  // A bare name is for the loader's search path; a path that leads nowhere is told here, before
+  // the loader prints its complaint on the host's standard error.
+  std::error_code error;
+  if (path.has_parent_path() && !std::filesystem::exists(path, error)) {
+    throw ModuleError("no such file");
+  }
   const std::lock_guard lock(registry_guard);
   auto& modules = registry();
   if (auto alive = modules[path].lock()) return alive;
