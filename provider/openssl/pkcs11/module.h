@@ -13,11 +13,13 @@ namespace orvane::provider::openssl::pkcs11 {
 // A PIN in memory, wiped when it goes.
 class Pin {
  public:
+  // Takes the PIN's text, as a token's login wants it.
   explicit Pin(std::string value) : value_(std::move(value)) {}
   ~Pin() { OPENSSL_cleanse(value_.data(), value_.size()); }
   Pin(const Pin&) = delete;
   Pin& operator=(const Pin&) = delete;
 
+  // The PIN for libp11; it lives as long as this object.
   const char* c_str() const { return value_.c_str(); }
 
  private:
