@@ -69,6 +69,19 @@ Text crypt_error_text(CryptError error) {
       return u"Generic trust failure.";
     case CryptError::wrong_usage:
       return u"The certificate is not valid for the requested usage.";
+    case CryptError::no_smart_card:
+      return u"The operation requires a Smart Card, but no Smart Card is currently in the device.";
+    case CryptError::unexpected_card_error:
+      return u"An unexpected card error has occurred.";
+    case CryptError::wrong_pin:
+      return u"The card cannot be accessed because the wrong PIN was presented.";
+    case CryptError::pin_blocked:
+      return u"The card cannot be accessed because the maximum number of PIN entry attempts has "
+             u"been reached.";
+    case CryptError::cancelled_by_user:
+      return u"The action was cancelled by the user.";
+    case CryptError::no_pin_presented:
+      return u"No PIN was presented to the smart card.";
   }
   return u"An error occurred while performing an operation on a cryptographic message.";
 }

@@ -40,6 +40,12 @@ enum class CryptError : std::uint32_t {
   chaining = 0x800B010A,               // CERT_E_CHAINING
   trust_failure = 0x800B010B,          // TRUST_E_FAIL
   wrong_usage = 0x800B0110,            // CERT_E_WRONG_USAGE
+  no_smart_card = 0x8010000C,          // SCARD_E_NO_SMARTCARD
+  unexpected_card_error = 0x8010001F,  // SCARD_E_UNEXPECTED
+  wrong_pin = 0x8010006B,              // SCARD_W_WRONG_CHV
+  pin_blocked = 0x8010006C,            // SCARD_W_CHV_BLOCKED
+  cancelled_by_user = 0x8010006E,      // SCARD_W_CANCELLED_BY_USER
+  no_pin_presented = 0x8010006F,       // SCARD_W_CARD_NOT_AUTHENTICATED
 };
 
 // The standard Windows message text of `error`, as FormatMessage gives it in English.

@@ -20,8 +20,9 @@ std::optional<std::int64_t> seconds_of(const ASN1_TIME* time) {
 
 }  // namespace
 
-OpensslCertificate::OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key)
-    : x509_(std::move(x509)), private_key_(std::move(private_key)) {}
+OpensslCertificate::OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key,
+                                       std::shared_ptr<const KeyDevice> device)
+    : device_(std::move(device)), x509_(std::move(x509)), private_key_(std::move(private_key)) {}
 
 Text OpensslCertificate::SerialNumber() const {
   return serial_number_text(x509_.get());

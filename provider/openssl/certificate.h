@@ -9,22 +9,41 @@
 
 namespace orvane::provider::openssl {
 
+// Where a private key that is not in the process lives (a token): it keeps what the key needs
+// alive, and readies the key for each signature.
+class KeyDevice {
+ public:
+  virtual ~KeyDevice() = default;
+  // Readies the key for one signature; the signature ends when the returned object is
+  // released. Fails with the device's code when the key cannot be used (a refused PIN, say).
+  [[nodiscard]] virtual std::shared_ptr<void> begin_signature() const = 0;
+};
+
 // A certificate of a store or of a message, with the private key that its store holds for it
 // (none for certificates of messages and chains).
 class OpensslCertificate final : public Certificate {
  public:
-  OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key);
+  // A key on a device comes with its `device`; a device without a key stands for a key that
+  // the device holds but cannot reach yet, and signing with it fails with the device's code.
+  OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key,
+                     std::shared_ptr<const KeyDevice> device = nullptr);
 
   Text SerialNumber() const override;
 
   // The certificate; owned by this object.
   X509* x509() const { return x509_.get(); }
-  // The matching private key, or null when the store holds none.
+  // The matching private key, or null when the store holds none or cannot reach it.
   EVP_PKEY* private_key() const { return private_key_.get(); }
+  // The device that holds the key, or null for a key of a store folder.
+  const KeyDevice* device() const { return device_.get(); }
+  // Whether the store holds a private key for the certificate: the key-provider property.
+  bool has_key() const { return private_key_ != nullptr || device_ != nullptr; }
   // Whether `utc_seconds` lies within the validity period, both ends included.
   bool valid_at(std::int64_t utc_seconds) const;
 
  private:
+  // First, so that it outlives the key that needs it.
+  std::shared_ptr<const KeyDevice> device_;
   X509Ptr x509_;
   EvpPkeyPtr private_key_;
 };

@@ -16,8 +16,7 @@ Matcher matcher_for(FindType type, const FindCriterion& criterion) {
     const auto* property = std::get_if<std::int32_t>(&criterion);
     if (property == nullptr) throw crypt_failure(CryptError::invalid_parameter);
     if (*property != key_provider_info_property) return [](const auto&) { return false; };
-    return
-        [](const OpensslCertificate& certificate) { return certificate.private_key() != nullptr; };
+    return [](const OpensslCertificate& certificate) { return certificate.has_key(); };
   }
   if (type == FindType::time_valid) {
     const auto* local_time = std::get_if<LocalDateTime>(&criterion);

@@ -28,6 +28,9 @@ Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
   if (ours == nullptr) throw crypt_failure(CryptError::invalid_parameter);
   const OpensslCertificate* certificate = ours->certificate();
   if (certificate == nullptr) throw crypt_failure(CryptError::not_found);
+  if (!certificate->has_key()) throw crypt_failure(CryptError::no_key);
+  // Held until the message is made: a token key may need its PIN for this very signature.
+  const auto key_use = certificate->device() ? certificate->device()->begin_signature() : nullptr;
   if (certificate->private_key() == nullptr) throw crypt_failure(CryptError::no_key);
 
   // The verifier gets every certificate up to the root; the root it must hold already.

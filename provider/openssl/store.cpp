@@ -32,7 +32,7 @@ void OpensslStore::Open(StoreLocation location, const Text& name, StoreOpenMode 
       certificates_ = load_personal_certificates(root_->folder() / text_to_utf8(name));
       return;
     case StoreLocation::smart_card_user:
-      certificates_ = load_smart_card_certificates(root_->folder());
+      certificates_ = load_smart_card_certificates(root_->folder()).certificates();
       return;
   }
   throw crypt_failure(CryptError::invalid_parameter);

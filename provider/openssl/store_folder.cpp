@@ -119,13 +119,6 @@ void read_der(const std::string& bytes, FileObjects& out) {
   ERR_clear_error();
 }
 
-bool group_or_others_can_read(const fs::path& path) {
-  std::error_code error;
-  const auto permissions = fs::status(path, error).permissions();
-  return error ||
-         (permissions & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none;
-}
-
 // The whole file, or nothing when it cannot be read or is too large for a store file.
 std::optional<std::string> read_whole_file(const fs::path& path) {
   std::error_code error;
@@ -170,6 +163,13 @@ std::vector<fs::path> files_in_name_order(const fs::path& folder) {
 }
 
 }  // namespace
+
+bool group_or_others_can_read(const fs::path& path) {
+  std::error_code error;
+  const auto permissions = fs::status(path, error).permissions();
+  return error ||
+         (permissions & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none;
+}
 
 FolderContents load_store_folder(const fs::path& folder, FolderParts parts) {
   FolderContents contents;

@@ -31,4 +31,8 @@ enum class FolderParts { certificates, certificates_and_keys };
 // be listed fails with E_ACCESSDENIED.
 FolderContents load_store_folder(const std::filesystem::path& folder, FolderParts parts);
 
+// Whether anyone but the owner of `path` may read it (or its permissions cannot be read): such a
+// file cannot hold a secret of the user's any more.
+bool group_or_others_can_read(const std::filesystem::path& path);
+
 }  // namespace orvane::provider::openssl
