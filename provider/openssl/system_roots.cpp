@@ -15,7 +15,11 @@ int bundle_by_subject(X509_LOOKUP* lookup, X509_LOOKUP_TYPE type, const X509_NAM
     X509_STORE_add_cert(X509_LOOKUP_get_store(lookup), certificate.get());
     if (first == nullptr) first = certificate.get();
   }
-  return first != nullptr && X509_OBJECT_set1_X509(found, first) == 1 ? 1 : 0;
+  if (first == nullptr || X509_OBJECT_set1_X509(found, first) != 1) return 0;
+  // Lookups hand back a borrowed certificate, which the store keeps alive; the caller takes
+  // its own reference.
+  X509_free(first);
+  return 1;
 }
 
 const X509_LOOKUP_METHOD* bundle_lookup_method() {
