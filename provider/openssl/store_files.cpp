@@ -45,8 +45,13 @@ bool holds(const fs::path& path, std::string_view bytes) {
 
 void write_replacing(const fs::path& target, std::string_view bytes, FileAccess access) {
   std::random_device random;
-  const fs::path temporary =
-      target.parent_path() / ("." + target.filename().string() + "." + std::to_string(random()));
+  // Hidden, and unique to this writer. (Built by appending: GCC 12 at -O3 warns wrongly about
+  // a literal joined to a temporary string.)
+  std::string name = ".";
+  name += target.filename().string();
+  name += '.';
+  name += std::to_string(random());
+  const fs::path temporary = target.parent_path() / name;
   std::error_code error;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -82,8 +87,9 @@ fs::path make_store_folder(const fs::path& store_root, const std::string& name) 
 fs::path write_store_file(const fs::path& folder, const std::string& stem,
                           const std::string& extension, std::string_view bytes, FileAccess access) {
   for (int number = 1;; ++number) {
-    const std::string suffix = number == 1 ? "" : "-" + std::to_string(number);
-    const fs::path target = folder / (stem + suffix + extension);
+    std::string name = stem;
+    if (number > 1) name += '-' + std::to_string(number);
+    const fs::path target = folder / (name + extension);
     std::error_code error;
     if (!fs::exists(target, error)) {
       write_replacing(target, bytes, access);
