@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/cli/cli_fixture.h"
+#include "tests/provider/openssl_cli.h"
 
 namespace orvane::testing {
 namespace {
@@ -96,6 +97,16 @@ TEST_F(CliStoreTest, ImportsUnprotectedPkcs12AndPemAndImportsTheSameFileOnlyOnce
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(store / "My")) ++files;
   EXPECT_EQ(files, 4u);
 
+  // Files exported before OpenSSL 3 encrypt with RC2 and 3DES.
+  const fs::path legacy = folder.path() / "legacy.p12";
+  ASSERT_TRUE(run_openssl("pkcs12 -export -legacy -in " + quoted(pki.expired.certificate) +
+                          " -inkey " + quoted(pki.expired.private_key) +
+                          " -passout pass:old -out " + quoted(legacy)));
+  result = in_store(
+      {"store", "import", legacy.string(), "--password-file", write("old.txt", "old").string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, text_to_utf8(pki.expired.serial) + "\n");
+
   // A certificate alone is listed, without a key.
   result = in_store({"store", "import", pki.without_key.certificate.string()});
   ASSERT_EQ(result.status, 0) << result.err;
@@ -187,6 +198,15 @@ TEST_F(CliStoreTest, FailuresAPersonCausesGiveOneLineSayingWhatToDo) {
                                        ": make it a folder that you own and can read"))
       << result.err;
   EXPECT_EQ(in_store({"store", "import", pki.root.certificate.string()}).status, 1);
+
+  // Signing answers as the component does, and the hint points at the listing.
+  const auto sign = in_store({"sign", garbage.string(), "--serial", "7F01"});
+  EXPECT_EQ(sign.status, 1);
+  EXPECT_EQ(sign.out,
+            "Error: Certificate is either damaged, uninstalled or not present.-2147024891Access "
+            "is denied.\n");
+  EXPECT_EQ(sign.err, "orvane: the store " + store.string() +
+                          " cannot be read: run `orvane store list` to see why\n");
 }
 
 TEST_F(CliStoreTest, TheStoreRootComesFromTheOptionThenTheEnvironment) {
