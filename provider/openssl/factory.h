@@ -2,14 +2,11 @@
 
 #include <filesystem>
 
+#include "provider/openssl/default_store_root.h"
 #include "provider/openssl/store_root.h"
 #include "provider/provider.h"
 
 namespace orvane::provider::openssl {
-
-// The store root when none is given: $ORVANE_STORE_DIR, else $XDG_DATA_HOME/orvane/store,
-// else ~/.local/share/orvane/store. Empty when the environment names none of them.
-std::filesystem::path default_store_root();
 
 // Creates the OpenSSL back end's objects over the stores under one store root.
 class OpensslFactory final : public Factory {

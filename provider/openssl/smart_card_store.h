@@ -8,6 +8,9 @@
 
 namespace orvane::provider::openssl {
 
+// Why a module of trust anchors is passed over; they hold roots, never signing keys.
+inline constexpr char trust_policy_module[] = "a trust-policy module";
+
 // A PKCS #11 module that the smart-card store did not read, and why.
 struct SkippedModule {
   std::string module;  // its path or its p11-kit name; or "pkcs11.conf line N"

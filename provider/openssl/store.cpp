@@ -43,7 +43,10 @@ std::unique_ptr<CertificateCollection> OpensslStore::Certificates() const {
 }
 
 CertificateList load_personal_certificates(const std::filesystem::path& folder) {
-  const FolderContents contents = load_store_folder(folder, FolderParts::certificates_and_keys);
+  return with_matching_keys(load_store_folder(folder, FolderParts::certificates_and_keys));
+}
+
+CertificateList with_matching_keys(const FolderContents& contents) {
   CertificateList certificates;
   for (const auto& x509 : contents.certificates) {
     EvpPkeyPtr matching_key;

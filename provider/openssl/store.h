@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "provider/openssl/certificate.h"
+#include "provider/openssl/store_folder.h"
 #include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
@@ -28,5 +29,9 @@ class OpensslStore final : public Store {
 // The certificates of a personal store folder, each with the private key of the same folder
 // that matches its public key, if any.
 CertificateList load_personal_certificates(const std::filesystem::path& folder);
+
+// The certificates of `contents`, each with the first of its private keys that matches its
+// public key, if any.
+CertificateList with_matching_keys(const FolderContents& contents);
 
 }  // namespace orvane::provider::openssl

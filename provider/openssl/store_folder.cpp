@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "provider/crypt_error.h"
+#include "provider/openssl/pem_text.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -53,32 +54,21 @@ void add_key(const PKCS8_PRIV_KEY_INFO* info, FileObjects& out) {
 }
 
 void read_pem(const std::string& bytes, FileObjects& out) {
-  const BioPtr input(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-  while (input) {
-    char* name = nullptr;
-    char* header = nullptr;
-    unsigned char* data = nullptr;
-    long length = 0;
-    if (PEM_read_bio(input.get(), &name, &header, &data, &length) != 1) break;
-    const OpensslMemoryPtr<char> owned_name(name);
-    const OpensslMemoryPtr<char> owned_header(header);
-    const OpensslMemoryPtr<unsigned char> owned_data(data);
-    const std::string_view kind(name);
+  for_each_pem_block(bytes, [&out](const PemBlock& block) {
+    const std::string_view kind(block.label);
     if (kind == "CERTIFICATE" || kind == "X509 CERTIFICATE") {
-      if (auto certificate = certificate_from_der(data, length)) {
+      if (auto certificate = certificate_from_der(block.data, block.length)) {
         out.certificates.push_back(std::move(certificate));
       } else {
         out.problems.push_back("a damaged certificate");
       }
     } else if (kind == "PRIVATE KEY") {
-      add_key(pkcs8_from_der(data, length).get(), out);
+      add_key(pkcs8_from_der(block.data, block.length).get(), out);
     } else if (kind == "ENCRYPTED PRIVATE KEY") {
       out.holds_key_material = true;
       out.problems.push_back("an encrypted private key, which the store cannot open");
     }
-  }
-  // The reader reports the end of its input as an error; it is none.
-  ERR_clear_error();
+  });
 }
 
 void read_pkcs12(PKCS12* pkcs12, FileObjects& out) {

@@ -5,14 +5,9 @@
 #include <vector>
 
 #include "provider/openssl/handles.h"
+#include "provider/openssl/skipped_file.h"
 
 namespace orvane::provider::openssl {
-
-// A file of a store folder that contributed nothing, and why.
-struct SkippedFile {
-  std::filesystem::path path;
-  std::string reason;
-};
 
 // What one store folder holds, in store order: by file name (byte order), then by position
 // within the file.

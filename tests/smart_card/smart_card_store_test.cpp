@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "provider/openssl/store_listing.h"
 #include "tests/provider/pki_fixture.h"
 #include "tests/smart_card/soft_tokens.h"
 
@@ -64,6 +65,30 @@ TEST_F(SmartCardStoreTest, ListsEachTokenWithItsCertificatesAndTheKeysOfTheSameI
       store->Certificates()->Find(FindType::extended_property, key_provider_info_property, false);
   ASSERT_EQ(with_key->Count(), 1);
   EXPECT_EQ(with_key->Item(1)->SerialNumber(), pki.ec_user.serial);
+}
+
+TEST_F(SmartCardStoreTest, TheStoreListingShowsTokenCertificatesAndWhyATokenWasPassedOver) {
+  const auto on_token = [](const StoreListing& listing, const Text& serial) {
+    return std::find_if(listing.certificates.begin(), listing.certificates.end(),
+                        [&](const ListedCertificate& listed) {
+                          return listed.store == "smart card Orvane Card" &&
+                                 listed.summary.serial == text_to_utf8(serial);
+                        });
+  };
+  StoreListing listing = list_stores(folder.path());
+  auto listed = on_token(listing, pki.ec_user.serial);
+  ASSERT_NE(listed, listing.certificates.end());
+  EXPECT_TRUE(listed->has_key);
+  EXPECT_TRUE(listed->trusted);
+  EXPECT_FALSE(on_token(listing, pki.without_key.serial)->has_key);
+  EXPECT_TRUE(listing.smart_card_notes.empty());
+
+  tokens.write_pin_file("Orvane Card", "9999\n");
+  listing = list_stores(folder.path());
+  ASSERT_EQ(listing.smart_card_notes.size(), 1u);
+  EXPECT_EQ(listing.smart_card_notes[0], "token Orvane Card (" +
+                                             orvane::testing::softhsm_module.string() +
+                                             "): it refused the PIN of pins/Orvane Card");
 }
 
 TEST_F(SmartCardStoreTest, ReadsTheModulesOfPkcs11ConfOnceEachAndSaysWhichItPassedOver) {

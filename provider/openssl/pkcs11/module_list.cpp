@@ -55,7 +55,7 @@ void read_registered_modules(ModuleList& list) {
     // Trust-policy modules hold the system's trusted authorities, never a user's keys.
     const std::string trust = option(*module, "trust-policy");
     if (trust == "yes" || trust == "true") {
-      list.skipped.push_back({label, "a trust-policy module"});
+      list.skipped.push_back({label, trust_policy_module});
     } else if (file) {
       list.modules.emplace_back(file.get());
     }

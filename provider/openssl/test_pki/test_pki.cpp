@@ -1,24 +1,18 @@
 #include "provider/openssl/test_pki/test_pki.h"
 
-#include <openssl/bn.h>
-#include <openssl/pem.h>
-#include <openssl/x509v3.h>
-
 #include <ctime>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
-#include "provider/openssl/handles.h"
+#include "provider/openssl/certificate_issuer.h"
+#include "provider/openssl/pem_text.h"
 
 namespace orvane::test_pki {
 namespace {
 
 using namespace provider::openssl;
 namespace fs = std::filesystem;
-
-using BignumPtr = std::unique_ptr<BIGNUM, Free<BN_free>>;
-using ExtensionPtr = std::unique_ptr<X509_EXTENSION, Free<X509_EXTENSION_free>>;
 
 constexpr long day = 24 * 60 * 60;
 
@@ -43,68 +37,10 @@ struct Profile {
   std::int64_t not_after() const { return reference_time() + last_day * day; }
 };
 
-struct Issued {
-  X509Ptr certificate;
-  EvpPkeyPtr key;
-};
-
-EvpPkeyPtr ec_key() {
-  EvpPkeyPtr key(EVP_EC_gen("P-256"));
-  check(key != nullptr, "make an EC key");
-  return key;
-}
-
-void add_extension(X509* certificate, X509V3_CTX& context, int nid, const char* value) {
-  const ExtensionPtr extension(X509V3_EXT_conf_nid(nullptr, &context, nid, value));
-  check(extension && X509_add_ext(certificate, extension.get(), -1) == 1, "add an extension");
-}
-
-// A certificate for `key`, signed by `issuer`, or by itself when there is none.
-Issued issue(const Profile& profile, EvpPkeyPtr key, const Issued* issuer) {
-  X509Ptr certificate(X509_new());
-  check(certificate != nullptr, "make a certificate");
-  X509_set_version(certificate.get(), X509_VERSION_3);
-
-  BIGNUM* serial = nullptr;
-  check(BN_hex2bn(&serial, profile.serial_hex) > 0, "read a serial");
-  const BignumPtr owned_serial(serial);
-  check(BN_to_ASN1_INTEGER(serial, X509_get_serialNumber(certificate.get())) != nullptr,
-        "set a serial");
-
-  X509_NAME* subject = X509_get_subject_name(certificate.get());
-  X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_ASC,
-                             reinterpret_cast<const unsigned char*>("Orvane Tests"), -1, -1, 0);
-  X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
-                             reinterpret_cast<const unsigned char*>(profile.common_name), -1, -1,
-                             0);
-  X509* signer = issuer ? issuer->certificate.get() : certificate.get();
-  EVP_PKEY* signing_key = issuer ? issuer->key.get() : key.get();
-  X509_set_issuer_name(certificate.get(), X509_get_subject_name(signer));
-  check(ASN1_TIME_set(X509_getm_notBefore(certificate.get()),
-                      static_cast<std::time_t>(profile.not_before())) &&
-            ASN1_TIME_set(X509_getm_notAfter(certificate.get()),
-                          static_cast<std::time_t>(profile.not_after())),
-        "set the validity period");
-  X509_set_pubkey(certificate.get(), key.get());
-
-  X509V3_CTX context;
-  X509V3_set_ctx(&context, signer, certificate.get(), nullptr, nullptr, 0);
-  add_extension(certificate.get(), context, NID_basic_constraints,
-                profile.authority ? "critical,CA:TRUE" : "critical,CA:FALSE");
-  add_extension(certificate.get(), context, NID_key_usage,
-                profile.authority ? "critical,keyCertSign,cRLSign"
-                                  : "critical,digitalSignature,nonRepudiation");
-  add_extension(certificate.get(), context, NID_subject_key_identifier, "hash");
-  add_extension(certificate.get(), context, NID_authority_key_identifier, "keyid:always");
-
-  check(X509_sign(certificate.get(), signing_key, EVP_sha256()) > 0, "sign a certificate");
-  return {std::move(certificate), std::move(key)};
-}
-
-std::string pem_of_bio(BIO* bio) {
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  return std::string(data, static_cast<std::size_t>(length));
+KeyedCertificate issue(const Profile& profile, EvpPkeyPtr key, const KeyedCertificate* issuer) {
+  return issue_certificate({"Orvane Tests", profile.common_name, profile.serial_hex,
+                            profile.authority, profile.not_before(), profile.not_after()},
+                           std::move(key), issuer);
 }
 
 // What is written for one certificate, made once.
@@ -116,15 +52,9 @@ struct Made {
   std::string key_pem;
 };
 
-Made pems_of(const Profile& profile, const Issued& issued) {
-  const BioPtr certificate(BIO_new(BIO_s_mem()));
-  const BioPtr key(BIO_new(BIO_s_mem()));
-  check(certificate && key && PEM_write_bio_X509(certificate.get(), issued.certificate.get()) &&
-            PEM_write_bio_PKCS8PrivateKey(key.get(), issued.key.get(), nullptr, nullptr, 0, nullptr,
-                                          nullptr),
-        "write PEM");
+Made pems_of(const Profile& profile, const KeyedCertificate& issued) {
   return {profile.serial_hex, profile.not_before(), profile.not_after(),
-          pem_of_bio(certificate.get()), pem_of_bio(key.get())};
+          certificate_pem(issued.certificate.get()), private_key_pem(issued.key.get())};
 }
 
 struct Material {
@@ -134,36 +64,36 @@ struct Material {
 
 Material make_material() {
   Material made;
-  const auto make = [](const Profile& profile, EvpPkeyPtr key, const Issued* issuer, Made& out) {
-    Issued issued = issue(profile, std::move(key), issuer);
+  const auto make = [](const Profile& profile, EvpPkeyPtr key, const KeyedCertificate* issuer,
+                       Made& out) {
+    KeyedCertificate issued = issue(profile, std::move(key), issuer);
     out = pems_of(profile, issued);
     return issued;
   };
-  const Issued root =
-      make({"Orvane Test Root", "7F01", true, -1, 3650}, ec_key(), nullptr, made.root);
-  const Issued intermediate = make({"Orvane Test Intermediate", "7F02", true, -1, 3650}, ec_key(),
-                                   &root, made.intermediate);
+  const KeyedCertificate root =
+      make({"Orvane Test Root", "7F01", true, -1, 3650}, make_ec_key(), nullptr, made.root);
+  const KeyedCertificate intermediate = make({"Orvane Test Intermediate", "7F02", true, -1, 3650},
+                                             make_ec_key(), &root, made.intermediate);
   // RSA only where the key type matters: its key takes long to make under the sanitizers.
-  EvpPkeyPtr rsa_key(EVP_RSA_gen(2048));
-  check(rsa_key != nullptr, "make an RSA key");
-  make({"Orvane Test User", "4A6B8C9D0E1F", false, -1, 3650}, std::move(rsa_key), &intermediate,
+  make({"Orvane Test User", "4A6B8C9D0E1F", false, -1, 3650}, make_rsa_key(2048), &intermediate,
        made.user);
-  make({"Orvane Test EC User", "3E5C0001", false, -1, 3650}, ec_key(), &intermediate, made.ec_user);
-  make({"Orvane Test Without Key", "2B000001", false, -1, 3650}, ec_key(), &intermediate,
+  make({"Orvane Test EC User", "3E5C0001", false, -1, 3650}, make_ec_key(), &intermediate,
+       made.ec_user);
+  make({"Orvane Test Without Key", "2B000001", false, -1, 3650}, make_ec_key(), &intermediate,
        made.without_key);
-  make({"Orvane Test Expired", "2B000002", false, -730, -365}, ec_key(), &intermediate,
+  make({"Orvane Test Expired", "2B000002", false, -730, -365}, make_ec_key(), &intermediate,
        made.expired);
-  make({"Orvane Test Not Yet Valid", "2B000003", false, 365, 730}, ec_key(), &intermediate,
+  make({"Orvane Test Not Yet Valid", "2B000003", false, 365, 730}, make_ec_key(), &intermediate,
        made.not_yet_valid);
-  make({"Orvane Test Duplicate", "2B0000DD", false, -1, 3650}, ec_key(), &intermediate,
+  make({"Orvane Test Duplicate", "2B0000DD", false, -1, 3650}, make_ec_key(), &intermediate,
        made.duplicate_first);
-  make({"Orvane Test Duplicate", "2B0000DD", false, -1, 3650}, ec_key(), &root,
+  make({"Orvane Test Duplicate", "2B0000DD", false, -1, 3650}, make_ec_key(), &root,
        made.duplicate_second);
-  make({"Orvane Test Leading Zero", "00C3A1B2D4", false, -1, 3650}, ec_key(), &intermediate,
+  make({"Orvane Test Leading Zero", "00C3A1B2D4", false, -1, 3650}, make_ec_key(), &intermediate,
        made.leading_zero);
-  const Issued untrusted_root = make({"Orvane Untrusted Root", "6601", true, -1, 3650}, ec_key(),
-                                     nullptr, made.untrusted_root);
-  make({"Orvane Untrusted User", "6602", false, -1, 3650}, ec_key(), &untrusted_root,
+  const KeyedCertificate untrusted_root = make({"Orvane Untrusted Root", "6601", true, -1, 3650},
+                                               make_ec_key(), nullptr, made.untrusted_root);
+  make({"Orvane Untrusted User", "6602", false, -1, 3650}, make_ec_key(), &untrusted_root,
        made.untrusted_user);
   return made;
 }

@@ -1,0 +1,271 @@
+#include "cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/outcome.h"
+
+namespace orvane::cli {
+namespace {
+
+// A subcommand that passes the global options it does not know to its parent, so that they
+// may stand before or after the command name.
+CLI::App* add_command(CLI::App& parent, const std::string& name, const std::string& summary,
+                      const std::string& details, const std::string& examples) {
+  CLI::App* command = parent.add_subcommand(name, summary);
+  command->fallthrough();
+  command->footer((details.empty() ? "" : details + "\n\n") + "Examples:\n" + examples +
+                  "\n\nThe global options --store DIR and --system-dir DIR may also be given "
+                  "here.");
+  return command;
+}
+
+// A positional argument, shown in help by its name alone.
+CLI::Option* add_positional(CLI::App* command, const std::string& name, std::string& target,
+                            const std::string& description) {
+  return command->add_option(name, target, description)->type_name("");
+}
+
+// Fails the parse unless exactly one of `given` is true.
+void require_one(const std::vector<bool>& given, const std::string& choices) {
+  if (std::count(given.begin(), given.end(), true) != 1) {
+    throw CLI::ValidationError("give exactly one of " + choices);
+  }
+}
+
+// A command that signs either the file FILE or the text of --text.
+struct FileOrText {
+  CLI::Option* file;
+  CLI::Option* text;
+};
+
+FileOrText add_file_or_text(CLI::App* command, Invocation& invocation,
+                            const std::string& text_description) {
+  CLI::Option* file = add_positional(command, "FILE", invocation.first, "The file to sign");
+  CLI::Option* text =
+      command->add_option("--text", invocation.text, text_description)->type_name("TEXT");
+  file->excludes(text);
+  return {file, text};
+}
+
+void take_file_or_text(const FileOrText& input, Invocation& invocation) {
+  require_one({input.file->count() > 0, input.text->count() > 0}, "FILE and --text TEXT");
+  invocation.has_text = input.text->count() > 0;
+}
+
+void add_serial(CLI::App* command, Invocation& invocation, const std::string& what) {
+  command->add_option("--serial", invocation.serial, what)->type_name("S");
+}
+
+void add_sign(CLI::App& app, Invocation& invocation) {
+  CLI::App* sign = add_command(
+      app, "sign", "Sign a file (the message goes beside it) or a text (the message is printed)",
+      "The message file is named after FILE without its extension, followed by SUFFIX.",
+      "  orvane sign report.pdf --serial 4A6B8C9D0E1F             # attached: "
+      "report_Signature.txt\n"
+      "  orvane sign report.pdf --serial 4A6B8C9D0E1F --detached  # signature only\n"
+      "  orvane sign --text 'pay 100' --serial 4A6B8C9D0E1F --detached");
+  const FileOrText input = add_file_or_text(
+      sign, invocation, "Sign this text instead of a file; prints the signed message");
+  add_serial(sign, invocation, "Serial number of the signing certificate (orvane store list)");
+  sign->add_flag("--detached", invocation.detached,
+                 "Make a detached signature; without it the message carries the content");
+  CLI::Option* suffix = sign->add_option("--suffix", invocation.suffix,
+                                         "Name the message file after FILE without its "
+                                         "extension, followed by SUFFIX (default "
+                                         "_Signature.txt)")
+                            ->type_name("SUFFIX");
+  suffix->excludes(input.text);
+  sign->callback([&invocation, input, suffix] {
+    invocation.command = Command::sign;
+    take_file_or_text(input, invocation);
+    invocation.has_suffix = suffix->count() > 0;
+  });
+}
+
+void add_verify(CLI::App& app, Invocation& invocation) {
+  CLI::App* verify = add_command(
+      app, "verify", "Verify a signature and that the signer's certificate has serial number S",
+      "Detached: ORIGINAL and its SIGNATURE file. Attached: a MESSAGE file, whose content is\n"
+      "restored to RESTORE_NAME without its last four characters, followed by the signed\n"
+      "file's extension; the restored name is printed on a second line.",
+      "  orvane verify report.pdf report_Signature.txt --detached --serial 4A6B8C9D0E1F\n"
+      "  orvane verify report_Signature.txt restored.xyz --serial 4A6B8C9D0E1F   # restored.pdf");
+  add_positional(verify, "ORIGINAL_OR_MESSAGE", invocation.first,
+                 "Detached: the signed file. Attached: the message file")
+      ->required();
+  add_positional(verify, "SIGNATURE_OR_RESTORE_NAME", invocation.second,
+                 "Detached: the signature file. Attached: the name to restore the content to")
+      ->required();
+  verify->add_flag("--detached", invocation.detached, "Verify a detached signature");
+  add_serial(verify, invocation, "Serial number that the signer's certificate must have");
+  verify->callback([&invocation] { invocation.command = Command::verify; });
+}
+
+void add_verify_code(CLI::App& app, Invocation& invocation) {
+  CLI::App* verify_code =
+      add_command(app, "verify-code", "Verify a signature over a file's bytes, whoever signed it",
+                  "With --attached, FILE is a message whose content is restored beside it\n"
+                  "(a_Signature.txt carrying .pdf restores to a_Signature.pdf).",
+                  "  orvane verify-code data.bin --signature-file data.sig\n"
+                  "  orvane verify-code data.bin --signature \"$(cat data.sig)\"\n"
+                  "  orvane verify-code --attached report_Signature.txt");
+  add_positional(verify_code, "FILE", invocation.first, "The signed file, or the message file")
+      ->required();
+  CLI::Option* file = verify_code
+                          ->add_option("--signature-file", invocation.signature_file,
+                                       "A file whose text is the detached signature")
+                          ->type_name("F");
+  CLI::Option* text =
+      verify_code->add_option("--signature", invocation.signature, "The detached signature text")
+          ->type_name("TEXT");
+  CLI::Option* attached =
+      verify_code->add_flag("--attached", invocation.attached, "FILE is an attached message");
+  verify_code->callback([&invocation, file, text, attached] {
+    invocation.command = Command::verify_code;
+    require_one({file->count() > 0, text->count() > 0, attached->count() > 0},
+                "--signature-file F, --signature TEXT and --attached");
+    invocation.has_signature_file = file->count() > 0;
+    invocation.has_signature = text->count() > 0;
+  });
+}
+
+void add_service_provider(CLI::App& app, Invocation& invocation) {
+  CLI::App* sp_sign = add_command(
+      app, "sp-sign", "Sign a file or a text, detached, with the configured certificate",
+      "The certificate is the one that KPXServiceControl.INI in the system directory names\n"
+      "under <SerialNumber>. Prints the signature, or -1; failures go to the error log.",
+      "  orvane sp-sign invoice.xml\n"
+      "  orvane sp-sign --text '<invoice>...</invoice>' --system-dir /etc/orvane");
+  const FileOrText input = add_file_or_text(sp_sign, invocation, "Sign this text instead");
+  sp_sign->callback([&invocation, input] {
+    invocation.command = Command::sp_sign;
+    take_file_or_text(input, invocation);
+  });
+
+  add_command(app, "serial", "Print the configured serial number",
+              "The value of <SerialNumber> in KPXServiceControl.INI in the system directory: an\n"
+              "empty line when none is configured, -1 when the file cannot be read.",
+              "  orvane serial --system-dir /etc/orvane")
+      ->callback([&invocation] { invocation.command = Command::serial; });
+
+  CLI::App* log = add_command(
+      app, "log", "Append TEXT to the daily error log",
+      "The log is KPX_Error_Log_ddMMyyyy.txt in the folder that KPXServiceControl.INI names\n"
+      "under <LogError>. Prints nothing; a log that cannot be written is no failure.",
+      "  orvane log 'nightly signing run failed'");
+  add_positional(log, "TEXT", invocation.first, "The entry")->required();
+  log->callback([&invocation] { invocation.command = Command::log; });
+}
+
+void add_store(CLI::App& app, Invocation& invocation) {
+  CLI::App* store = add_command(app, "store", "List the store, import keys, trust roots",
+                                "The store folder holds My/ (yours, with keys), Root/ (trusted "
+                                "roots) and CA/.",
+                                "  orvane store list\n  orvane store import alice.p12 "
+                                "--password-file pw.txt\n  orvane store trust root.pem");
+  store->require_subcommand(1);
+  add_command(*store, "list", "List the certificates that can sign, and skipped files",
+              "Every certificate of the personal and smart-card stores, with the serial number\n"
+              "that --serial takes, its key and its trust; then the store files passed over.",
+              "  orvane store list\n  orvane store list --store ./test-store")
+      ->callback([&invocation] { invocation.command = Command::store_list; });
+
+  CLI::App* import = add_command(
+      *store, "import", "Put a PKCS #12 file, or PEM certificates and keys, into My/",
+      "Keys are stored unencrypted, readable by you only; other certificates of a file with\n"
+      "keys go to CA/. Prints the serial numbers imported into My/.",
+      "  orvane store import alice.p12 --password-file pw.txt\n"
+      "  orvane store import alice-cert-and-key.pem");
+  add_positional(import, "FILE", invocation.first, "The file to import")->required();
+  CLI::Option* password = import
+                              ->add_option("--password-file", invocation.password_file,
+                                           "A file whose first line is the password of FILE")
+                              ->type_name("F");
+  import->callback([&invocation, password] {
+    invocation.command = Command::store_import;
+  invocation.has_password_file = password->count() > 0;
+});
+
+CLI::App* trust = add_command(*store, "trust", "Trust a root certificate (puts it into Root/)",
+                              "Signatures whose certificate chain ends in a trusted root verify.",
+                              "  orvane store trust company-root.pem");
+add_positional(trust, "CERT", invocation.first, "The root certificate, PEM or DER")->required();
+trust->callback([&invocation] { invocation.command = Command::store_trust; });
+}  // namespace
+
+// The usage line of the command that was being parsed, and where to read more.
+std::string usage_of(CLI::App& app) {
+  std::string command = app.get_name();
+  const CLI::App* innermost = &app;
+  while (!innermost->get_subcommands().empty()) {
+    innermost = innermost->get_subcommands().front();
+    command += " " + innermost->get_name();
+  }
+  const std::string help = app.help();
+  const auto start = help.find("Usage:");
+  const std::string usage =
+      start == std::string::npos ? "" : help.substr(start, help.find('\n', start) - start);
+  return usage + "\nRun `" + command + " --help` for the options and examples.";
+}
+
+}  // namespace orvane::cli
+
+std::variant<Invocation, int> parse_command_line(int argc, const char* const* argv,
+                                                 std::ostream& out, std::ostream& err) {
+  Invocation invocation;
+  CLI::App app(
+      "Orvane signs files and texts as CMS / PKCS #7 signed-data messages with the certificate\n"
+      "of a serial number, and verifies them. Results print exactly as the component answers.\n"
+      "Exit status: 0 success, 1 a failure answer, 2 a usage error.",
+      "orvane");
+  app.require_subcommand(1);
+  app.footer(
+      "Examples:\n"
+      "  orvane demo\n"
+      "  orvane store import alice.p12 --password-file pw.txt\n"
+      "  orvane sign report.pdf --serial 4A6B8C9D0E1F\n"
+      "Run `orvane COMMAND --help` for a command's options.");
+  CLI::Option* store = app.add_option("--store", invocation.store,
+                                      "Store folder (default: $ORVANE_STORE_DIR, else "
+                                      "~/.local/share/orvane/store)")
+                           ->type_name("DIR");
+  CLI::Option* system_dir = app.add_option("--system-dir", invocation.system_dir,
+                                           "Folder of KPXServiceControl.INI (default: the "
+                                           "build's system directory)")
+                                ->type_name("DIR");
+  add_sign(app, invocation);
+  add_verify(app, invocation);
+  add_verify_code(app, invocation);
+  add_service_provider(app, invocation);
+  add_store(app, invocation);
+  add_command(app, "demo", "Sign and verify for real in a throwaway store and PKI",
+              "Shows each call and its result, then removes everything it made.", "  orvane demo")
+      ->callback([&invocation] { invocation.command = Command::demo; });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return exit_success;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All);
+    return exit_success;
+  } catch (const CLI::ParseError& error) {
+    // A mistyped command name otherwise reads as a missing one.
+    CLI::App* innermost = &app;
+    while (!innermost->get_subcommands().empty()) innermost = innermost->get_subcommands().front();
+    const bool has_commands = !innermost->get_subcommands([](CLI::App*) { return true; }).empty();
+    auto unknown = innermost->remaining();
+    // Arguments that a command did not take fall through to its parent.
+    if (unknown.empty()) unknown = app.remaining();
+    const std::string what =
+        has_commands && !unknown.empty() ? unknown.front() + " is not a command" : error.what();
+    err << "orvane: " << what << "\n" << usage_of(app) << "\n";
+    return exit_usage;
+  }
+  invocation.has_store = store->count() > 0;
+  invocation.has_system_dir = system_dir->count() > 0;
+  return invocation;
+}
+
+}  // namespace orvane::cli

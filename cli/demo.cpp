@@ -1,0 +1,217 @@
+#include "cli/demo.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "cli/outcome.h"
+#include "provider/openssl/demo_pki.h"
+#include "signing/sign.h"
+
+namespace orvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using signing::Sign;
+
+// A folder of the demonstration's own in the temporary folder ($TMPDIR), removed with all
+// it holds when the demonstration ends, however it ends.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const fs::path candidate =
+          fs::temp_directory_path() / ("orvane-demo-" + std::to_string(random()));
+      if (fs::create_directory(candidate)) path_ = candidate;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot create a folder in the temporary folder");
+    fs::permissions(path_, fs::perms::owner_all);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string read_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_bytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// A small PDF-like file with every byte value in it, so that a restored copy that is not
+// byte for byte the same shows at once.
+std::string sample_document() {
+  std::string bytes = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n1 0 obj << /Length 512 >> stream\n";
+  for (int round = 0; round < 2; ++round) {
+    for (int value = 0; value < 256; ++value) bytes.push_back(static_cast<char>(value));
+  }
+  return bytes + "\nendstream endobj\n%%EOF\n";
+}
+
+// Runs the calls and tells what happens, paths shown relative to $DEMO.
+class Demonstration {
+ public:
+  Demonstration(const fs::path& folder, std::ostream& out) : folder_(folder), out_(out) {}
+
+  std::string shown(const fs::path& path) const {
+    const std::string full = path.string();
+    const std::string base = folder_.string();
+    return full.starts_with(base) ? "$DEMO" + full.substr(base.size()) : full;
+  }
+  std::string quoted(const fs::path& path) const {
+    // Appended, not joined: GCC 12 at -O3 warns wrongly about a literal + a temporary.
+    std::string text = "\"";
+    text += shown(path);
+    return text + '"';
+  }
+
+  // Prints the command line that does the same, then the call and its answer; counts it as
+  // expected when the answer is `expected`.
+  void call(const std::string& command, const std::string& method_call, const Text& answer,
+            const Text& expected) {
+    const bool as_expected = answer == expected;
+    out_ << "\n$ " << command << "\n  " << method_call << "\n  = \"" << text_to_utf8(answer) << "\""
+         << (as_expected ? "" : "   <- expected \"" + text_to_utf8(expected) + "\"") << "\n";
+    ++calls_;
+    if (as_expected) ++expected_;
+  }
+  void note(const std::string& text) { out_ << "  " << text << "\n"; }
+  void blank() { out_ << "\n"; }
+  void check(bool condition, const std::string& text) {
+    out_ << "  " << text << (condition ? "" : "   <- NOT AS EXPECTED") << "\n";
+    ++calls_;
+    if (condition) ++expected_;
+  }
+  bool all_as_expected() const { return calls_ == expected_; }
+  int calls() const { return calls_; }
+  int expected() const { return expected_; }
+
+ private:
+  fs::path folder_;
+  std::ostream& out_;
+  int calls_ = 0;
+  int expected_ = 0;
+};
+
+Text path_text(const fs::path& path) {
+  return text_from_utf8(path.string());
+}
+
+void sign_and_verify(Sign& sign, const Text& serial, const fs::path& folder, Demonstration& demo) {
+  const std::string s = text_to_utf8(serial);
+  const fs::path document = folder / "contract.pdf";
+  const fs::path message = folder / "contract_Signature.txt";
+  const fs::path signature = folder / "contract.p7s";
+  const fs::path restore_as = folder / "restored" / "contract.pdf";
+  write_bytes(document, sample_document());
+  fs::create_directory(folder / "restored");
+  demo.blank();
+  demo.note("sample file " + demo.shown(document) + ": " + std::to_string(fs::file_size(document)) +
+            " bytes, every byte value in it");
+
+  Variant input = path_text(document);
+  Text extension;
+  demo.call("orvane sign " + demo.quoted(document) + " --serial " + s,
+            "Signfile(" + demo.quoted(document) + ", \"" + s + "\", bDetached=False)",
+            sign.Signfile(input, serial, vb_false, extension, vb_false), u"success");
+  demo.note("wrote " + demo.shown(message) + ": the attached message, Base64 of CMS DER");
+
+  input = path_text(document);
+  extension = u".p7s";
+  demo.call("orvane sign " + demo.quoted(document) + " --serial " + s + " --detached --suffix .p7s",
+            "Signfile(" + demo.quoted(document) + ", \"" + s + "\", bDetached=True, \".p7s\")",
+            sign.Signfile(input, serial, vb_true, extension, vb_false), u"success");
+  demo.note("wrote " + demo.shown(signature) + ": the detached signature, beginning " +
+            read_bytes(signature).substr(0, 24) + "...");
+
+  Variant second = path_text(signature);
+  demo.call(
+      "orvane verify " + demo.quoted(document) + " " + demo.quoted(signature) +
+          " --detached --serial " + s,
+      "Verify(" + demo.quoted(document) + ", " + demo.quoted(signature) + ", True, \"" + s + "\")",
+      sign.Verify(path_text(document), second, vb_true, serial), u"success");
+
+  second = path_text(restore_as);
+  demo.call(
+      "orvane verify " + demo.quoted(message) + " " + demo.quoted(restore_as) + " --serial " + s,
+      "Verify(" + demo.quoted(message) + ", " + demo.quoted(restore_as) + ", False, \"" + s + "\")",
+      sign.Verify(path_text(message), second, vb_false, serial), u"success");
+  const fs::path restored = text_to_utf8(to_text(second));
+  demo.check(
+      read_bytes(restored) == read_bytes(document),
+      "restored " + demo.shown(restored) + ": byte for byte the same as " + demo.shown(document));
+
+  second = path_text(signature);
+  demo.call("orvane verify " + demo.quoted(document) + " " + demo.quoted(signature) +
+                " --detached --serial 0BAD",
+            "Verify(..., \"0BAD\")   (a serial number that is not the signer's)",
+            sign.Verify(path_text(document), second, vb_true, u"0BAD"),
+            u"The file has not been signed with the certificate used for login.");
+
+  std::string changed = read_bytes(document);
+  changed[20] ^= 0x01;
+  write_bytes(document, changed);
+  second = path_text(signature);
+  demo.call("orvane verify " + demo.quoted(document) + " " + demo.quoted(signature) +
+                " --detached --serial " + s,
+            "Verify(...)   (after one bit of " + demo.shown(document) + " was flipped)",
+            sign.Verify(path_text(document), second, vb_true, serial),
+            u"Signature or Certificate is not valid ");
+}
+
+}  // namespace
+
+int run_demo(std::ostream& out, std::ostream& err) {
+  try {
+    fs::path folder;
+    bool as_expected = false;
+    {
+      const ScratchFolder scratch;
+      folder = scratch.path();
+      out << "Orvane demo: a throwaway store, PKI and sample file in DEMO=" << folder.string()
+          << "\n";
+      Demonstration demo(folder, out);
+      const auto pki =
+          provider::openssl::install_demo_pki(folder / "store", folder / "made-by-the-demo");
+      out << "\n$ export ORVANE_STORE_DIR=$DEMO/store\n$ orvane store trust "
+          << demo.quoted(pki.root_file) << "\n  trusted " << pki.root.summary.subject << ", serial "
+          << pki.root.summary.serial << "\n$ orvane store import " << demo.quoted(pki.signer_file)
+          << "\n  imported " << pki.signer.summary.subject << ", serial "
+          << pki.signer.summary.serial << ", with its private key\n";
+
+      Platform platform = native_platform();
+      // The demonstration reads no machine-wide configuration.
+      fs::create_directory(folder / "system");
+      platform.system_directory = path_text(folder / "system");
+      Sign sign(platform, provider::default_factory(folder / "store"));
+      sign_and_verify(sign, text_from_utf8(pki.signer.summary.serial), folder, demo);
+      as_expected = demo.all_as_expected();
+      out << "\n" << demo.expected() << " of " << demo.calls() << " results as expected.\n";
+    }
+    std::error_code error;
+    const bool removed = !fs::exists(folder, error);
+    out << (removed ? "Removed " : "Could not remove ") << folder.string() << ".\n"
+        << (as_expected ? "A real signature was made and verified: Orvane works here.\n"
+                        : "Orvane does not work as it should here.\n");
+    return as_expected && removed ? exit_success : exit_failure;
+  } catch (const std::exception& error) {
+    err << "orvane: the demo could not run: " << error.what() << "\n";
+    return exit_failure;
+  }
+}
+
+}  // namespace orvane::cli

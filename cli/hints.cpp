@@ -1,0 +1,134 @@
+#include "cli/hints.h"
+
+#include "provider/crypt_error.h"
+#include "signing/certificate_selection.h"
+
+namespace orvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using provider::CryptError;
+
+const std::string list_serials = "run `orvane store list` to see the serial numbers";
+
+bool starts_with(const Text& text, TextView prefix) {
+  return TextView(text).substr(0, prefix.size()) == prefix;
+}
+
+bool contains(const std::string& text, CryptError error) {
+  return text.find(text_to_utf8(provider::crypt_error_text(error))) != std::string::npos;
+}
+
+bool is_missing(const std::string& path) {
+  std::error_code error;
+  return !fs::exists(fs::path(path), error);
+}
+
+// The hint for a missing input file, or for any other failure.
+std::vector<std::string> missing_or(const std::string& path, std::vector<std::string> otherwise) {
+  if (is_missing(path)) return {path + " does not exist: check the path"};
+  return otherwise;
+}
+
+}  // namespace
+
+std::string chain_hint(const std::string& reason) {
+  if (contains(reason, CryptError::untrusted_root)) {
+    return "the certificate chain ends in a root that the store does not trust: if you trust "
+           "it, run `orvane store trust ROOT.pem`";
+  }
+  if (contains(reason, CryptError::chaining)) {
+    return "the certificate's issuer is missing: import the intermediate certificates with "
+           "`orvane store import CHAIN.pem`, or trust its root with `orvane store trust`";
+  }
+  if (contains(reason, CryptError::expired)) {
+    return "a certificate of the chain is outside its validity period: use a current "
+           "certificate";
+  }
+  return {};
+}
+
+std::vector<std::string> sign_hints(const Text& answer, const Invocation& invocation,
+                                    const Settings& settings) {
+  const std::string store = settings.store_root.string();
+  if (answer == signing::certificate_not_present) {
+    if (invocation.serial.empty())
+      return {"pass the signer's serial number with --serial; " + list_serials};
+    return {"no certificate with serial number " + invocation.serial +
+            ", its private key and a validity period that includes today is in " +
+            (store.empty() ? "the store" : store) + ": " + list_serials};
+  }
+  if (starts_with(answer, signing::certificate_not_present)) {
+    return {"the store " + store + " cannot be read: run `orvane store list` to see why"};
+  }
+  const std::string text = text_to_utf8(answer);
+  if (const std::string chain = chain_hint(text); !chain.empty()) return {chain};
+  if (!invocation.has_text) {
+    return missing_or(invocation.first,
+                      {"check that " + invocation.first +
+                       " can be read and that its folder can be written; the entry is also in "
+                       "the error log that " +
+                       settings.configuration_file + " names"});
+  }
+  return {};
+}
+
+std::vector<std::string> verify_hints(const Text& answer, const Invocation& invocation) {
+  const std::string text = text_to_utf8(answer);
+  const bool attached =
+      invocation.command == Command::verify_code ? invocation.attached : !invocation.detached;
+  if (text == "The file has not been signed with the certificate used for login.") {
+    if (invocation.serial.empty()) {
+      return {"pass the signer's serial number with --serial S"};
+    }
+    return {"the signer's certificate does not have the serial number " + invocation.serial +
+            ": pass the signer's with --serial"};
+  }
+  if (text == "Original File Not Found Or Can't BE Accessed") {
+    return missing_or(invocation.first,
+                      {attached ? "check that " + invocation.first +
+                                      " is an attached message made by `orvane sign` and that "
+                                      "the restored file's folder can be written"
+                                : "check that " + invocation.first + " can be read"});
+  }
+  if (text.starts_with("Digital Siganture File Not Found")) {
+    return missing_or(invocation.second, {"check that " + invocation.second + " can be read"});
+  }
+  if (text == "Signature or Certificate is not valid ") {
+    return {"the signature does not match " + invocation.first +
+            ", or the signer's certificate is not trusted or not valid now: `orvane store "
+            "list` shows which of yours are trusted"};
+  }
+  if (const std::string chain = chain_hint(text); !chain.empty()) return {chain};
+  if (text.starts_with("Signing Error: ")) {
+    return {invocation.first + " is not a valid signed message, or its content was changed"};
+  }
+  return {};
+}
+
+std::vector<std::string> service_provider_hints(const Invocation& invocation,
+                                                const Settings& settings) {
+  std::vector<std::string> hints;
+  if (!invocation.has_text) {
+    hints = missing_or(invocation.first, {});
+    if (!hints.empty()) return hints;
+  }
+  return {"no signature: check that " + settings.configuration_file +
+          " names under <SerialNumber> a certificate that `orvane store list` shows with its "
+          "key, and that the content is not empty; failures are logged in the folder that it "
+          "names under <LogError>"};
+}
+
+std::vector<std::string> serial_hints(const Text& answer, const Settings& settings) {
+  if (answer == u"-1") {
+    return {"cannot read " + settings.configuration_file + ": check its permissions"};
+  }
+  if (is_missing(settings.configuration_file)) {
+    return {settings.configuration_file +
+            " does not exist: create it with <SerialNumber>S</SerialNumber>, or pass "
+            "--system-dir DIR"};
+  }
+  return {settings.configuration_file + " names no serial number under <SerialNumber>"};
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+// What a person should do after the component answered with a failure. The answer itself goes
+// to standard output unchanged; these lines go to standard error.
+
+#include <string>
+#include <vector>
+
+#include "cli/invocation.h"
+#include "cli/settings.h"
+#include "runtime/text.h"
+
+namespace orvane::cli {
+
+// After Signfile answered anything but "success".
+std::vector<std::string> sign_hints(const Text& answer, const Invocation& invocation,
+                                    const Settings& settings);
+
+// After Verify or VerifyCodeWithFile answered anything but "success".
+std::vector<std::string> verify_hints(const Text& answer, const Invocation& invocation);
+
+// After ServiceProviderDS or GetServiceProviderDS answered "-1".
+std::vector<std::string> service_provider_hints(const Invocation& invocation,
+                                                const Settings& settings);
+
+// After GetSerialNO answered "" (nothing configured) or "-1".
+std::vector<std::string> serial_hints(const Text& answer, const Settings& settings);
+
+// What to do about a certificate chain that verification refused with `reason` (the
+// provider's text); empty when the reason has no remedy of this kind.
+std::string chain_hint(const std::string& reason);
+
+}  // namespace orvane::cli

@@ -1,0 +1,44 @@
+// The orvane command: a thin host over the Sign object and the store.
+#include <iostream>
+
+#include "cli/command_line.h"
+#include "cli/demo.h"
+#include "cli/sign_commands.h"
+#include "cli/store_commands.h"
+
+namespace {
+
+using namespace orvane::cli;
+
+bool is_store_command(Command command) {
+  return command == Command::store_list || command == Command::store_import ||
+         command == Command::store_trust;
+}
+
+Outcome run(const Invocation& invocation) {
+  const Settings settings = resolve_settings(invocation);
+  if (is_store_command(invocation.command)) return run_store_command(invocation, settings);
+  orvane::signing::Sign sign(settings.platform,
+                             orvane::provider::default_factory(settings.store_root));
+  return run_sign_command(sign, invocation, settings);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const auto parsed = parse_command_line(argc, argv, std::cout, std::cerr);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const Invocation& invocation = std::get<Invocation>(parsed);
+    if (invocation.command == Command::demo) return run_demo(std::cout, std::cerr);
+
+    const Outcome outcome = run(invocation);
+    if (outcome.answer) std::cout << *outcome.answer << '\n' << std::flush;
+    for (const auto& note : outcome.notes) std::cerr << "orvane: " << note << '\n';
+    return outcome.status;
+  } catch (const std::exception& error) {
+    // Nothing a person does should end here; if something does, it still ends in one line.
+    std::cerr << "orvane: " << error.what() << '\n';
+    return exit_failure;
+  }
+}

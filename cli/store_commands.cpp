@@ -1,0 +1,180 @@
+#include "cli/store_commands.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "cli/hints.h"
+#include "provider/openssl/store_import.h"
+
+namespace orvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using provider::openssl::ListedCertificate;
+using provider::openssl::StoredCertificate;
+using provider::openssl::StoreError;
+
+using Row = std::vector<std::string>;
+
+// Rows in columns two spaces apart; the last column is not padded.
+std::string table(const std::vector<Row>& rows) {
+  std::vector<std::size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()));
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  }
+  std::string text;
+  for (const auto& row : rows) {
+    if (!text.empty()) text += '\n';
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      text += row[i];
+      if (i + 1 < row.size()) text += std::string(widths[i] - row[i].size() + 2, ' ');
+    }
+  }
+  return text;
+}
+
+std::string lines(const std::vector<std::string>& items) {
+  std::string text;
+  for (const auto& item : items) text += (text.empty() ? "" : "\n") + item;
+  return text;
+}
+
+Row listing_row(const ListedCertificate& listed) {
+  const auto& summary = listed.summary;
+  return {listed.store,
+          summary.serial,
+          summary.subject,
+          summary.issuer,
+          summary.valid_from,
+          summary.valid_to,
+          listed.has_key ? "yes" : "no",
+          listed.trusted ? "yes" : "no: " + listed.why_not_trusted};
+}
+
+Outcome list_command(const Settings& settings) {
+  const auto listing = provider::openssl::list_stores(settings.store_root);
+  std::vector<Row> rows{
+      {"STORE", "SERIAL", "SUBJECT", "ISSUER", "VALID FROM", "VALID TO", "KEY", "TRUSTED"}};
+  for (const auto& listed : listing.certificates) rows.push_back(listing_row(listed));
+  std::string answer = table(rows);
+  if (!listing.skipped.empty()) {
+    answer += "\n\nSkipped files:";
+    for (const auto& file : listing.skipped) {
+      answer += "\n  " + file.path.string() + ": " + file.reason;
+    }
+  }
+
+  if (!listing.smart_card_notes.empty()) {
+    answer += "\n\nSmart cards passed over:";
+    for (const auto& note : listing.smart_card_notes) answer += "\n  " + note;
+  }
+
+  Outcome outcome{answer, listing.problems.empty() ? exit_success : exit_failure, listing.problems};
+  if (listing.certificates.empty() && listing.problems.empty()) {
+    outcome.notes.push_back(settings.store_root.string() +
+                            " holds no certificate: import one with `orvane store import "
+                            "FILE.p12`");
+  }
+  for (const auto& listed : listing.certificates) {
+    if (listed.trusted) continue;
+    if (const std::string hint = chain_hint(listed.why_not_trusted); !hint.empty()) {
+      outcome.notes.push_back(listed.summary.serial + ": " + hint);
+    }
+  }
+  return outcome;
+}
+
+std::string password_from(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  if (!in || (!std::getline(in, line) && !in.eof())) {
+    throw StoreError("cannot read the password file " + file + ": check the path");
+  }
+  // Files written on Windows end their lines in CR LF.
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// What was stored where, for standard error.
+std::string stored_note(const std::string& action, const StoredCertificate& certificate) {
+  std::string note = action + " " + certificate.summary.subject + ", serial " +
+                     certificate.summary.serial + ": " + certificate.certificate_file.string();
+  if (!certificate.key_file.empty()) note += ", its key " + certificate.key_file.string();
+  return note;
+}
+
+// What to do about a certificate that is not trusted yet; a root that came with it is the
+// likely remedy.
+std::string untrusted_note(const StoredCertificate& certificate,
+                           const std::vector<StoredCertificate>& came_with) {
+  std::string note =
+      certificate.summary.serial + " is not trusted yet (" + certificate.why_not_trusted + ")";
+  const auto root = std::find_if(came_with.begin(), came_with.end(), [](const auto& other) {
+    return other.summary.subject == other.summary.issuer;
+  });
+  if (root != came_with.end() && certificate.summary.issuer != certificate.summary.subject) {
+    return note + ": if you trust its root " + root->summary.subject + ", run `orvane store " +
+           "trust " + root->certificate_file.string() + "`";
+  }
+  const std::string hint = chain_hint(certificate.why_not_trusted);
+  return hint.empty() ? note : note + ": " + hint;
+}
+
+Outcome import_command(const Invocation& invocation, const Settings& settings) {
+  std::optional<std::string> password;
+  if (invocation.has_password_file) password = password_from(invocation.password_file);
+  const auto imported =
+      provider::openssl::import_into_store(settings.store_root, invocation.first, password);
+  std::vector<std::string> serials;
+  Outcome outcome;
+  for (const auto& certificate : imported.personal) {
+    serials.push_back(certificate.summary.serial);
+    outcome.notes.push_back(stored_note("imported", certificate));
+    if (!certificate.trusted) {
+      outcome.notes.push_back(untrusted_note(certificate, imported.authorities));
+    }
+  }
+  for (const auto& certificate : imported.authorities) {
+    outcome.notes.push_back(stored_note("added its chain certificate", certificate));
+  }
+  outcome.answer = lines(serials);
+  return outcome;
+}
+
+Outcome trust_command(const Invocation& invocation, const Settings& settings) {
+  const auto trusted = provider::openssl::trust_roots(settings.store_root, invocation.first);
+  std::vector<std::string> serials;
+  Outcome outcome;
+  for (const auto& certificate : trusted) {
+    serials.push_back(certificate.summary.serial);
+    outcome.notes.push_back(stored_note("trusted", certificate));
+    if (!certificate.trusted) outcome.notes.push_back(untrusted_note(certificate, {}));
+  }
+  outcome.answer = lines(serials);
+  return outcome;
+}
+
+}  // namespace
+
+Outcome run_store_command(const Invocation& invocation, const Settings& settings) {
+  try {
+    if (settings.store_root.empty()) {
+      throw StoreError("no store folder is known: pass --store DIR or set ORVANE_STORE_DIR");
+    }
+    switch (invocation.command) {
+      case Command::store_list:
+        return list_command(settings);
+      case Command::store_import:
+        return import_command(invocation, settings);
+      case Command::store_trust:
+        return trust_command(invocation, settings);
+      default:
+        return {std::nullopt, exit_usage, {"not a store command"}};
+    }
+  } catch (const StoreError& error) {
+    return {std::nullopt, exit_failure, {error.what()}};
+  }
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,39 @@
+#pragma once
+
+// Writing into the file-based stores: owner-only folders and key files, whole-file
+// replacement. Free of OpenSSL headers.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace orvane::provider::openssl {
+
+// A store management failure that the user can put right; the message, one line, says what
+// went wrong and what to do.
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The folder `name` below `store_root`, created (with the store root) when missing and then
+// readable by the owner only. Throws StoreError when it cannot be made.
+std::filesystem::path make_store_folder(const std::filesystem::path& store_root,
+                                        const std::string& name);
+
+// Who may read a file written into a store.
+enum class FileAccess { owner_only, everyone };
+
+// Writes `bytes` into `folder` as `stem` + `extension` and returns its path. A file of that
+// name that already holds exactly these bytes is kept; one that holds others is never
+// replaced: the name takes "-2", "-3", ... instead. The file appears whole or not at all, with
+// its permissions set before any byte is written. Throws StoreError.
+std::filesystem::path write_store_file(const std::filesystem::path& folder, const std::string& stem,
+                                       const std::string& extension, std::string_view bytes,
+                                       FileAccess access);
+
+// The whole file. Throws StoreError, naming `what` ("the PKCS #12 file"), when it cannot be read.
+std::string read_whole_file(const std::filesystem::path& path, const std::string& what);
+
+}  // namespace orvane::provider::openssl
