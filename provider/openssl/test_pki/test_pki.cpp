@@ -1,5 +1,6 @@
 #include "provider/openssl/test_pki/test_pki.h"
 
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <stdexcept>
@@ -58,6 +59,7 @@ Made pems_of(const Profile& profile, const KeyedCertificate& issued) {
 }
 
 struct Material {
+  KeyedCertificate intermediate_issuer;  // issues the personal certificates added later
   Made root, intermediate, user, ec_user, without_key, expired, not_yet_valid, duplicate_first,
       duplicate_second, leading_zero, untrusted_root, untrusted_user;
 };
@@ -72,8 +74,9 @@ Material make_material() {
   };
   const KeyedCertificate root =
       make({"Orvane Test Root", "7F01", true, -1, 3650}, make_ec_key(), nullptr, made.root);
-  const KeyedCertificate intermediate = make({"Orvane Test Intermediate", "7F02", true, -1, 3650},
-                                             make_ec_key(), &root, made.intermediate);
+  made.intermediate_issuer = make({"Orvane Test Intermediate", "7F02", true, -1, 3650},
+                                  make_ec_key(), &root, made.intermediate);
+  const KeyedCertificate& intermediate = made.intermediate_issuer;
   // RSA only where the key type matters: its key takes long to make under the sanitizers.
   make({"Orvane Test User", "4A6B8C9D0E1F", false, -1, 3650}, make_rsa_key(2048), &intermediate,
        made.user);
@@ -145,6 +148,20 @@ TestPki install_test_pki(const fs::path& store_root) {
   pki.untrusted_root = install(made.untrusted_root, store_root / "untrusted", "root", false);
   pki.untrusted_user = install(made.untrusted_user, my, "80-untrusted-user", true);
   return pki;
+}
+
+std::vector<Text> add_personal_certificates(const TestPki& pki, int count) {
+  std::vector<Text> serials;
+  for (int i = 0; i < count; ++i) {
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "5B%06X", i);
+    char name[32];
+    std::snprintf(name, sizeof name, "05-added-%06d", i);
+    const Profile profile{"Orvane Test Added", serial, false, -1, 3650};
+    const KeyedCertificate issued = issue(profile, make_ec_key(), &material().intermediate_issuer);
+    serials.push_back(install(pems_of(profile, issued), pki.store_root / "My", name, true).serial);
+  }
+  return serials;
 }
 
 }  // namespace orvane::test_pki

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -45,5 +46,10 @@ struct TestPki {
 // untrusted root in untrusted/. Keys and certificates are made once per process and written
 // again for every store root; they are valid from a day before the first call.
 TestPki install_test_pki(const std::filesystem::path& store_root);
+
+// Adds `count` more EC signing certificates with their keys to the personal store of `pki`,
+// issued by its intermediate; their files sort before the others'. Returns their serial
+// numbers in store order.
+std::vector<Text> add_personal_certificates(const TestPki& pki, int count);
 
 }  // namespace orvane::test_pki

@@ -1,0 +1,31 @@
+// Certificate selection in a personal store of 1, 100 and 1,000 certificates.
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_files.h"
+#include "signing/certificate_selection.h"
+
+namespace orvane::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+void SelectCertificate(benchmark::State& state) {
+  const auto count = static_cast<int>(state.range(0));
+  const fs::path root = world().folder / ("store-" + std::to_string(count));
+  const test_pki::TestPki pki = test_pki::install_test_pki(root);
+  // A personal store of exactly `count` certificates, each with its key.
+  for (const auto& entry : fs::directory_iterator(root / "My")) fs::remove(entry.path());
+  const std::vector<Text> serials = test_pki::add_personal_certificates(pki, count);
+  const auto provider = provider::default_factory(root);
+  const LocalDateTime now = native_clock()->now();
+  // The last one: every candidate is compared before it.
+  for (auto _ : state) {
+    const auto selection = signing::SelectSignerCertificate(*provider, serials.back(), now);
+    if (!selection.bound()) return state.SkipWithError(text_to_utf8(selection.answer).c_str());
+  }
+}
+
+BENCHMARK(SelectCertificate)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace orvane::bench
