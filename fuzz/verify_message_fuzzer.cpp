@@ -4,7 +4,6 @@
 // certificate checks, over a store made once per process that trusts the certificates that
 // signed the committed corpus.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
