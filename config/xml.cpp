@@ -1,6 +1,5 @@
 #include "config/xml.h"
 
-#include "runtime/failure.h"
 #include "runtime/text_stream.h"
 
 namespace orvane::config {
@@ -12,7 +11,8 @@ bool XML::LoadXml(const Text& Path, VariantBool INI) {
   sXmlData.clear();
   try {
     sXmlData = read_text_file(*files_, *code_page_, Path);
-  } catch (const Failure&) {
+  } catch (...) {
+    // Whatever stops the reading, a file too large for memory included, is a failed load.
     return false;
   }
   if (INI != vb_false) return true;

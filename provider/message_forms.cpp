@@ -1,5 +1,7 @@
 #include "provider/message_forms.h"
 
+#include <optional>
+
 #include "provider/base64.h"
 #include "provider/content_bytes.h"
 
@@ -10,6 +12,39 @@ bool parse_der_or_base64(ByteView bytes, const DerParser& parse) {
   if (parse(bytes)) return true;
   const auto decoded = decode_base64_text(bytes);
   return decoded && parse(*decoded);
+}
+
+// More bytes than this missing from the end of a message are not taken for trimmed spaces.
+constexpr std::size_t most_trimmed_bytes = 64;
+
+// The length, header included, that the DER element at the start of `bytes` declares; nothing
+// when its header cannot be read.
+std::optional<std::size_t> declared_der_length(ByteView bytes) {
+  if (bytes.size() < 2) return std::nullopt;
+  std::size_t length = bytes[1];
+  std::size_t header = 2;
+  if (length & 0x80) {
+    const std::size_t octets = length & 0x7F;
+    if (octets == 0 || octets > 4 || bytes.size() < header + octets) return std::nullopt;
+    length = 0;
+    for (std::size_t i = 0; i < octets; ++i) length = length << 8 | bytes[header + i];
+    header += octets;
+  }
+  return header + length;
+}
+
+// A file read byte-exact loses the space code units at its end: the bytes 20 00, and for a file
+// of odd length a last byte 20 with the zero that filled its unit. A DER message that ended in
+// such bytes comes back short of exactly them, and its own length says how many are missing,
+// which fixes what they were.
+bool parse_der_short_of_trimmed_spaces(ByteView bytes, const DerParser& parse) {
+  const auto declared = declared_der_length(bytes);
+  if (!declared || *declared <= bytes.size() || *declared - bytes.size() > most_trimmed_bytes) {
+    return false;
+  }
+  Bytes whole(bytes.begin(), bytes.end());
+  for (std::size_t i = 0; whole.size() < *declared; ++i) whole.push_back(i % 2 == 0 ? 0x20 : 0x00);
+  return parse(whole);
 }
 
 }  // namespace
@@ -26,8 +61,11 @@ bool parse_message_forms(TextView message, const CodePage& code_page, const DerP
   // that is not part of the message.
   const ByteView bytes = content_bytes(message);
   if (parse_der_or_base64(bytes, parse)) return true;
-  return !bytes.empty() && bytes.back() == 0 &&
-         parse_der_or_base64(bytes.first(bytes.size() - 1), parse);
+  if (!bytes.empty() && bytes.back() == 0 &&
+      parse_der_or_base64(bytes.first(bytes.size() - 1), parse)) {
+    return true;
+  }
+  return parse_der_short_of_trimmed_spaces(bytes, parse);
 }
 
 }  // namespace orvane::provider

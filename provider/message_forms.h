@@ -17,7 +17,8 @@ using DerParser = std::function<bool(ByteView der)>;
 //  2. every code unit re-encodes through `code_page` (a file read as text), and those bytes
 //     are DER or Base64 text;
 //  3. the code units' bytes, two each, low byte first (a file read byte-exact), are DER or
-//     Base64 text, with one trailing zero byte allowed after either.
+//     Base64 text, with one trailing zero byte allowed after either; DER short of the space
+//     code units that the reader trims off a file's end is completed with them.
 // Returns whether `parse` accepted one of them.
 bool parse_message_forms(TextView message, const CodePage& code_page, const DerParser& parse);
 

@@ -89,15 +89,28 @@ class FileDescriptor {
   int fd_;
 };
 
-void write_all(int fd, ByteView bytes, const std::string& path) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
+// Writes the whole of `bytes`; `written` counts what reached the file, also when it fails.
+void write_all(int fd, ByteView bytes, const std::string& path, std::size_t& written) {
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0) {
       if (errno == EINTR) continue;
       throw failure_for(errno, path);
     }
-    bytes = bytes.subspan(static_cast<std::size_t>(written));
+    written += static_cast<std::size_t>(count);
   }
+}
+
+// Cuts off the `count` bytes that a failed append wrote, as on a disk that filled up, so that
+// no partial entry stays; but only while they still end the file, so that an entry another
+// writer appended since is never touched.
+void remove_partial_append(int fd, std::size_t count) {
+  const off_t end_of_ours = ::lseek(fd, 0, SEEK_CUR);
+  struct stat info {};
+  if (count == 0 || end_of_ours < 0 || ::fstat(fd, &info) != 0 || info.st_size != end_of_ours) {
+    return;
+  }
+  [[maybe_unused]] const int ignored = ::ftruncate(fd, end_of_ours - static_cast<off_t>(count));
 }
 
 class PosixInputFile final : public InputFile {
@@ -130,7 +143,10 @@ class ReplacingOutputFile final : public OutputFile {
       ::unlink(temporary_.c_str());
     }
   }
-  void write(ByteView bytes) override { write_all(fd_.get(), bytes, target_); }
+  void write(ByteView bytes) override {
+    std::size_t written = 0;
+    write_all(fd_.get(), bytes, target_, written);
+  }
   void commit() override {
     struct stat existing {};
     if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
@@ -154,7 +170,10 @@ std::string temporary_name_beside(const std::string& target) {
   static const unsigned seed = std::random_device{}();
   const auto slash = target.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  // Only the start of a long name, so that the temporary name stays within the system's limit
+  // on the length of a name wherever the target's does.
+  const std::string name =
+      (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
   return folder + "." + name + ".orvane-" + std::to_string(::getpid()) + "-" +
          std::to_string(seed) + "-" + std::to_string(counter++) + ".tmp";
 }
@@ -189,11 +208,15 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
     if (path.empty()) throw Failure(RuntimeError::file_not_found);
     const std::string native = native_path(path);
-    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a named pipe without a writer cannot hold the call; it is refused
+    // below anyway. Reads of a regular file never block.
+    FileDescriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) throw failure_for(errno, native);
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) throw failure_for(errno, native);
     if (S_ISDIR(info.st_mode)) throw Failure(RuntimeError::permission_denied);
+    // A pipe or a device has no whole content to read: it may never end.
+    if (!S_ISREG(info.st_mode)) throw Failure(RuntimeError::path_file_access_error);
     return std::make_unique<PosixInputFile>(fd.release(), static_cast<std::uint64_t>(info.st_size),
                                             native);
   }
@@ -214,9 +237,19 @@ class PosixFileSystem final : public FileSystem {
   void append(const Text& path, ByteView bytes) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     const std::string native = native_path(path);
-    FileDescriptor fd(::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    FileDescriptor fd(
+        ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
     if (fd.get() < 0) throw failure_for(errno, native);
-    write_all(fd.get(), bytes, native);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) throw failure_for(errno, native);
+    if (!S_ISREG(info.st_mode)) throw Failure(RuntimeError::path_file_access_error);
+    std::size_t written = 0;
+    try {
+      write_all(fd.get(), bytes, native, written);
+    } catch (const Failure&) {
+      remove_partial_append(fd.get(), written);
+      throw;
+    }
     if (fd.close() != 0) throw failure_for(errno, native);
   }
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane::config {
@@ -22,6 +23,16 @@ TEST_F(XmlReader, LoadingAMissingFileGivesFalseAndEmptiesEarlierText) {
   ASSERT_TRUE(xml.LoadXml(file("a.ini", "earlier"), vb_true));
   EXPECT_FALSE(xml.LoadXml(folder.text("missing.ini"), vb_true));
   EXPECT_EQ(xml.sXmlData, u"");
+}
+
+TEST_F(XmlReader, AFileLargerThanMemoryIsAFailedLoadNotAnException) {
+  const Text path = file("a.ini", "<SerialNumber>01</SerialNumber>");
+  auto files = std::make_shared<testing::FaultyFileSystem>(native_file_system());
+  XML reader(files, windows_1252());
+  reader.sXmlData = u"earlier";
+  files->report_huge_sizes();
+  EXPECT_FALSE(reader.LoadXml(path, vb_true));
+  EXPECT_EQ(reader.sXmlData, u"");
 }
 
 TEST_F(XmlReader, WithoutIniOnlyAMessageInfoEndTagIsAccepted) {

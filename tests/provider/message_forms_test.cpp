@@ -56,6 +56,27 @@ TEST(MessageForms, TakeTheBytesOfAFileReadByteExact) {
   }
 }
 
+TEST(MessageForms, CompleteDerThatEndedInSpacesTheReaderTrimmed) {
+  // Files of odd and of even length: the last byte a space, or the last two a space code unit.
+  for (const Bytes& file :
+       {Bytes{0x30, 0x03, 0x41, 0x20, 0x20}, Bytes{0x30, 0x04, 0x41, 0x42, 0x20, 0x00},
+        Bytes{0x30, 0x05, 0x41, 0x42, 0x20, 0x00, 0x20},
+        Bytes{0x30, 0x06, 0x41, 0x42, 0x20, 0x00, 0x20, 0x00}}) {
+    Recorder recorder{file};
+    const Text read = Text(trim_spaces(text_from_content_bytes(file)));
+    ASSERT_LT(read.size() * 2, file.size());
+    EXPECT_TRUE(parse_message_forms(read, windows_1252(), recorder.parser())) << file.size();
+  }
+  // Only as many as its length says, and never more than a few.
+  Recorder recorder{Bytes{0x30, 0x03, 0x41, 0x20, 0x21}};
+  EXPECT_FALSE(parse_message_forms(text_from_content_bytes(Bytes{0x30, 0x03, 0x41, 0x20}),
+                                   windows_1252(), recorder.parser()));
+  Recorder far{Bytes{}};
+  EXPECT_FALSE(parse_message_forms(text_from_content_bytes(Bytes{0x30, 0x82, 0x10, 0x00}),
+                                   windows_1252(), far.parser()));
+  for (const Bytes& shown : far.shown) EXPECT_LE(shown.size(), 4u);
+}
+
 TEST(MessageForms, RefuseTextThatIsNoneOfThem) {
   Recorder recorder{message};
   EXPECT_FALSE(parse_message_forms(u"not a message", windows_1252(), recorder.parser()));

@@ -6,6 +6,7 @@
 #include "provider/base64.h"
 #include "provider/content_bytes.h"
 #include "provider/crypt_error.h"
+#include "tests/provider/der_edit.h"
 #include "tests/provider/pki_fixture.h"
 
 namespace orvane::provider {
@@ -122,6 +123,40 @@ TEST_F(OpensslSignedDataTest, SignersOutsideTheirValidityOrTrustFailOnlyTheCerti
     signed_data->Verify(*message, false, VerifyFlag::signature_only);
     EXPECT_EQ(signed_data->Content(), content);
   }
+}
+
+TEST_F(OpensslSignedDataTest, TheSignersDigestAlgorithmsCountNotTheSendersList) {
+  using orvane::testing::DerElement;
+  const Bytes der = der_of(sign(pki.ec_user.serial, content, false));
+  auto fields = orvane::testing::signed_data_fields(der);
+  const auto algorithms = orvane::testing::der_elements(fields.at(1).content);
+  ASSERT_EQ(algorithms.size(), 1u);
+  const DerElement sha256 = algorithms.front();
+  const DerElement oid = orvane::testing::der_elements(sha256.content).front();
+  const Bytes known = orvane::testing::der_encode(oid.tag, oid.content);
+  Bytes unknown_oid = known;
+  unknown_oid.back() ^= 0x7F;
+  const DerElement unknown{sha256.tag, unknown_oid};
+
+  // The list is the sender's to make as long as it likes: a digest for each of its entries
+  // would take minutes for a message of a few hundred kilobytes.
+  std::vector<DerElement> long_list(20'000, unknown);
+  long_list.front() = sha256;
+  fields[1].content = orvane::testing::der_concatenate(long_list);
+  EXPECT_EQ(verify(base64_lines(orvane::testing::with_signed_data_fields(der, fields)))->Content(),
+            content);
+
+  // A signer whose own digest algorithm nobody knows fails as such.
+  Bytes unknown_at_the_signer = der;
+  for (auto at = std::search(unknown_at_the_signer.begin(), unknown_at_the_signer.end(),
+                             known.begin(), known.end());
+       at != unknown_at_the_signer.end();
+       at = std::search(at, unknown_at_the_signer.end(), known.begin(), known.end())) {
+    at += static_cast<std::ptrdiff_t>(known.size());
+    *(at - 1) = unknown_oid.back();
+  }
+  EXPECT_TRUE(fails_with(CryptError::unknown_algorithm,
+                         [&] { verify(base64_lines(unknown_at_the_signer)); }));
 }
 
 TEST_F(OpensslSignedDataTest, SigningNeedsABoundCertificateWithAKey) {

@@ -106,6 +106,13 @@ TEST_F(OpensslStoreTest, ReadsDerCertificatesDerKeysAndPkcs12FilesWithAnEmptyPas
   // The file protected by a password and the stray file add nothing.
   EXPECT_EQ(serials(*open()), (std::vector<Text>{pki.ec_user.serial, pki.user.serial}));
   EXPECT_EQ(with_key(), (std::vector<Text>{pki.ec_user.serial, pki.user.serial}));
+
+  // Readable by others, a DER key gives no key, and a PKCS #12 file nothing at all.
+  for (const char* key_file : {"b.der", "c.p12"}) {
+    fs::permissions(my / key_file, fs::perms::others_read, fs::perm_options::add);
+  }
+  EXPECT_EQ(serials(*open()), std::vector<Text>{pki.ec_user.serial});
+  EXPECT_TRUE(with_key().empty());
 }
 
 TEST_F(OpensslStoreTest, TimeValidFindTakesTheLocalTimeInItsOwnOffset) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <functional>
 
 #include "runtime/failure.h"
@@ -60,6 +65,68 @@ TEST(PosixFileSystem, AFolderCannotBeReplacedOrRead) {
   auto files = native_file_system();
   EXPECT_GT(failure_number([&] { files->open_for_replacing(folder.text()); }), 0);
   EXPECT_GT(failure_number([&] { files->open_for_reading(folder.text()); }), 0);
+}
+
+TEST(PosixFileSystem, PipesAndDevicesAreRefusedWithoutWaitingForAWriterOrAnEnd) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  ASSERT_EQ(::mkfifo((folder.path() / "pipe").c_str(), 0600), 0);
+  // Opened the usual way, a pipe without a writer would hold the call for ever, and a device
+  // would never end.
+  EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text("pipe")); }), 75);
+  EXPECT_EQ(failure_number([&] { files->open_for_reading(u"/dev/zero"); }), 75);
+  EXPECT_GT(failure_number([&] { files->append(folder.text("pipe"), Bytes{'x'}); }), 0);
+  EXPECT_EQ(failure_number([&] { files->append(u"/dev/null", Bytes{'x'}); }), 75);
+}
+
+// Runs `operation` in a child process whose files cannot grow beyond `limit` bytes, as on a
+// disk that fills up there; returns the number of the failure it met, 0 for none.
+int failure_number_on_a_full_disk(std::uint64_t limit, const std::function<void()>& operation) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    ::_exit(failure_number(operation));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(PosixFileSystem, AFullDiskLeavesNoPartialEntryAndNoPartialReplacement) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  const std::string earlier = "earlier entry\r\n";
+  testing::write_file(folder.path() / "log", earlier);
+  const Bytes entry(100, 'e');
+  // Room for ten more bytes: the system writes those, then refuses the rest.
+  EXPECT_EQ(failure_number_on_a_full_disk(earlier.size() + 10,
+                                          [&] { files->append(folder.text("log"), entry); }),
+            61);
+  EXPECT_EQ(testing::read_file(folder.path() / "log"), earlier);
+
+  EXPECT_EQ(failure_number_on_a_full_disk(50,
+                                          [&] {
+                                            auto output =
+                                                files->open_for_replacing(folder.text("log"));
+                                            output->write(entry);
+                                            output->commit();
+                                          }),
+            61);
+  EXPECT_EQ(testing::read_file(folder.path() / "log"), earlier);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(PosixFileSystem, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  const std::string name(255, 'n');
+  auto output = files->open_for_replacing(folder.text(name));
+  output->write(Bytes{'x'});
+  output->commit();
+  EXPECT_EQ(testing::read_file(folder.path() / name), "x");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 }  // namespace

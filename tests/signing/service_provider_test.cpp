@@ -14,17 +14,6 @@ class ServiceProvider : public SignTest {
   std::optional<std::string> verifies_over(const Text& signature, const Text& content) const {
     return openssl_verify(der_file(signature, "sp.der"), utf16le(content));
   }
-  // The log's entries, without their time stamps.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> found;
-    const std::string text = log();
-    const std::string marker = " - Orvane.dll : ";
-    for (auto at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
-      const auto start = at + marker.size();
-      found.push_back(text.substr(start, text.find("\r\n", start) - start));
-    }
-    return found;
-  }
 };
 
 TEST_F(ServiceProvider, SignsAFilesWholeUntrimmedTextWithTheConfiguredCertificate) {
@@ -37,7 +26,7 @@ TEST_F(ServiceProvider, SignsAFilesWholeUntrimmedTextWithTheConfiguredCertificat
         windows_1252(), ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     EXPECT_TRUE(verifies_over(signature, read).has_value()) << text;
   }
-  EXPECT_TRUE(entries().empty());
+  EXPECT_TRUE(log_entries().empty());
 }
 
 TEST_F(ServiceProvider, SignsAStringAndLeavesTheCallersTextAsItWas) {
@@ -75,13 +64,13 @@ TEST_F(ServiceProvider, FailuresThatAreNotLogged) {
   EXPECT_EQ(sign.GetServiceProviderDS(u"x"), u"-1");
   configure_serial(u"0BADC0DE");
   EXPECT_EQ(sign.GetServiceProviderDS(u"x"), u"-1");
-  EXPECT_TRUE(entries().empty());
+  EXPECT_TRUE(log_entries().empty());
 }
 
 TEST_F(ServiceProvider, ANullPathIsLoggedOnce) {
   configure_serial(pki.user.serial);
   EXPECT_EQ(sign.ServiceProviderDS(Variant::null()), u"-1");
-  EXPECT_EQ(entries(),
+  EXPECT_EQ(log_entries(),
             std::vector<std::string>{"Orvane.Dll : ServiceProviderDS = -1Invalid use of Null"});
 }
 
@@ -92,9 +81,10 @@ TEST_F(ServiceProvider, InnerFailuresAreLoggedOnlyByTheMethodThatMetThem) {
   configure_serial(pki.untrusted_user.serial);
   write("data.txt", "text");
   EXPECT_EQ(sign.ServiceProviderDS(text_path("data.txt")), u"-1");
-  EXPECT_EQ(entries(), std::vector<std::string>{
-                           "Err Description: A certificate chain processed, but terminated in a "
-                           "root certificate which is not trusted by the trust provider."});
+  EXPECT_EQ(log_entries(),
+            std::vector<std::string>{
+                "Err Description: A certificate chain processed, but terminated in a "
+                "root certificate which is not trusted by the trust provider."});
 }
 
 TEST_F(ServiceProvider, AFailingSerialNumberReadIsLoggedByGetSerialNo) {
@@ -105,7 +95,7 @@ TEST_F(ServiceProvider, AFailingSerialNumberReadIsLoggedByGetSerialNo) {
   configure_serial(pki.user.serial);
   files->fail_file_exists(1, RuntimeError::device_io_error);
   EXPECT_EQ(faulty_sign.GetServiceProviderDS(u"x"), u"-1");
-  EXPECT_EQ(entries(), std::vector<std::string>{"Orvane.Dll : GetSerialNO : Device I/O error"});
+  EXPECT_EQ(log_entries(), std::vector<std::string>{"Orvane.Dll : GetSerialNO : Device I/O error"});
 }
 
 }  // namespace

@@ -40,6 +40,12 @@ std::vector<std::string> SignTest::work_files() const {
   return names;
 }
 
+std::map<std::string, std::string> SignTest::work_contents() const {
+  std::map<std::string, std::string> contents;
+  for (const auto& name : work_files()) contents[name] = read_file(work / name);
+  return contents;
+}
+
 void SignTest::configure(const std::string& more) const {
   test.write_configuration("<LogError>" + (test.folder.path() / "logs").string() + "</LogError>" +
                            more);
@@ -49,6 +55,17 @@ std::string SignTest::log() const {
   const fs::path file =
       test.folder.path() / "logs" / text_to_utf8(config::log_file_name(test.clock->now()));
   return fs::exists(file) ? read_file(file) : std::string();
+}
+
+std::vector<std::string> SignTest::log_entries() const {
+  std::vector<std::string> found;
+  const std::string text = log();
+  const std::string marker = " - Orvane.dll : ";
+  for (auto at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+    const auto start = at + marker.size();
+    found.push_back(text.substr(start, text.find("\r\n", start) - start));
+  }
+  return found;
 }
 
 fs::path SignTest::der_file(const Text& message, const std::string& name) const {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -25,11 +26,15 @@ class SignTest : public ::testing::Test {
   Text text_path(const std::string& name) const;
   // The names of the work folder's files, sorted.
   std::vector<std::string> work_files() const;
+  // The work folder's files and their contents, by name.
+  std::map<std::string, std::string> work_contents() const;
 
   // Rewrites the configuration file: the log folder and then `more`.
   void configure(const std::string& more) const;
   // Today's error log; "" when nothing has been logged.
   std::string log() const;
+  // The entry texts of today's error log, without their time stamps.
+  std::vector<std::string> log_entries() const;
 
   // The DER of a message text, in a file of the test's own.
   std::filesystem::path der_file(const Text& message, const std::string& name) const;

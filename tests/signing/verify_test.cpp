@@ -1,5 +1,6 @@
 #include "provider/base64.h"
 #include "runtime/code_page.h"
+#include "tests/provider/der_edit.h"
 #include "tests/provider/openssl_cli.h"
 #include "tests/signing/sign_fixture.h"
 #include "tests/support/faulty_file_system.h"
@@ -154,6 +155,35 @@ TEST_F(Verify, MessagesOfTheOpensslCommandVerifyInEveryForm) {
     EXPECT_EQ(answer, u"success");
     EXPECT_EQ(testing::read_file(path("copy.pdf")), file);
   }
+}
+
+TEST_F(Verify, ADerMessageWhoseLastByteIsASpaceVerifiesReadByteExact) {
+  using testing::DerElement;
+  // The signer's unsigned attributes, which no signature covers, end the message in spaces.
+  const std::string signed_der =
+      openssl_sign(utf16le(u"text.pdf4"), pki.user, "-outform DER -nodetach");
+  std::string message;
+  for (std::size_t spaces = 1; message.size() % 2 == 0; ++spaces) {
+    auto fields = testing::signed_data_fields(
+        ByteView(reinterpret_cast<const std::uint8_t*>(signed_der.data()), signed_der.size()));
+    auto signers = testing::der_elements(fields.back().content);
+    auto signer = testing::der_elements(signers.front().content);
+    const Bytes value = testing::der_encode(0x04, Bytes(spaces, 0x20));
+    const Bytes attribute = testing::der_encode(
+        0x30, testing::der_concatenate({{0x06, {0x2A, 0x03, 0x04}}, {0x31, value}}));
+    signer.push_back({0xA1, attribute});
+    signers.front().content = testing::der_concatenate(signer);
+    fields.back().content = testing::der_concatenate(signers);
+    const Bytes edited = testing::with_signed_data_fields(
+        ByteView(reinterpret_cast<const std::uint8_t*>(signed_der.data()), signed_der.size()),
+        fields);
+    message.assign(edited.begin(), edited.end());
+  }
+  ASSERT_EQ(message.back(), ' ');
+  write("message", message);
+  EXPECT_EQ(attached("message", "copy.xyz", pki.user.serial).first, u"success");
+  EXPECT_EQ(testing::read_file(path("copy.pdf")), "text");
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("message"), Variant(), vb_false), u"success");
 }
 
 TEST_F(Verify, UntrustedExpiredAndDoublySignedMessagesFail) {

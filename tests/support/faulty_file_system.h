@@ -1,7 +1,11 @@
 #pragma once
 
+#include <algorithm>
+#include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,18 @@ class FaultyFileSystem final : public FileSystem {
   // disk that fills up does; until cleared with nullopt.
   void fail_writes(std::optional<RuntimeError> error) { write_error_ = error; }
 
+  // Nothing in `folder` can be written any more, as when it became read-only: replacements,
+  // appends and new folders there fail with 70. Reading still works.
+  void make_read_only(const Text& folder) { read_only_.insert(folder); }
+  // The next existence check of `path` answers as the disk does, and then the file is gone, as
+  // when another program removes it between the check and the open.
+  void vanish_after_check(const Text& path) { vanishing_ = path; }
+  // The disk has room for `bytes` more: a replacement writes what fits, then fails with 61; an
+  // append that does not fit fails whole, as the native file system leaves it.
+  void fill_up_after(std::uint64_t bytes) { room_ = bytes; }
+  // Files opened from now on report a size larger than any memory, as a damaged file system may.
+  void report_huge_sizes() { huge_sizes_ = true; }
+
   struct Append {
     Text path;
     std::string bytes;
@@ -38,28 +54,80 @@ class FaultyFileSystem final : public FileSystem {
       --file_exists_failures_;
       throw Failure(file_exists_error_);
     }
-    return real_->file_exists(path);
+    const bool exists = real_->file_exists(path);
+    if (vanishing_ == path) {
+      vanishing_.reset();
+      std::filesystem::remove(text_to_utf8(path));
+    }
+    return exists;
   }
   bool folder_exists(const Text& path) override { return real_->folder_exists(path); }
-  void create_folder(const Text& path) override { real_->create_folder(path); }
+  void create_folder(const Text& path) override {
+    refuse_if_read_only(path);
+    real_->create_folder(path);
+  }
   bool same_file(const Text& first, const Text& second) override {
     return real_->same_file(first, second);
   }
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
-    return real_->open_for_reading(path);
+    auto real = real_->open_for_reading(path);
+    if (!huge_sizes_) return real;
+    return std::make_unique<HugeInputFile>(std::move(real));
   }
   std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
+    refuse_if_read_only(path);
     auto real = real_->open_for_replacing(path);
-    if (!write_error_) return real;
-    return std::make_unique<FailingOutputFile>(std::move(real), *write_error_);
+    if (write_error_) return std::make_unique<FailingOutputFile>(std::move(real), *write_error_);
+    if (room_) return std::make_unique<FillingOutputFile>(std::move(real), *room_);
+    return real;
   }
   void append(const Text& path, ByteView bytes) override {
     appends_.push_back({path, std::string(bytes.begin(), bytes.end())});
     if (append_error_) throw Failure(*append_error_);
+    refuse_if_read_only(path);
+    if (room_) {
+      if (bytes.size() > *room_) throw Failure(RuntimeError::disk_full);
+      *room_ -= bytes.size();
+    }
     real_->append(path, bytes);
   }
 
  private:
+  void refuse_if_read_only(const Text& path) const {
+    for (const Text& folder : read_only_) {
+      if (path.starts_with(folder + u"/")) throw Failure(RuntimeError::permission_denied);
+    }
+  }
+
+  class HugeInputFile final : public InputFile {
+   public:
+    explicit HugeInputFile(std::unique_ptr<InputFile> real) : real_(std::move(real)) {}
+    std::uint64_t size() const override { return std::numeric_limits<std::uint64_t>::max() / 2; }
+    std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+      return real_->read_at(offset, out);
+    }
+
+   private:
+    std::unique_ptr<InputFile> real_;
+  };
+
+  class FillingOutputFile final : public OutputFile {
+   public:
+    FillingOutputFile(std::unique_ptr<OutputFile> real, std::uint64_t& room)
+        : real_(std::move(real)), room_(room) {}
+    void write(ByteView bytes) override {
+      const auto fits = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), room_));
+      real_->write(bytes.first(fits));
+      room_ -= fits;
+      if (fits < bytes.size()) throw Failure(RuntimeError::disk_full);
+    }
+    void commit() override { real_->commit(); }
+
+   private:
+    std::unique_ptr<OutputFile> real_;
+    std::uint64_t& room_;
+  };
+
   class FailingOutputFile final : public OutputFile {
    public:
     FailingOutputFile(std::unique_ptr<OutputFile> real, RuntimeError error)
@@ -81,6 +149,10 @@ class FaultyFileSystem final : public FileSystem {
   std::optional<RuntimeError> append_error_;
   std::optional<RuntimeError> write_error_;
   std::vector<Append> appends_;
+  std::set<Text> read_only_;
+  std::optional<Text> vanishing_;
+  std::optional<std::uint64_t> room_;
+  bool huge_sizes_ = false;
 };
 
 }  // namespace orvane::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -11,12 +12,19 @@ namespace orvane::testing {
 // A clock that says what the test tells it.
 class FixedClock final : public Clock {
  public:
-  explicit FixedClock(LocalDateTime time) : time_(time) {}
-  LocalDateTime now() const override { return time_; }
-  void set(LocalDateTime time) { time_ = time; }
+  explicit FixedClock(LocalDateTime time) : times_{time} {}
+  LocalDateTime now() const override {
+    const LocalDateTime time = times_.front();
+    if (times_.size() > 1) times_.pop_front();
+    return time;
+  }
+  void set(LocalDateTime time) { times_ = {time}; }
+  // Says each of `times` once, in order, and then stays at the last: a clock that moves on
+  // between the readings of one call, across midnight for instance.
+  void set_readings(std::deque<LocalDateTime> times) { times_ = std::move(times); }
 
  private:
-  LocalDateTime time_;
+  mutable std::deque<LocalDateTime> times_;
 };
 
 // 6 December 2026, 20:35:44, local time one hour ahead of UTC.
