@@ -52,8 +52,13 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
       return u"success";
     }
     if (sExtension.empty()) sExtension = u"_Signature.txt";
-    auto output = TextFileWriter::create(*platform_.files, *platform_.code_page,
-                                         base_name(path) + sExtension);
+    const Text output_name = base_name(path) + sExtension;
+    // A suffix that names the signed file itself ("a.pdf" with ".pdf") would replace the
+    // content with its own signature.
+    if (platform_.files->same_file(output_name, path)) {
+      throw Failure(RuntimeError::path_file_access_error);
+    }
+    auto output = TextFileWriter::create(*platform_.files, *platform_.code_page, output_name);
     output.write(message);
     output.close();
     return u"success";

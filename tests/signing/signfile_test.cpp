@@ -70,6 +70,16 @@ TEST_F(Signfile, ACallersSuffixIsUsedAsItIs) {
   EXPECT_TRUE(fs::exists(path("report.p7s")));
 }
 
+TEST_F(Signfile, NeverWritesTheSignatureOverTheFileItSigns) {
+  write("report.pdf", report_text);
+  for (const bool detached : {true, false}) {
+    const auto [answer, extension] = sign_file("report.pdf", pki.user.serial, detached, u".pdf");
+    EXPECT_EQ(answer, u"Err Description: Path/File access error");
+    EXPECT_EQ(testing::read_file(path("report.pdf")), report_text);
+  }
+  EXPECT_EQ(work_files(), std::vector<std::string>{"report.pdf"});
+}
+
 TEST_F(Signfile, AnExistingSignatureFileIsReplacedWhole) {
   write("report.pdf", report_text);
   write("report_Signature.txt", std::string(100'000, 'x'));
