@@ -1,6 +1,8 @@
 // Certificate selection in a personal store of 1, 100 and 1,000 certificates.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+
 #include "bench/bench_files.h"
 #include "signing/certificate_selection.h"
 
@@ -18,7 +20,12 @@ void SelectCertificate(benchmark::State& state) {
   const std::vector<Text> serials = test_pki::add_personal_certificates(pki, count);
   const auto provider = provider::default_factory(root);
   const LocalDateTime now = native_clock()->now();
-  // The last one: every candidate is compared before it.
+  // A long-lived host reads its store once; the calls after that are what is measured. The
+  // last certificate is wanted, so every candidate is compared before it.
+  const auto first = std::chrono::steady_clock::now();
+  signing::SelectSignerCertificate(*provider, serials.back(), now);
+  state.counters["first_call_ms"] =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - first).count();
   for (auto _ : state) {
     const auto selection = signing::SelectSignerCertificate(*provider, serials.back(), now);
     if (!selection.bound()) return state.SkipWithError(text_to_utf8(selection.answer).c_str());

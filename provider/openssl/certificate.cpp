@@ -20,18 +20,26 @@ std::optional<std::int64_t> seconds_of(const ASN1_TIME* time) {
 
 }  // namespace
 
-OpensslCertificate::OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key,
+OpensslCertificate::OpensslCertificate(X509Ptr x509, std::shared_ptr<const StoredKey> private_key,
                                        std::shared_ptr<const KeyDevice> device)
     : device_(std::move(device)), x509_(std::move(x509)), private_key_(std::move(private_key)) {}
 
+void OpensslCertificate::read_fields() const {
+  std::call_once(read_, [this] {
+    serial_number_ = serial_number_text(x509_.get());
+    not_before_ = seconds_of(X509_get0_notBefore(x509_.get()));
+    not_after_ = seconds_of(X509_get0_notAfter(x509_.get()));
+  });
+}
+
 Text OpensslCertificate::SerialNumber() const {
-  return serial_number_text(x509_.get());
+  read_fields();
+  return serial_number_;
 }
 
 bool OpensslCertificate::valid_at(std::int64_t utc_seconds) const {
-  const auto not_before = seconds_of(X509_get0_notBefore(x509_.get()));
-  const auto not_after = seconds_of(X509_get0_notAfter(x509_.get()));
-  return not_before && not_after && *not_before <= utc_seconds && utc_seconds <= *not_after;
+  read_fields();
+  return not_before_ && not_after_ && *not_before_ <= utc_seconds && utc_seconds <= *not_after_;
 }
 
 Text serial_number_text(const X509* x509) {

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "provider/openssl/handles.h"
+#include "provider/openssl/stored_key.h"
 #include "provider/provider.h"
 
 namespace orvane::provider::openssl {
@@ -25,15 +28,16 @@ class OpensslCertificate final : public Certificate {
  public:
   // A key on a device comes with its `device`; a device without a key stands for a key that
   // the device holds but cannot reach yet, and signing with it fails with the device's code.
-  OpensslCertificate(X509Ptr x509, EvpPkeyPtr private_key,
+  OpensslCertificate(X509Ptr x509, std::shared_ptr<const StoredKey> private_key,
                      std::shared_ptr<const KeyDevice> device = nullptr);
 
   Text SerialNumber() const override;
 
   // The certificate; owned by this object.
   X509* x509() const { return x509_.get(); }
-  // The matching private key, or null when the store holds none or cannot reach it.
-  EVP_PKEY* private_key() const { return private_key_.get(); }
+  // The matching private key, decoded on first use; null when the store holds none, cannot
+  // reach it or cannot decode it.
+  EVP_PKEY* private_key() const { return private_key_ ? private_key_->get() : nullptr; }
   // The device that holds the key, or null for a key of a store folder.
   const KeyDevice* device() const { return device_.get(); }
   // Whether the store holds a private key for the certificate: the key-provider property.
@@ -45,7 +49,13 @@ class OpensslCertificate final : public Certificate {
   // First, so that it outlives the key that needs it.
   std::shared_ptr<const KeyDevice> device_;
   X509Ptr x509_;
-  EvpPkeyPtr private_key_;
+  std::shared_ptr<const StoredKey> private_key_;
+  // Read once: a store's certificates are compared again on every call of a long-lived host.
+  mutable std::once_flag read_;
+  mutable Text serial_number_;
+  mutable std::optional<std::int64_t> not_before_;
+  mutable std::optional<std::int64_t> not_after_;
+  void read_fields() const;
 };
 
 using CertificateList = std::vector<std::shared_ptr<const OpensslCertificate>>;

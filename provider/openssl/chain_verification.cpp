@@ -90,13 +90,11 @@ TrustMaterial load_trust(const StoreRoot& root) {
   if (roots == nullptr || !add_system_roots(roots, root)) {
     throw crypt_failure(CryptError::message_error);
   }
-  for (const auto& certificate :
-       load_store_folder(root.folder() / "Root", FolderParts::certificates).certificates) {
+  for (const auto& certificate : root.load_folder("Root", FolderParts::certificates).certificates) {
     X509_STORE_add_cert(roots, certificate.get());
   }
   for (const char* folder : {"CA", "My"}) {
-    auto certificates =
-        load_store_folder(root.folder() / folder, FolderParts::certificates).certificates;
+    auto certificates = root.load_folder(folder, FolderParts::certificates).certificates;
     std::move(certificates.begin(), certificates.end(), std::back_inserter(trust.intermediates));
   }
   ERR_clear_error();

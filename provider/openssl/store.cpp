@@ -2,6 +2,9 @@
 
 #include <openssl/err.h>
 
+#include <string_view>
+#include <unordered_map>
+
 #include "provider/crypt_error.h"
 #include "provider/openssl/certificate_collection.h"
 #include "provider/openssl/smart_card_store.h"
@@ -29,7 +32,7 @@ void OpensslStore::Open(StoreLocation location, const Text& name, StoreOpenMode 
   }
   switch (location) {
     case StoreLocation::current_user:
-      certificates_ = load_personal_certificates(root_->folder() / text_to_utf8(name));
+      certificates_ = root_->personal_certificates(text_to_utf8(name));
       return;
     case StoreLocation::smart_card_user:
       certificates_ = load_smart_card_certificates(root_->folder()).certificates();
@@ -42,24 +45,20 @@ std::unique_ptr<CertificateCollection> OpensslStore::Certificates() const {
   return std::make_unique<OpensslCertificateCollection>(certificates_, root_);
 }
 
-CertificateList load_personal_certificates(const std::filesystem::path& folder) {
-  return with_matching_keys(load_store_folder(folder, FolderParts::certificates_and_keys));
-}
-
 CertificateList with_matching_keys(const FolderContents& contents) {
-  CertificateList certificates;
-  for (const auto& x509 : contents.certificates) {
-    EvpPkeyPtr matching_key;
-    for (const auto& key : contents.private_keys) {
-      if (EVP_PKEY_eq(X509_get0_pubkey(x509.get()), key.get()) == 1) {
-        matching_key = share(key.get());
-        break;
-      }
-    }
-    certificates.push_back(
-        std::make_shared<OpensslCertificate>(share(x509.get()), std::move(matching_key)));
+  // By public key identity: a store of a thousand certificates and keys matches in one pass,
+  // without decoding a single key.
+  std::unordered_map<std::string_view, const std::shared_ptr<const StoredKey>*> keys;
+  for (std::size_t i = 0; i < contents.private_keys.size(); ++i) {
+    keys.emplace(contents.private_key_public_keys[i], &contents.private_keys[i]);
   }
-  ERR_clear_error();
+  CertificateList certificates;
+  for (std::size_t i = 0; i < contents.certificates.size(); ++i) {
+    const auto found = keys.find(contents.certificate_public_keys[i]);
+    certificates.push_back(std::make_shared<OpensslCertificate>(
+        share(contents.certificates[i].get()),
+        found != keys.end() && !found->first.empty() ? *found->second : nullptr));
+  }
   return certificates;
 }
 

@@ -26,10 +26,6 @@ class OpensslStore final : public Store {
   CertificateList certificates_;
 };
 
-// The certificates of a personal store folder, each with the private key of the same folder
-// that matches its public key, if any.
-CertificateList load_personal_certificates(const std::filesystem::path& folder);
-
 // The certificates of `contents`, each with the first of its private keys that matches its
 // public key, if any.
 CertificateList with_matching_keys(const FolderContents& contents);

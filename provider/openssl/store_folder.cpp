@@ -1,17 +1,23 @@
 #include "provider/openssl/store_folder.h"
 
+#include <dirent.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "provider/crypt_error.h"
 #include "provider/openssl/pem_text.h"
+#include "provider/openssl/stored_key.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -23,8 +29,15 @@ struct FileObjects {
   // Whether keys are wanted: turning PKCS #8 into a key is the slow part of reading a store.
   bool read_keys = true;
   std::vector<X509Ptr> certificates;
-  std::vector<EvpPkeyPtr> private_keys;
+  std::vector<std::string> certificate_public_keys;
+  std::vector<std::shared_ptr<const StoredKey>> private_keys;
+  std::vector<std::string> private_key_public_keys;
   std::vector<std::string> problems;
+
+  void add_certificate(X509Ptr certificate) {
+    certificate_public_keys.push_back(public_key_identity(X509_get_X509_PUBKEY(certificate.get())));
+    certificates.push_back(std::move(certificate));
+  }
   // A private key or a PKCS #12 file, readable or not: what makes permissions matter.
   bool holds_key_material = false;
 };
@@ -43,14 +56,19 @@ Pkcs8Ptr pkcs8_from_der(const unsigned char* data, long length) {
   return info && cursor == data + length ? std::move(info) : nullptr;
 }
 
-void add_key(const PKCS8_PRIV_KEY_INFO* info, FileObjects& out) {
+// Keeps the key encoded: only a signature decodes it.
+void add_key(const unsigned char* der, long length, FileObjects& out) {
   out.holds_key_material = true;
   if (!out.read_keys) return;
-  if (EvpPkeyPtr key{info ? EVP_PKCS82PKEY(info) : nullptr}) {
-    out.private_keys.push_back(std::move(key));
-  } else {
+  const Pkcs8Ptr info = pkcs8_from_der(der, length);
+  std::string identity = info ? public_key_identity(info.get()) : std::string();
+  if (identity.empty()) {
     out.problems.push_back("a damaged private key");
+    return;
   }
+  out.private_key_public_keys.push_back(std::move(identity));
+  out.private_keys.push_back(std::make_shared<const StoredKey>(
+      std::string(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length))));
 }
 
 void read_pem(const std::string& bytes, FileObjects& out) {
@@ -58,12 +76,12 @@ void read_pem(const std::string& bytes, FileObjects& out) {
     const std::string_view kind(block.label);
     if (kind == "CERTIFICATE" || kind == "X509 CERTIFICATE") {
       if (auto certificate = certificate_from_der(block.data, block.length)) {
-        out.certificates.push_back(std::move(certificate));
+        out.add_certificate(std::move(certificate));
       } else {
         out.problems.push_back("a damaged certificate");
       }
     } else if (kind == "PRIVATE KEY") {
-      add_key(pkcs8_from_der(block.data, block.length).get(), out);
+      add_key(block.data, block.length, out);
     } else if (kind == "ENCRYPTED PRIVATE KEY") {
       out.holds_key_material = true;
       out.problems.push_back("an encrypted private key, which the store cannot open");
@@ -83,10 +101,13 @@ void read_pkcs12(PKCS12* pkcs12, FileObjects& out) {
   EvpPkeyPtr owned_key(key);
   X509Ptr owned_certificate(certificate);
   const X509StackPtr owned_authorities(authorities);
-  if (owned_key && out.read_keys) out.private_keys.push_back(std::move(owned_key));
-  if (owned_certificate) out.certificates.push_back(std::move(owned_certificate));
+  if (owned_key && out.read_keys) {
+    out.private_key_public_keys.push_back(public_key_identity(owned_key.get()));
+    out.private_keys.push_back(std::make_shared<const StoredKey>(std::move(owned_key)));
+  }
+  if (owned_certificate) out.add_certificate(std::move(owned_certificate));
   for (int i = 0; i < sk_X509_num(authorities); ++i) {
-    out.certificates.push_back(share(sk_X509_value(authorities, i)));
+    out.add_certificate(share(sk_X509_value(authorities, i)));
   }
 }
 
@@ -94,9 +115,9 @@ void read_der(const std::string& bytes, FileObjects& out) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto length = static_cast<long>(bytes.size());
   if (auto certificate = certificate_from_der(data, length)) {
-    out.certificates.push_back(std::move(certificate));
-  } else if (const auto info = pkcs8_from_der(data, length)) {
-    add_key(info.get(), out);
+    out.add_certificate(std::move(certificate));
+  } else if (pkcs8_from_der(data, length)) {
+    add_key(data, length, out);
   } else {
     const unsigned char* cursor = data;
     const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &cursor, length));
@@ -161,22 +182,124 @@ bool group_or_others_can_read(const fs::path& path) {
          (permissions & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none;
 }
 
-FolderContents load_store_folder(const fs::path& folder, FolderParts parts) {
+// A file as it was when last read: any change to it shows in one of these.
+struct FileState {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  mode_t mode = 0;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const FileState& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           mode == other.mode && modified.tv_sec == other.modified.tv_sec &&
+           modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec &&
+           changed.tv_nsec == other.changed.tv_nsec;
+  }
+};
+
+struct StoreFileCache::Entries {
+  struct Entry {
+    FileState state;
+    std::shared_ptr<const FileObjects> objects;
+  };
+  std::mutex mutex;
+  std::unordered_map<std::string, Entry> by_path;
+};
+
+StoreFileCache::StoreFileCache() : entries_(std::make_unique<Entries>()) {}
+StoreFileCache::~StoreFileCache() = default;
+
+namespace {
+
+std::optional<FileState> state_of(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileState{info.st_dev,  info.st_ino,  info.st_size,
+                   info.st_mode, info.st_mtim, info.st_ctim};
+}
+
+// The file's objects: as cached when the file is unchanged and was read with its keys if they
+// are wanted; read again otherwise.
+std::shared_ptr<const FileObjects> objects_of(const fs::path& path, bool read_keys,
+                                              StoreFileCache::Entries* cache) {
+  if (cache == nullptr) return std::make_shared<FileObjects>(read_store_file(path, read_keys));
+  const auto state = state_of(path);
+  {
+    const std::lock_guard lock(cache->mutex);
+    const auto found = cache->by_path.find(path.native());
+    if (state && found != cache->by_path.end() && found->second.state == *state &&
+        (found->second.objects->read_keys || !read_keys)) {
+      return found->second.objects;
+    }
+  }
+  auto objects = std::make_shared<const FileObjects>(read_store_file(path, read_keys));
+  if (state) {
+    const std::lock_guard lock(cache->mutex);
+    cache->by_path[path.native()] = {*state, objects};
+  }
+  return objects;
+}
+
+}  // namespace
+
+FolderContents load_store_folder(const fs::path& folder, FolderParts parts, StoreFileCache* cache) {
   FolderContents contents;
   for (const auto& path : files_in_name_order(folder)) {
-    FileObjects objects = read_store_file(path, parts == FolderParts::certificates_and_keys);
+    const auto objects = objects_of(path, parts == FolderParts::certificates_and_keys,
+                                    cache ? cache->entries_.get() : nullptr);
     // Keys that others could have copied are not the user's own any more.
-    if (objects.holds_key_material && group_or_others_can_read(path)) {
+    if (objects->holds_key_material && group_or_others_can_read(path)) {
       contents.skipped.push_back({path, "holds a private key that group or others can read"});
       continue;
     }
-    for (auto& problem : objects.problems) contents.skipped.push_back({path, std::move(problem)});
-    std::move(objects.certificates.begin(), objects.certificates.end(),
-              std::back_inserter(contents.certificates));
-    std::move(objects.private_keys.begin(), objects.private_keys.end(),
-              std::back_inserter(contents.private_keys));
+    for (const auto& problem : objects->problems) contents.skipped.push_back({path, problem});
+    for (std::size_t i = 0; i < objects->certificates.size(); ++i) {
+      contents.certificates.push_back(share(objects->certificates[i].get()));
+      contents.certificate_public_keys.push_back(objects->certificate_public_keys[i]);
+    }
+    contents.private_keys.insert(contents.private_keys.end(), objects->private_keys.begin(),
+                                 objects->private_keys.end());
+    contents.private_key_public_keys.insert(contents.private_key_public_keys.end(),
+                                            objects->private_key_public_keys.begin(),
+                                            objects->private_key_public_keys.end());
   }
   return contents;
+}
+
+std::string folder_state(const fs::path& folder) {
+  // Straight from the system, names relative to the folder: a long-lived host asks this of a
+  // store of thousands of files on every call.
+  DIR* directory = ::opendir(folder.c_str());
+  if (directory == nullptr) return errno == ENOENT ? std::string() : std::string(1, '\1');
+  std::vector<std::pair<std::string, struct stat>> files;
+  while (const dirent* entry = ::readdir(directory)) {
+    struct stat info {};
+    if (::fstatat(::dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+      files.emplace_back(entry->d_name, info);
+    }
+  }
+  ::closedir(directory);
+  std::sort(files.begin(), files.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string state;
+  const auto append = [&state](long long field) {
+    state.append(reinterpret_cast<const char*>(&field), sizeof field);
+  };
+  for (const auto& [name, info] : files) {
+    state += name;
+    state.push_back('\0');
+    for (const long long field :
+         {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+          static_cast<long long>(info.st_size), static_cast<long long>(info.st_mode),
+          static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec),
+          static_cast<long long>(info.st_ctim.tv_sec),
+          static_cast<long long>(info.st_ctim.tv_nsec)}) {
+      append(field);
+    }
+  }
+  return state;
 }
 
 }  // namespace orvane::provider::openssl

@@ -2,6 +2,8 @@
 
 #include <openssl/err.h>
 
+#include "provider/openssl/store.h"
+
 namespace orvane::provider::openssl {
 
 StoreRoot::StoreRoot(std::filesystem::path folder) : folder_(std::move(folder)) {}
@@ -23,6 +25,27 @@ const std::vector<X509Ptr>& StoreRoot::system_bundle() const {
     }
   });
   return bundle_;
+}
+
+FolderContents StoreRoot::load_folder(const std::string& name, FolderParts parts) const {
+  return load_store_folder(folder_ / name, parts, &files_);
+}
+
+CertificateList StoreRoot::personal_certificates(const std::string& name) const {
+  const std::filesystem::path folder = folder_ / name;
+  std::string state = folder_state(folder);
+  {
+    const std::lock_guard lock(personal_mutex_);
+    const auto found = personal_.find(name);
+    if (found != personal_.end() && found->second.state == state) {
+      return found->second.certificates;
+    }
+  }
+  CertificateList certificates =
+      with_matching_keys(load_store_folder(folder, FolderParts::certificates_and_keys, &files_));
+  const std::lock_guard lock(personal_mutex_);
+  personal_[name] = {std::move(state), certificates};
+  return certificates;
 }
 
 }  // namespace orvane::provider::openssl

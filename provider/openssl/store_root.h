@@ -1,10 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "provider/openssl/certificate.h"
 #include "provider/openssl/handles.h"
+#include "provider/openssl/store_folder.h"
 
 namespace orvane::provider::openssl {
 
@@ -20,11 +24,24 @@ class StoreRoot {
   // The certificates of the system's default root bundle ($SSL_CERT_FILE or OpenSSL's
   // default), read on first use: parsing it takes tens of milliseconds.
   const std::vector<X509Ptr>& system_bundle() const;
+  // The contents of the store folder `name` (My, Root, CA), parsing only files that changed
+  // since this root last read them.
+  FolderContents load_folder(const std::string& name, FolderParts parts) const;
+  // The certificates of the personal store folder `name`, each with its matching key: made
+  // again only when a file of the folder changed, else the very objects of the last call.
+  CertificateList personal_certificates(const std::string& name) const;
 
  private:
   std::filesystem::path folder_;
   mutable std::once_flag bundle_read_;
   mutable std::vector<X509Ptr> bundle_;
+  mutable StoreFileCache files_;
+  struct MadeFromFolder {
+    std::string state;  // folder_state() when it was made
+    CertificateList certificates;
+  };
+  mutable std::mutex personal_mutex_;
+  mutable std::map<std::string, MadeFromFolder> personal_;
 };
 
 }  // namespace orvane::provider::openssl

@@ -81,6 +81,13 @@ TEST_F(OpensslStoreTest, KeyPropertyMarksTheCertificatesWhoseKeyTheStoreHolds) {
   const auto after = with_key();
   EXPECT_EQ(after.size(), 7u);
   EXPECT_EQ(std::find(after.begin(), after.end(), pki.user.serial), after.end());
+
+  // The same factory sees every later change of the folder: a key rewritten with another.
+  orvane::testing::write_file(pki.ec_user.private_key,
+                              orvane::testing::read_file(pki.leading_zero.private_key));
+  const auto rewritten = with_key();
+  EXPECT_EQ(rewritten.size(), 6u);
+  EXPECT_EQ(std::find(rewritten.begin(), rewritten.end(), pki.ec_user.serial), rewritten.end());
 }
 
 TEST_F(OpensslStoreTest, ReadsDerCertificatesDerKeysAndPkcs12FilesWithAnEmptyPassword) {

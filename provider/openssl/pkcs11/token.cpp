@@ -154,7 +154,8 @@ TokenReading read_token(const std::shared_ptr<const Slots>& slots, PKCS11_SLOT& 
         reading.state == TokenState::read ? key_of(certificate, keys, key_count) : nullptr;
     const bool holds_key = key != nullptr || reading.state == TokenState::keys_unavailable;
     reading.certificates.push_back(std::make_shared<OpensslCertificate>(
-        share(certificate.x509), std::move(key), holds_key ? device : nullptr));
+        share(certificate.x509), key ? std::make_shared<const StoredKey>(std::move(key)) : nullptr,
+        holds_key ? device : nullptr));
   }
   ERR_clear_error();
   return reading;
