@@ -8,17 +8,12 @@
 #include "provider/utc_time.h"
 
 namespace orvane::provider::openssl {
-namespace {
-
-// Seconds since 1970 of a certificate time; nothing when the field cannot be read.
 std::optional<std::int64_t> seconds_of(const ASN1_TIME* time) {
   std::tm fields{};
   if (time == nullptr || ASN1_TIME_to_tm(time, &fields) != 1) return std::nullopt;
   return utc_seconds(LocalDateTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
                                    fields.tm_hour, fields.tm_min, fields.tm_sec, 0});
 }
-
-}  // namespace
 
 OpensslCertificate::OpensslCertificate(X509Ptr x509, std::shared_ptr<const StoredKey> private_key,
                                        std::shared_ptr<const KeyDevice> device)

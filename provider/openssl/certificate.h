@@ -60,6 +60,9 @@ class OpensslCertificate final : public Certificate {
 
 using CertificateList = std::vector<std::shared_ptr<const OpensslCertificate>>;
 
+// Seconds since 1970 of a certificate time; nothing when the field cannot be read.
+std::optional<std::int64_t> seconds_of(const ASN1_TIME* time);
+
 // The serial number as callers compare it: upper-case hexadecimal of the DER INTEGER's
 // content octets, two digits an octet, a leading 00 octet kept.
 Text serial_number_text(const X509* x509);

@@ -46,7 +46,7 @@ std::shared_ptr<const Certificate> OpensslCertificateCollection::Item(std::int32
 std::unique_ptr<CertificateCollection> OpensslCertificateCollection::Find(
     FindType type, const FindCriterion& criterion, bool valid_only) const {
   const Matcher matches = matcher_for(type, criterion);
-  std::optional<TrustMaterial> trust;
+  std::shared_ptr<const TrustMaterial> trust;
   if (valid_only) trust = load_trust(*root_);
   CertificateList found;
   for (const auto& certificate : certificates_) {

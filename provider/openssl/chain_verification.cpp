@@ -1,11 +1,39 @@
 #include "provider/openssl/chain_verification.h"
 
 #include <openssl/err.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <climits>
+#include <ctime>
+#include <map>
+#include <mutex>
 
 #include "provider/openssl/store_folder.h"
 #include "provider/openssl/system_roots.h"
 
 namespace orvane::provider::openssl {
+
+class VerifiedChains {
+ public:
+  // Whether the chain of `key` verified and still holds at `now`.
+  bool holds(const std::string& key, std::int64_t now) {
+    const std::lock_guard lock(mutex_);
+    const auto found = periods_.find(key);
+    return found != periods_.end() && found->second.first <= now && now <= found->second.second;
+  }
+  void add(std::string key, std::int64_t from, std::int64_t until) {
+    const std::lock_guard lock(mutex_);
+    // Hostile messages could bring any number of chains: start afresh rather than grow.
+    if (periods_.size() >= 256) periods_.clear();
+    periods_[std::move(key)] = {from, until};
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::pair<std::int64_t, std::int64_t>> periods_;
+};
+
 namespace {
 
 CryptError crypt_error_of(int verify_error) {
@@ -82,10 +110,30 @@ VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
   return run;
 }
 
+// What a chain is built from besides the trust material: the leaf and the certificates that
+// came with it, each by its SHA-1 fingerprint. Empty when one cannot be taken.
+std::string chain_key(X509* leaf, const std::vector<X509Ptr>& carried) {
+  std::string key;
+  const auto add = [&key](X509* certificate) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha1(), digest, &length) != 1) return false;
+    key.append(reinterpret_cast<const char*>(digest), length);
+    return true;
+  };
+  if (!add(leaf)) return {};
+  for (const auto& certificate : carried) {
+    if (!add(certificate.get())) return {};
+  }
+  return key;
+}
+
 }  // namespace
 
-TrustMaterial load_trust(const StoreRoot& root) {
-  TrustMaterial trust{X509StorePtr(X509_STORE_new()), {}};
+namespace {
+
+TrustMaterial read_trust(const StoreRoot& root) {
+  TrustMaterial trust{X509StorePtr(X509_STORE_new()), {}, std::make_shared<VerifiedChains>()};
   X509_STORE* roots = trust.trusted_roots.get();
   if (roots == nullptr || !add_system_roots(roots, root)) {
     throw crypt_failure(CryptError::message_error);
@@ -101,6 +149,12 @@ TrustMaterial load_trust(const StoreRoot& root) {
   return trust;
 }
 
+}  // namespace
+
+std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root) {
+  return root.trust([&root] { return read_trust(root); });
+}
+
 std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
                                  const std::vector<X509Ptr>& carried) {
   const VerifierRun run = run_verifier(leaf, trust, carried, true);
@@ -113,9 +167,29 @@ std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
 
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
                                       const std::vector<X509Ptr>& carried) {
+  const std::string key = chain_key(leaf, carried);
+  const auto now = static_cast<std::int64_t>(std::time(nullptr));
+  if (trust.verified_chains && !key.empty() && trust.verified_chains->holds(key, now)) {
+    return std::nullopt;
+  }
   const VerifierRun run = run_verifier(leaf, trust, carried, false);
-  if (run.verified) return std::nullopt;
-  return crypt_error_of(X509_STORE_CTX_get_error(run.context.get()));
+  if (!run.verified) return crypt_error_of(X509_STORE_CTX_get_error(run.context.get()));
+  if (trust.verified_chains && !key.empty()) {
+    // The result holds while every certificate of the chain is within its validity period.
+    std::int64_t from = INT64_MIN;
+    std::int64_t until = INT64_MAX;
+    STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(run.context.get());
+    for (int i = 0; i < sk_X509_num(chain); ++i) {
+      X509* certificate = sk_X509_value(chain, i);
+      const auto not_before = seconds_of(X509_get0_notBefore(certificate));
+      const auto not_after = seconds_of(X509_get0_notAfter(certificate));
+      if (!not_before || !not_after) return std::nullopt;
+      from = std::max(from, *not_before);
+      until = std::min(until, *not_after);
+    }
+    trust.verified_chains->add(key, from, until);
+  }
+  return std::nullopt;
 }
 
 }  // namespace orvane::provider::openssl

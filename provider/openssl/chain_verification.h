@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,8 @@
 
 namespace orvane::provider::openssl {
 
+class VerifiedChains;
+
 // The certificates that chains are built from, read from a store root.
 struct TrustMaterial {
   // The store's Root/ certificates and the system's trusted roots.
@@ -16,10 +19,16 @@ struct TrustMaterial {
   // Certificates that may stand between a leaf and a root: the store's CA/ folder and the
   // personal store (PKCS #12 files carry their authorities there).
   std::vector<X509Ptr> intermediates;
+  // Chains that verified, and until when that holds, as the platform's chain engine keeps
+  // them: a long-lived host checks the same signers' chains again and again. It goes with the
+  // material, which is read again when a store folder changes.
+  std::shared_ptr<VerifiedChains> verified_chains;
 };
 
-// Reads the trust material of the stores under `root`; missing folders add nothing.
-TrustMaterial load_trust(const StoreRoot& root);
+// The trust material of the stores under `root`; missing folders add nothing. Made again only
+// when Root/, CA/ or My/ changed since `root` last made it: a long-lived host verifies against
+// the same material call after call.
+std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root);
 
 // The chain of `leaf`, leaf first, as far as it can be built from the trust material and
 // `carried` (a message's certificates), whether or not it verifies.

@@ -16,15 +16,6 @@ namespace {
   throw crypt_failure(error);
 }
 
-std::vector<X509Ptr> carried_certificates(CMS_ContentInfo& message) {
-  const X509StackPtr stack(CMS_get1_certs(&message));
-  std::vector<X509Ptr> certificates;
-  for (int i = 0; i < sk_X509_num(stack.get()); ++i) {
-    certificates.push_back(share(sk_X509_value(stack.get(), i)));
-  }
-  return certificates;
-}
-
 // The content octets inside the message, or nothing for a detached signature.
 ByteView carried_content(CMS_ContentInfo& message) {
   ASN1_OCTET_STRING** content = CMS_get0_content(&message);
@@ -115,16 +106,16 @@ void check_signature(CMS_SignerInfo* signer, BIO* digests) {
 
 }  // namespace
 
-VerifiedMessage verify_message(CMS_ContentInfo& message, std::optional<ByteView> detached_content,
-                               bool check_certificates, const TrustMaterial& trust,
-                               const ContentDigest* known_digest) {
+VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
+                               std::optional<ByteView> detached_content, bool check_certificates,
+                               const TrustMaterial& trust, const ContentDigest* known_digest) {
   if (OBJ_obj2nid(CMS_get0_type(&message)) != NID_pkcs7_signed) {
     fail(CryptError::invalid_message_type);
   }
   STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(&message);
   if (sk_CMS_SignerInfo_num(signers) <= 0) fail(CryptError::no_signer);
 
-  VerifiedMessage verified{{}, carried_certificates(message), carried_content(message)};
+  VerifiedMessage verified{{}, std::move(carried), carried_content(message)};
   if (!detached_content) known_digest = nullptr;
   // The content is read only when a signer needs it, and then once for all of them.
   BioPtr digests;

@@ -21,16 +21,17 @@ struct VerifiedMessage {
   ByteView content;
 };
 
-// Verifies every signer of a signed-data message: its signature over `detached_content`, or
-// over the content the message carries when there is none, and with `check_certificates` its
-// certificate's chain to a trusted root, valid now. Each signer is checked whole, signature
-// then certificate, before the next. Throws the CryptoAPI code that Windows reports for the
-// first fault: CRYPT_E_INVALID_MSG_TYPE, CRYPT_E_NO_SIGNER, CRYPT_E_SIGNER_NOT_FOUND,
-// CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE or a chain code. `known_digest`, the digest of
-// `detached_content` when the caller has it already, spares reading the content again for
-// signers with signed attributes and its algorithm.
-VerifiedMessage verify_message(CMS_ContentInfo& message, std::optional<ByteView> detached_content,
-                               bool check_certificates, const TrustMaterial& trust,
+// Verifies every signer of a signed-data message, whose certificates are `carried`: its signature
+// over `detached_content`, or over the content the message carries when there is none, and with
+// `check_certificates` its certificate's chain to a trusted root, valid now. Each signer is checked
+// whole, signature then certificate, before the next. Throws the CryptoAPI code that Windows
+// reports for the first fault: CRYPT_E_INVALID_MSG_TYPE, CRYPT_E_NO_SIGNER,
+// CRYPT_E_SIGNER_NOT_FOUND, CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE or a chain code. `known_digest`,
+// the digest of `detached_content` when the caller has it already, spares reading the content again
+// for signers with signed attributes and its algorithm.
+VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
+                               std::optional<ByteView> detached_content, bool check_certificates,
+                               const TrustMaterial& trust,
                                const ContentDigest* known_digest = nullptr);
 
 }  // namespace orvane::provider::openssl

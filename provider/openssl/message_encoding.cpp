@@ -2,24 +2,101 @@
 
 #include <openssl/err.h>
 
+#include <optional>
+
 #include "provider/crypt_error.h"
+#include "provider/der.h"
 #include "provider/message_forms.h"
 #include "runtime/code_page.h"
 
 namespace orvane::provider::openssl {
+namespace {
 
-CmsPtr decode_message(TextView message) {
-  CmsPtr decoded;
-  const auto parse_whole = [&decoded](ByteView der) {
-    const unsigned char* cursor = der.data();
-    CmsPtr candidate(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(der.size())));
-    if (!candidate || cursor != der.data() + der.size()) return false;
-    decoded = std::move(candidate);
+constexpr std::uint8_t sequence = 0x30;
+constexpr std::uint8_t certificates_field = 0xA0;  // [0] IMPLICIT SET OF in SignedData
+constexpr std::uint8_t explicit_content = 0xA0;    // [0] EXPLICIT in ContentInfo
+
+// A signed-data ContentInfo without its certificates field, and the DER of each certificate
+// that field held; nothing when `der` is not a DER ContentInfo of that plain shape.
+struct WithoutCertificates {
+  Bytes message;
+  std::vector<ByteView> certificates;
+};
+
+std::optional<WithoutCertificates> split_certificates(ByteView der) {
+  const auto info = take_der_element(der);
+  if (!info || !der.empty() || info->tag != sequence) return std::nullopt;
+  const auto info_fields = der_elements(info->content);
+  if (!info_fields || info_fields->size() != 2 || (*info_fields)[1].tag != explicit_content) {
+    return std::nullopt;
+  }
+  const auto signed_data = der_elements((*info_fields)[1].content);
+  if (!signed_data || signed_data->size() != 1 || signed_data->front().tag != sequence) {
+    return std::nullopt;
+  }
+  const auto fields = der_elements(signed_data->front().content);
+  if (!fields) return std::nullopt;
+
+  WithoutCertificates split;
+  Bytes kept;
+  for (const DerElement& field : *fields) {
+    if (field.tag != certificates_field) {
+      kept.insert(kept.end(), field.whole.begin(), field.whole.end());
+      continue;
+    }
+    const auto certificates = der_elements(field.content);
+    if (!certificates) return std::nullopt;
+    for (const DerElement& certificate : *certificates) {
+      // Other choices (attribute certificates and the like) stay for OpenSSL to judge.
+      if (certificate.tag != sequence) return std::nullopt;
+      split.certificates.push_back(certificate.whole);
+    }
+  }
+  Bytes inner;
+  append_der_element(inner, sequence, kept);
+  Bytes content = Bytes((*info_fields)[0].whole.begin(), (*info_fields)[0].whole.end());
+  append_der_element(content, explicit_content, inner);
+  append_der_element(split.message, sequence, content);
+  return split;
+}
+
+CmsPtr parse_whole(ByteView der) {
+  const unsigned char* cursor = der.data();
+  CmsPtr parsed(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(der.size())));
+  return parsed && cursor == der.data() + der.size() ? std::move(parsed) : nullptr;
+}
+
+}  // namespace
+
+DecodedMessage decode_message(TextView message, CertificateCache& certificates) {
+  DecodedMessage decoded;
+  const auto parse = [&](ByteView der) {
+    // The carried certificates are parsed apart from the rest, so that those seen before are
+    // not parsed again.
+    if (auto split = split_certificates(der)) {
+      std::vector<X509Ptr> carried;
+      for (const ByteView certificate : split->certificates) {
+        X509Ptr parsed = certificates.get(certificate);
+        if (!parsed) return false;
+        carried.push_back(std::move(parsed));
+      }
+      CmsPtr parsed = parse_whole(split->message);
+      if (!parsed) return false;
+      decoded = {std::move(parsed), std::move(carried)};
+      return true;
+    }
+    CmsPtr parsed = parse_whole(der);
+    if (!parsed) return false;
+    const X509StackPtr carried(CMS_get1_certs(parsed.get()));
+    decoded = {std::move(parsed), {}};
+    for (int i = 0; i < sk_X509_num(carried.get()); ++i) {
+      decoded.certificates.push_back(share(sk_X509_value(carried.get(), i)));
+    }
     return true;
   };
   // A file read as text went through the system's code page, which is Windows-1252 for the
   // files this component writes and reads.
-  const bool found = parse_message_forms(message, windows_1252(), parse_whole);
+  const bool found = parse_message_forms(message, windows_1252(), parse);
   ERR_clear_error();
   if (!found) throw crypt_failure(CryptError::asn1_bad_tag);
   return decoded;

@@ -34,7 +34,7 @@ Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
   if (certificate->private_key() == nullptr) throw crypt_failure(CryptError::no_key);
 
   // The verifier gets every certificate up to the root; the root it must hold already.
-  const auto chain = build_chain(certificate->x509(), load_trust(*root_), {});
+  const auto chain = build_chain(certificate->x509(), *load_trust(*root_), {});
   SigningRequest request{certificate->x509(), certificate->private_key(), {}, ours->signing_time()};
   for (std::size_t i = 1; i < chain.size(); ++i) {
     const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
@@ -49,10 +49,11 @@ Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
 void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag flag) {
   signers_.clear();
   carried_.clear();
-  const CmsPtr decoded = decode_message(message);
+  DecodedMessage decoded = decode_message(message, root_->certificate_cache());
   VerifiedMessage verified =
-      verify_message(*decoded, detached ? std::optional(content_bytes(content_)) : std::nullopt,
-                     flag == VerifyFlag::signature_and_certificate, load_trust(*root_),
+      verify_message(*decoded.message, std::move(decoded.certificates),
+                     detached ? std::optional(content_bytes(content_)) : std::nullopt,
+                     flag == VerifyFlag::signature_and_certificate, *load_trust(*root_),
                      content_digest_ ? &*content_digest_ : nullptr);
   if (!detached) {
     content_ = text_from_content_bytes(verified.content);

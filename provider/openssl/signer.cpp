@@ -25,7 +25,7 @@ void OpensslSigner::AddAuthenticatedAttribute(const Attribute& attribute) {
 
 std::unique_ptr<CertificateCollection> OpensslSigner::Chain() const {
   if (!certificate_) throw crypt_failure(CryptError::not_found);
-  const auto chain = build_chain(certificate_->x509(), load_trust(*root_), carried_);
+  const auto chain = build_chain(certificate_->x509(), *load_trust(*root_), carried_);
   return std::make_unique<OpensslCertificateCollection>(certificates_without_keys(chain), root_);
 }
 

@@ -60,7 +60,7 @@ void judge_trust(const fs::path& store_root, std::vector<StoredCertificate>& sto
                  const std::vector<X509*>& certificates) {
   const StoreRoot root(store_root);
   try {
-    const TrustMaterial trust = load_trust(root);
+    const TrustMaterial& trust = *load_trust(root);
     for (std::size_t i = 0; i < stored.size(); ++i) {
       if (const auto error = chain_error(certificates[i], trust, {})) {
         stored[i].why_not_trusted = text_to_utf8(crypt_error_text(*error));

@@ -22,7 +22,7 @@ std::string unreadable_folder(const fs::path& folder) {
 }
 
 void add_certificates(const std::string& store, const CertificateList& certificates,
-                      const std::optional<TrustMaterial>& trust, StoreListing& listing) {
+                      const std::shared_ptr<const TrustMaterial>& trust, StoreListing& listing) {
   for (const auto& certificate : certificates) {
     ListedCertificate listed{
         store, summarize(certificate->x509()), certificate->has_key(), false, {}};
@@ -43,7 +43,7 @@ StoreListing list_stores(const fs::path& store_root) {
   StoreListing listing;
   const StoreRoot root(store_root);
 
-  std::optional<TrustMaterial> trust;
+  std::shared_ptr<const TrustMaterial> trust;
   try {
     trust = load_trust(root);
   } catch (const Failure&) {

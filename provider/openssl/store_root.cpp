@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 
+#include "provider/openssl/chain_verification.h"
 #include "provider/openssl/store.h"
 
 namespace orvane::provider::openssl {
@@ -46,6 +47,21 @@ CertificateList StoreRoot::personal_certificates(const std::string& name) const 
   const std::lock_guard lock(personal_mutex_);
   personal_[name] = {std::move(state), certificates};
   return certificates;
+}
+
+std::shared_ptr<const TrustMaterial> StoreRoot::trust(
+    const std::function<TrustMaterial()>& make) const {
+  std::string state;
+  for (const char* name : {"Root", "CA", "My"}) state += folder_state(folder_ / name) + '\1';
+  {
+    const std::lock_guard lock(trust_mutex_);
+    if (trust_ && trust_state_ == state) return trust_;
+  }
+  auto made = std::make_shared<const TrustMaterial>(make());
+  const std::lock_guard lock(trust_mutex_);
+  trust_state_ = std::move(state);
+  trust_ = made;
+  return made;
 }
 
 }  // namespace orvane::provider::openssl

@@ -1,0 +1,29 @@
+#pragma once
+
+// Just enough DER to take a structure apart and put it back together: definite lengths only.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "runtime/bytes.h"
+
+namespace orvane::provider {
+
+struct DerElement {
+  std::uint8_t tag = 0;  // the identifier octet (low tag numbers only)
+  ByteView content;
+  ByteView whole;  // header and content
+};
+
+// Reads the element at the front of `der` and moves `der` past it; nothing when it is not a
+// DER element with a definite length that fits.
+std::optional<DerElement> take_der_element(ByteView& der);
+
+// Every element of `content`, in order; nothing when any of them cannot be read.
+std::optional<std::vector<DerElement>> der_elements(ByteView content);
+
+// Appends an element of `tag` with `content`, its length in the shortest form.
+void append_der_element(Bytes& out, std::uint8_t tag, ByteView content);
+
+}  // namespace orvane::provider
