@@ -37,38 +37,42 @@ bool armour_starts(std::span<const Unit> text, std::size_t at) {
 // One decoder for code units and bytes alike: both are read as unsigned values.
 template <typename Unit>
 std::optional<Bytes> decode(std::span<const Unit> text) {
-  Bytes bytes;
-  bytes.reserve(text.size() / 4 * 3 + 3);
+  Bytes bytes(text.size() / 4 * 3 + 3);
+  std::size_t written = 0;
   std::uint32_t group = 0;
   int digits = 0;
   int padding = 0;
   bool line_start = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<std::uint32_t>(text[i]);
+    const int value = c < values.size() ? values[c] : not_base64;
+    // Most characters are digits in the middle of a line: they take this short way.
+    if (value != not_base64 && padding == 0) {
+      line_start = false;
+      group = group << 6 | static_cast<std::uint32_t>(value);
+      if (++digits == 4) {
+        bytes[written++] = static_cast<std::uint8_t>(group >> 16);
+        bytes[written++] = static_cast<std::uint8_t>(group >> 8);
+        bytes[written++] = static_cast<std::uint8_t>(group);
+        group = 0;
+        digits = 0;
+      }
+      continue;
+    }
     if (line_start && armour_starts(text, i)) {
       while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
       continue;
     }
     line_start = c == '\n' || c == '\r';
     if (is_white_space(c)) continue;
-    if (c == '=') {
-      ++padding;
-      continue;
-    }
-    if (c >= values.size() || values[c] == not_base64 || padding > 0) return std::nullopt;
-    group = group << 6 | static_cast<std::uint32_t>(values[c]);
-    if (++digits % 4 == 0) {
-      bytes.push_back(static_cast<std::uint8_t>(group >> 16));
-      bytes.push_back(static_cast<std::uint8_t>(group >> 8));
-      bytes.push_back(static_cast<std::uint8_t>(group));
-      group = 0;
-    }
+    if (c != '=') return std::nullopt;  // not Base64, or a digit after the padding
+    ++padding;
   }
-  const int tail = digits % 4;
   // One digit is never a whole byte; padding, when present, must complete the last group.
-  if (tail == 1 || padding > 2 || (padding > 0 && tail + padding != 4)) return std::nullopt;
-  if (tail >= 2) bytes.push_back(static_cast<std::uint8_t>(group >> (tail * 6 - 8)));
-  if (tail == 3) bytes.push_back(static_cast<std::uint8_t>(group >> 2));
+  if (digits == 1 || padding > 2 || (padding > 0 && digits + padding != 4)) return std::nullopt;
+  if (digits >= 2) bytes[written++] = static_cast<std::uint8_t>(group >> (digits * 6 - 8));
+  if (digits == 3) bytes[written++] = static_cast<std::uint8_t>(group >> 2);
+  bytes.resize(written);
   return bytes;
 }
 

@@ -55,6 +55,8 @@ class Windows1252 final : public CodePage {
 
  private:
   static std::optional<std::uint8_t> from_high_control(char16_t c) {
+    // Most code units outside the Latin-1 range are none of these 32: one comparison tells.
+    if (c > 0x2122 || (c > 0x9D && c < 0x0152)) return std::nullopt;
     for (std::size_t i = 0; i < high_controls.size(); ++i) {
       if (high_controls[i] == c) return static_cast<std::uint8_t>(0x80 + i);
     }
@@ -85,7 +87,13 @@ Bytes encode_text(const CodePage& code_page, TextView text) {
 
 std::optional<Bytes> encode_text_exactly(const CodePage& code_page, TextView text) {
   Bytes bytes(text.size());
-  if (code_page.encode(text, bytes.data(), '?') != 0) return std::nullopt;
+  // In pieces, so that a text that is not one (a message read byte-exact, say) is given up
+  // on early rather than encoded to its end.
+  constexpr std::size_t piece = 4096;
+  for (std::size_t at = 0; at < text.size(); at += piece) {
+    const TextView part = text.substr(at, piece);
+    if (code_page.encode(part, bytes.data() + at, '?') != 0) return std::nullopt;
+  }
   return bytes;
 }
 
