@@ -26,6 +26,7 @@ Outcome run(const Invocation& invocation) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvane::reuse_freed_memory();
   try {
     const auto parsed = parse_command_line(argc, argv, std::cout, std::cerr);
     if (const int* status = std::get_if<int>(&parsed)) return *status;

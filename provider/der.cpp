@@ -30,19 +30,19 @@ std::optional<std::vector<DerElement>> der_elements(ByteView content) {
   return elements;
 }
 
-void append_der_element(Bytes& out, std::uint8_t tag, ByteView content) {
-  out.push_back(tag);
-  const std::size_t length = content.size();
+Bytes der_header(std::uint8_t tag, std::size_t length) {
+  Bytes header{tag};
   if (length < 0x80) {
-    out.push_back(static_cast<std::uint8_t>(length));
-  } else {
-    int octets = 0;
-    for (std::size_t rest = length; rest != 0; rest >>= 8) ++octets;
-    out.push_back(static_cast<std::uint8_t>(0x80 | octets));
-    for (int i = octets - 1; i >= 0; --i)
-      out.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+    header.push_back(static_cast<std::uint8_t>(length));
+    return header;
   }
-  out.insert(out.end(), content.begin(), content.end());
+  int octets = 0;
+  for (std::size_t rest = length; rest != 0; rest >>= 8) ++octets;
+  header.push_back(static_cast<std::uint8_t>(0x80 | octets));
+  for (int i = octets - 1; i >= 0; --i) {
+    header.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+  }
+  return header;
 }
 
 }  // namespace orvane::provider

@@ -23,7 +23,8 @@ std::optional<DerElement> take_der_element(ByteView& der);
 // Every element of `content`, in order; nothing when any of them cannot be read.
 std::optional<std::vector<DerElement>> der_elements(ByteView content);
 
-// Appends an element of `tag` with `content`, its length in the shortest form.
-void append_der_element(Bytes& out, std::uint8_t tag, ByteView content);
+// The header of an element of `tag` whose content is `length` bytes long, the length in the
+// shortest form.
+Bytes der_header(std::uint8_t tag, std::size_t length);
 
 }  // namespace orvane::provider

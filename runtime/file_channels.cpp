@@ -106,6 +106,15 @@ void put_bytes(int number, std::uint64_t position, ByteView bytes) {
             channel.written.begin() + static_cast<std::ptrdiff_t>(position - 1));
 }
 
+void put_bytes(int number, std::uint64_t position, Bytes&& bytes) {
+  Channel& channel = open_channel(number);
+  if (channel.output && position == 1 && channel.written.empty()) {
+    channel.written = std::move(bytes);
+    return;
+  }
+  put_bytes(number, position, ByteView(bytes));
+}
+
 void put_byte(int number, std::uint64_t position, std::uint8_t byte) {
   put_bytes(number, position, ByteView(&byte, 1));
 }

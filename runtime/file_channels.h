@@ -29,6 +29,9 @@ std::uint8_t get_byte(int number, std::uint64_t position);
 // Writes bytes at `position`; a gap before it is filled with zero bytes.
 void put_bytes(int number, std::uint64_t position, ByteView bytes);
 void put_byte(int number, std::uint64_t position, std::uint8_t byte);
+// Writes a whole buffer at `position`, taking it over rather than copying it when nothing was
+// written before: restored files can be large.
+void put_bytes(int number, std::uint64_t position, Bytes&& bytes);
 
 // Closes the channel; a write channel replaces its file now. Closing a channel that is not
 // open is no failure.

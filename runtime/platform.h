@@ -25,6 +25,12 @@ struct Platform {
 // The services of the machine the component runs on.
 Platform native_platform();
 
+// Asks the allocator to keep memory that large buffers free for the next ones instead of
+// handing it back to the system at once. A command that reads a file, decodes it and signs it
+// allocates several buffers of the file's size in turn; each new one would otherwise be faulted
+// in page by page afresh. For short-lived hosts; a no-op where the allocator has no such knob.
+void reuse_freed_memory();
+
 // The native file system and clock, for hosts that replace only some services.
 std::shared_ptr<FileSystem> native_file_system();
 std::shared_ptr<const Clock> native_clock();

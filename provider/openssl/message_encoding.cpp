@@ -38,10 +38,10 @@ std::optional<WithoutCertificates> split_certificates(ByteView der) {
   if (!fields) return std::nullopt;
 
   WithoutCertificates split;
-  Bytes kept;
+  std::size_t kept_size = 0;
   for (const DerElement& field : *fields) {
     if (field.tag != certificates_field) {
-      kept.insert(kept.end(), field.whole.begin(), field.whole.end());
+      kept_size += field.whole.size();
       continue;
     }
     const auto certificates = der_elements(field.content);
@@ -52,11 +52,22 @@ std::optional<WithoutCertificates> split_certificates(ByteView der) {
       split.certificates.push_back(certificate.whole);
     }
   }
-  Bytes inner;
-  append_der_element(inner, sequence, kept);
-  Bytes content = Bytes((*info_fields)[0].whole.begin(), (*info_fields)[0].whole.end());
-  append_der_element(content, explicit_content, inner);
-  append_der_element(split.message, sequence, content);
+  // Written once, headers first: an attached message may carry a large content.
+  const ByteView type = (*info_fields)[0].whole;
+  const Bytes signed_data_header = der_header(sequence, kept_size);
+  const Bytes explicit_header = der_header(explicit_content, signed_data_header.size() + kept_size);
+  const std::size_t info_size =
+      type.size() + explicit_header.size() + signed_data_header.size() + kept_size;
+  split.message = der_header(sequence, info_size);
+  split.message.reserve(split.message.size() + info_size);
+  for (const ByteView part : {type, ByteView(explicit_header), ByteView(signed_data_header)}) {
+    split.message.insert(split.message.end(), part.begin(), part.end());
+  }
+  for (const DerElement& field : *fields) {
+    if (field.tag != certificates_field) {
+      split.message.insert(split.message.end(), field.whole.begin(), field.whole.end());
+    }
+  }
   return split;
 }
 

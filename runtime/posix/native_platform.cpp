@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include "runtime/platform.h"
 
 #ifndef ORVANE_SYSTEM_DIR
@@ -15,6 +17,14 @@ Text configured_system_directory() {
 }
 
 }  // namespace
+
+void reuse_freed_memory() {
+#ifdef M_MMAP_THRESHOLD
+  // Buffers up to 256 MiB come from the heap, which keeps up to 512 MiB of freed memory.
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
+}
 
 Platform native_platform() {
   return Platform{native_file_system(), native_clock(), &windows_1252(),
