@@ -31,6 +31,11 @@ Platform native_platform();
 // in page by page afresh. For short-lived hosts; a no-op where the allocator has no such knob.
 void reuse_freed_memory();
 
+// Tells the system that `bytes` at `data`, a buffer about to be filled, are better backed by
+// large pages: a whole file's text is faulted in by the hundred thousand small pages
+// otherwise. Only advice; a no-op where there is no such thing.
+void advise_large_buffer(void* data, std::size_t bytes);
+
 // The native file system and clock, for hosts that replace only some services.
 std::shared_ptr<FileSystem> native_file_system();
 std::shared_ptr<const Clock> native_clock();

@@ -55,7 +55,7 @@ SplitEnvelope split_envelope(TextView content) {
     if (!length) continue;
     const TextView field = content.substr(before - *length, *length);
     if (is_extension_field(field)) {
-      return {Text(content.substr(0, before - *length)), Text(field)};
+      return {content.substr(0, before - *length), field};
     }
   }
 
@@ -63,7 +63,7 @@ SplitEnvelope split_envelope(TextView content) {
   const auto length = static_cast<std::size_t>(content.back() - u'0');
   if (length > content.size() - 1) throw Failure(RuntimeError::invalid_procedure_call);
   const std::size_t before = content.size() - 1;
-  return {Text(content.substr(0, before - length)), Text(content.substr(before - length, length))};
+  return {content.substr(0, before - length), content.substr(before - length, length)};
 }
 
 Text output_name(TextView file_name, TextView extension) {

@@ -21,12 +21,14 @@ Text base_name(TextView path);
 // text.
 Text envelope_trailer(TextView path);
 
+// The parts of an envelope, as views into the content they were split from.
 struct SplitEnvelope {
-  Text text;
-  Text extension;
+  TextView text;
+  TextView extension;
 };
 
-// Splits content built by the writer into its text and extension field. The whole trailing run
+// Splits content built by the writer into its text and extension field, which point into
+// `content` (a restored file's text can be large). The whole trailing run
 // of digits is read, longest suffix first, so that lengths of two digits or more come back;
 // when no suffix fits, the last digit alone decides. Fails with 13 when the content does not
 // end in a digit, 5 when the length reaches beyond its start.

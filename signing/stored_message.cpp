@@ -33,7 +33,10 @@ Text read_stored_message(FileSystem& files, const Text& path) {
   const std::uint64_t length = file_channels::length(read_channel);
   // The buffer is one byte longer than the file and that byte stays zero: a file of odd length
   // ends in a code unit of its last byte and a zero high byte.
-  Text message(static_cast<std::size_t>((length + 1) / 2), u'\0');
+  Text message;
+  message.reserve(static_cast<std::size_t>((length + 1) / 2));
+  advise_large_buffer(message.data(), message.capacity() * sizeof(char16_t));
+  message.resize(static_cast<std::size_t>((length + 1) / 2));
   file_channels::get_bytes(
       read_channel, 1,
       std::span(reinterpret_cast<std::uint8_t*>(message.data()), static_cast<std::size_t>(length)));

@@ -1,4 +1,7 @@
 #include <malloc.h>
+#include <sys/mman.h>
+
+#include <cstdint>
 
 #include "runtime/platform.h"
 
@@ -23,6 +26,21 @@ void reuse_freed_memory() {
   // Buffers up to 256 MiB come from the heap, which keeps up to 512 MiB of freed memory.
   mallopt(M_MMAP_THRESHOLD, 256 << 20);
   mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
+}
+
+void advise_large_buffer(void* data, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t huge_page = 2 << 20;
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (start + huge_page - 1) & ~(huge_page - 1);
+  const std::uintptr_t last = (start + bytes) & ~(huge_page - 1);
+  if (last > first) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+#else
+  (void)data;
+  (void)bytes;
 #endif
 }
 

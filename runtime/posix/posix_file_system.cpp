@@ -152,7 +152,9 @@ class ReplacingOutputFile final : public OutputFile {
     if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
       ::fchmod(fd_.get(), existing.st_mode & 07777);
     }
-    if (::fsync(fd_.get()) != 0 && errno != EINVAL) throw failure_for(errno, target_);
+    // The data reaches the disk before the name does, so that not even a crash leaves the
+    // target empty.
+    if (::fdatasync(fd_.get()) != 0 && errno != EINVAL) throw failure_for(errno, target_);
     if (fd_.close() != 0) throw failure_for(errno, target_);
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw failure_for(errno, target_);
     committed_ = true;

@@ -34,7 +34,8 @@ TEST(EnvelopeReader, SplitsWhatTheWriterBuilds) {
   for (const TextView path : {u"C:\\d\\a.pdf", u"/d/readme", u"/d/a.jsonlines", u"/d/file.",
                               u"/a.b/file", u"/d/x.0123456789abcdefghij"}) {
     for (const TextView text : {u"", u"abc", u"ends in digits 42", u"line\r\n.12", u"x.pdf4"}) {
-      const SplitEnvelope split = split_envelope(Text(text) + envelope_trailer(path));
+      const Text content = Text(text) + envelope_trailer(path);
+      const SplitEnvelope split = split_envelope(content);
       EXPECT_EQ(split.text, text) << text_to_utf8(path);
       EXPECT_EQ(split.extension, path.substr(path.size() - extension_length(path)));
     }
