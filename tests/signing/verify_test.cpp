@@ -1,7 +1,6 @@
 #include "provider/base64.h"
 #include "runtime/code_page.h"
 #include "tests/provider/der_edit.h"
-#include "tests/provider/openssl_cli.h"
 #include "tests/signing/sign_fixture.h"
 #include "tests/support/faulty_file_system.h"
 
@@ -184,52 +183,6 @@ TEST_F(Verify, ADerMessageWhoseLastByteIsASpaceVerifiesReadByteExact) {
   EXPECT_EQ(attached("message", "copy.xyz", pki.user.serial).first, u"success");
   EXPECT_EQ(testing::read_file(path("copy.pdf")), "text");
   EXPECT_EQ(sign.VerifyCodeWithFile(text_path("message"), Variant(), vb_false), u"success");
-}
-
-TEST_F(Verify, UntrustedExpiredAndDoublySignedMessagesFail) {
-  fs::copy_file(pki.untrusted_root.certificate, pki.store_root / "CA" / "untrusted-root.pem");
-  const std::string file = "text";
-  write("report.pdf", file);
-  const Text envelope = u"text.pdf4";
-  const auto expect_failure = [&](const test_pki::TestCertificate& signer,
-                                  const std::string& options, const Text& description) {
-    SCOPED_TRACE(text_to_utf8(signer.serial) + " " + options);
-    write("report.sig", openssl_sign(signed_bytes_of(file), signer, "-outform DER " + options));
-    EXPECT_EQ(detached("report.pdf", "report.sig", signer.serial), not_valid);
-    write("message", openssl_sign(utf16le(envelope), signer, "-outform DER -nodetach " + options));
-    EXPECT_EQ(attached("message", "copy.xyz", signer.serial).first,
-              u"Signing Error: " + description);
-  };
-  expect_failure(pki.untrusted_user, "",
-                 u"A certificate chain processed, but terminated in a root certificate which is "
-                 u"not trusted by the trust provider.");
-  expect_failure(pki.expired, "",
-                 u"A required certificate is not within its validity period when verifying "
-                 u"against the current system clock or the timestamp in the signed file.");
-  expect_failure(pki.user,
-                 "-signer " + testing::quoted(pki.untrusted_user.certificate) + " -inkey " +
-                     testing::quoted(pki.untrusted_user.private_key),
-                 u"A certificate chain processed, but terminated in a root certificate which is "
-                 u"not trusted by the trust provider.");
-  EXPECT_FALSE(fs::exists(path("copy.pdf")));
-}
-
-TEST_F(Verify, AForgedSecondSignatureFailsTheWholeMessage) {
-  write("report.pdf", "text");
-  const std::string both_signers = "-outform DER -nodetach -signer " +
-                                   testing::quoted(pki.ec_user.certificate) + " -inkey " +
-                                   testing::quoted(pki.ec_user.private_key);
-  write("message", openssl_sign(utf16le(u"text.pdf4"), pki.user, both_signers));
-  // Signers are a set, ordered by their encoding: either may come first.
-  const bool user_first = attached("message", "copy.xyz", pki.user.serial).first == u"success";
-  const Text first = user_first ? pki.user.serial : pki.ec_user.serial;
-  EXPECT_EQ(attached("message", "copy.xyz", first).first, u"success");
-  // The second signature is the message's last field.
-  std::string forged = testing::read_file(path("message"));
-  forged.back() ^= 0x01;
-  write("message", forged);
-  EXPECT_EQ(attached("message", "forged.xyz", first).first, u"Signing Error: Invalid Signature.");
-  EXPECT_FALSE(fs::exists(path("forged.pdf")));
 }
 
 TEST_F(Verify, ARestoredFileThatCannotBeWrittenLeavesNothingPartial) {
