@@ -14,6 +14,14 @@
 
 namespace orvane::provider::openssl {
 
+LazyCertificates::LazyCertificates(std::function<std::vector<X509Ptr>()> read)
+    : read_(std::move(read)) {}
+
+const std::vector<X509Ptr>& LazyCertificates::get() const {
+  std::call_once(read_once_, [this] { certificates_ = read_(); });
+  return certificates_;
+}
+
 class VerifiedChains {
  public:
   // Whether the chain of `key` verified and still holds at `now`.
@@ -71,11 +79,14 @@ CryptError crypt_error_of(int verify_error) {
   }
 }
 
-// Every certificate that may serve as an intermediate, as the verifier takes them.
-X509StackPtr untrusted_stack(const TrustMaterial& trust, const std::vector<X509Ptr>& carried) {
+// The certificates that may serve as intermediates, as the verifier takes them.
+X509StackPtr untrusted_stack(const TrustMaterial& trust, const std::vector<X509Ptr>& carried,
+                             bool with_personal) {
   X509StackPtr stack(sk_X509_new_null());
   if (!stack) throw crypt_failure(CryptError::message_error);
-  for (const auto* list : {&carried, &trust.intermediates}) {
+  const std::vector<X509Ptr> none;
+  const auto& personal = with_personal && trust.personal ? trust.personal->get() : none;
+  for (const auto* list : {&carried, &trust.intermediates, &personal}) {
     for (const auto& certificate : *list) {
       X509Ptr reference = share(certificate.get());
       if (sk_X509_push(stack.get(), reference.get()) <= 0) {
@@ -96,8 +107,9 @@ struct VerifierRun {
 // Runs the verifier over `leaf` at the current time; `keep_going` builds the whole chain past
 // every error instead of stopping at the first.
 VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
-                         const std::vector<X509Ptr>& carried, bool keep_going) {
-  VerifierRun run{untrusted_stack(trust, carried), X509StoreCtxPtr(X509_STORE_CTX_new())};
+                         const std::vector<X509Ptr>& carried, bool keep_going, bool with_personal) {
+  VerifierRun run{untrusted_stack(trust, carried, with_personal),
+                  X509StoreCtxPtr(X509_STORE_CTX_new())};
   if (!run.context || X509_STORE_CTX_init(run.context.get(), trust.trusted_roots.get(), leaf,
                                           run.untrusted.get()) != 1) {
     throw crypt_failure(CryptError::message_error);
@@ -133,7 +145,13 @@ std::string chain_key(X509* leaf, const std::vector<X509Ptr>& carried) {
 namespace {
 
 TrustMaterial read_trust(const StoreRoot& root) {
-  TrustMaterial trust{X509StorePtr(X509_STORE_new()), {}, std::make_shared<VerifiedChains>()};
+  // The material lives in `root`, which therefore outlives the reading of My/.
+  TrustMaterial trust{X509StorePtr(X509_STORE_new()),
+                      {},
+                      std::make_shared<const LazyCertificates>([&root] {
+                        return root.load_folder("My", FolderParts::certificates).certificates;
+                      }),
+                      std::make_shared<VerifiedChains>()};
   X509_STORE* roots = trust.trusted_roots.get();
   if (roots == nullptr || !add_system_roots(roots, root)) {
     throw crypt_failure(CryptError::message_error);
@@ -141,10 +159,7 @@ TrustMaterial read_trust(const StoreRoot& root) {
   for (const auto& certificate : root.load_folder("Root", FolderParts::certificates).certificates) {
     X509_STORE_add_cert(roots, certificate.get());
   }
-  for (const char* folder : {"CA", "My"}) {
-    auto certificates = root.load_folder(folder, FolderParts::certificates).certificates;
-    std::move(certificates.begin(), certificates.end(), std::back_inserter(trust.intermediates));
-  }
+  trust.intermediates = root.load_folder("CA", FolderParts::certificates).certificates;
   ERR_clear_error();
   return trust;
 }
@@ -157,9 +172,16 @@ std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root) {
 
 std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
                                  const std::vector<X509Ptr>& carried) {
-  const VerifierRun run = run_verifier(leaf, trust, carried, true);
-  std::vector<X509Ptr> chain;
+  VerifierRun run = run_verifier(leaf, trust, carried, true, false);
   STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(run.context.get());
+  const int length = sk_X509_num(built);
+  const bool ends_in_root =
+      length > 0 && (X509_get_extension_flags(sk_X509_value(built, length - 1)) & EXFLAG_SS);
+  if (!ends_in_root) {
+    run = run_verifier(leaf, trust, carried, true, true);
+    built = X509_STORE_CTX_get0_chain(run.context.get());
+  }
+  std::vector<X509Ptr> chain;
   for (int i = 0; i < sk_X509_num(built); ++i) chain.push_back(share(sk_X509_value(built, i)));
   if (chain.empty()) chain.push_back(share(leaf));
   return chain;
@@ -172,7 +194,8 @@ std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
   if (trust.verified_chains && !key.empty() && trust.verified_chains->holds(key, now)) {
     return std::nullopt;
   }
-  const VerifierRun run = run_verifier(leaf, trust, carried, false);
+  VerifierRun run = run_verifier(leaf, trust, carried, false, false);
+  if (!run.verified) run = run_verifier(leaf, trust, carried, false, true);
   if (!run.verified) return crypt_error_of(X509_STORE_CTX_get_error(run.context.get()));
   if (trust.verified_chains && !key.empty()) {
     // The result holds while every certificate of the chain is within its validity period.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -12,13 +14,29 @@ namespace orvane::provider::openssl {
 
 class VerifiedChains;
 
+// Certificates read on first need. The personal store's certificates may stand between a leaf
+// and a root (PKCS #12 files carry their authorities there) or sign a message that does not
+// carry them, but most chains and signers are found without them, and each certificate takes
+// OpenSSL 3.0 a third of a millisecond to parse.
+class LazyCertificates {
+ public:
+  explicit LazyCertificates(std::function<std::vector<X509Ptr>()> read);
+  const std::vector<X509Ptr>& get() const;
+
+ private:
+  std::function<std::vector<X509Ptr>()> read_;
+  mutable std::once_flag read_once_;
+  mutable std::vector<X509Ptr> certificates_;
+};
+
 // The certificates that chains are built from, read from a store root.
 struct TrustMaterial {
   // The store's Root/ certificates and the system's trusted roots.
   X509StorePtr trusted_roots;
-  // Certificates that may stand between a leaf and a root: the store's CA/ folder and the
-  // personal store (PKCS #12 files carry their authorities there).
+  // Certificates that may stand between a leaf and a root: the store's CA/ folder.
   std::vector<X509Ptr> intermediates;
+  // The personal store's certificates: tried when a chain or a signer is not found otherwise.
+  std::shared_ptr<const LazyCertificates> personal;
   // Chains that verified, and until when that holds, as the platform's chain engine keeps
   // them: a long-lived host checks the same signers' chains again and again. It goes with the
   // material, which is read again when a store folder changes.

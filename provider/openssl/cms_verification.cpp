@@ -54,14 +54,18 @@ BioPtr digest_content(STACK_OF(CMS_SignerInfo) * signers, ByteView content) {
   return chain;
 }
 
-// The signer's certificate: from the message, else from the stores.
+// The signer's certificate: from the message, else from the stores, the personal store last.
 X509* find_signer_certificate(CMS_SignerInfo* signer, const std::vector<X509Ptr>& carried,
                               const TrustMaterial& trust) {
-  for (const auto* list : {&carried, &trust.intermediates}) {
-    for (const auto& certificate : *list) {
+  const auto find_in = [signer](const std::vector<X509Ptr>& list) -> X509* {
+    for (const auto& certificate : list) {
       if (CMS_SignerInfo_cert_cmp(signer, certificate.get()) == 0) return certificate.get();
     }
-  }
+    return nullptr;
+  };
+  if (X509* found = find_in(carried)) return found;
+  if (X509* found = find_in(trust.intermediates)) return found;
+  if (X509* found = trust.personal ? find_in(trust.personal->get()) : nullptr) return found;
   fail(CryptError::signer_not_found);
 }
 

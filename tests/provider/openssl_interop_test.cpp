@@ -167,6 +167,18 @@ TEST_F(OpensslInteropTest, DerOfAnOddLengthReadByteExactEndsInAZeroByteThatIsIgn
   EXPECT_EQ(parities.size(), 2u);
 }
 
+TEST_F(OpensslInteropTest, ThePersonalStoreGivesSignersAndIssuersFoundNowhereElse) {
+  // A message that carries no certificate at all.
+  const fs::path bare = openssl_sign("bare.der", pki.ec_user, "-nodetach -nocerts");
+  // The intermediate only in My/, as a PKCS #12 file's authorities are stored.
+  fs::rename(pki.intermediate.certificate, folder.path() / "My" / "05-intermediate.pem");
+  factory = default_factory(folder.path());
+  const Text ours = sign(pki.ec_user.serial, content, false);
+  EXPECT_EQ(verify(ours)->Signers(1)->Chain()->Count(), 3);
+  // The signer and its issuer both come from My/.
+  EXPECT_EQ(verify(read_byte_exact(bare))->Content(), content);
+}
+
 TEST_F(OpensslInteropTest, OlderSignaturesKeepVerifying) {
   for (const auto* signer : {&pki.user, &pki.ec_user}) {
     SCOPED_TRACE(text_to_utf8(signer->serial));
