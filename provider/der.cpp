@@ -2,21 +2,23 @@
 
 namespace orvane::provider {
 
-std::optional<DerElement> take_der_element(ByteView& der) {
+std::optional<DerHeader> read_der_header(ByteView der) {
   if (der.size() < 2 || (der[0] & 0x1F) == 0x1F) return std::nullopt;
-  std::size_t length = der[1];
-  std::size_t header = 2;
-  if (length & 0x80) {
-    const std::size_t octets = length & 0x7F;
-    // Zero octets is BER's indefinite length; more than four is no message of ours.
-    if (octets == 0 || octets > 4 || der.size() < header + octets) return std::nullopt;
-    length = 0;
-    for (std::size_t i = 0; i < octets; ++i) length = length << 8 | der[header + i];
-    header += octets;
-  }
-  if (length > der.size() - header) return std::nullopt;
-  DerElement element{der[0], der.subspan(header, length), der.first(header + length)};
-  der = der.subspan(header + length);
+  if ((der[1] & 0x80) == 0) return DerHeader{2, der[1]};
+  const std::size_t octets = der[1] & 0x7F;
+  // Zero octets is BER's indefinite length; more than four is no message of ours.
+  if (octets == 0 || octets > 4 || der.size() < 2 + octets) return std::nullopt;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < octets; ++i) length = length << 8 | der[2 + i];
+  return DerHeader{2 + octets, length};
+}
+
+std::optional<DerElement> take_der_element(ByteView& der) {
+  const auto header = read_der_header(der);
+  if (!header || header->content_length > der.size() - header->size) return std::nullopt;
+  DerElement element{der[0], der.subspan(header->size, header->content_length),
+                     der.first(header->size + header->content_length)};
+  der = der.subspan(header->size + header->content_length);
   return element;
 }
 

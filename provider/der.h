@@ -16,6 +16,16 @@ struct DerElement {
   ByteView whole;  // header and content
 };
 
+// A DER header: its own size and the length of the content it declares.
+struct DerHeader {
+  std::size_t size = 0;
+  std::size_t content_length = 0;
+};
+
+// The header at the front of `der`, whether or not the content it declares is all there;
+// nothing when it is no header of a definite length that this reader takes.
+std::optional<DerHeader> read_der_header(ByteView der);
+
 // Reads the element at the front of `der` and moves `der` past it; nothing when it is not a
 // DER element with a definite length that fits.
 std::optional<DerElement> take_der_element(ByteView& der);

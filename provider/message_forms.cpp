@@ -4,6 +4,7 @@
 
 #include "provider/base64.h"
 #include "provider/content_bytes.h"
+#include "provider/der.h"
 
 namespace orvane::provider {
 namespace {
@@ -20,17 +21,9 @@ constexpr std::size_t most_trimmed_bytes = 64;
 // The length, header included, that the DER element at the start of `bytes` declares; nothing
 // when its header cannot be read.
 std::optional<std::size_t> declared_der_length(ByteView bytes) {
-  if (bytes.size() < 2) return std::nullopt;
-  std::size_t length = bytes[1];
-  std::size_t header = 2;
-  if (length & 0x80) {
-    const std::size_t octets = length & 0x7F;
-    if (octets == 0 || octets > 4 || bytes.size() < header + octets) return std::nullopt;
-    length = 0;
-    for (std::size_t i = 0; i < octets; ++i) length = length << 8 | bytes[header + i];
-    header += octets;
-  }
-  return header + length;
+  const auto header = read_der_header(bytes);
+  if (!header) return std::nullopt;
+  return header->size + header->content_length;
 }
 
 // A file read byte-exact loses the space code units at its end: the bytes 20 00, and for a file

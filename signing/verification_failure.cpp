@@ -1,5 +1,7 @@
 #include "signing/verification_failure.h"
 
+#include "runtime/file_channels.h"
+
 namespace orvane::signing {
 
 Text verification_failure_text(const Failure& failure, VerificationStage stage,
@@ -18,6 +20,13 @@ Text verification_failure_text(const Failure& failure, VerificationStage stage,
   }
   if (stage == VerificationStage::verifying) return u"Signature or Certificate is not valid ";
   return u"Signing Error: " + failure.description();
+}
+
+Text verification_failed(VerificationStage stage, const Text& original_file_name) {
+  const Failure failure = current_failure();
+  file_channels::abandon(1);
+  file_channels::abandon(2);
+  return verification_failure_text(failure, stage, original_file_name);
 }
 
 }  // namespace orvane::signing

@@ -16,4 +16,9 @@ enum class VerificationStage {
 Text verification_failure_text(const Failure& failure, VerificationStage stage,
                                const Text& original_file_name);
 
+// The failure path of both verifications, for their catch blocks: closes binary channels 1 and
+// 2, dropping what a restored file had not yet written, and gives the answer for the exception
+// being handled.
+Text verification_failed(VerificationStage stage, const Text& original_file_name);
+
 }  // namespace orvane::signing

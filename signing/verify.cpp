@@ -1,5 +1,4 @@
 // Verify: a signature and the serial number of the certificate that made it.
-#include "runtime/file_channels.h"
 #include "runtime/text_stream.h"
 #include "signing/envelope.h"
 #include "signing/sign.h"
@@ -55,10 +54,7 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
     write_restored_content(platform_, restored, envelope.text, original);
     return u"success";
   } catch (...) {
-    const Failure failure = current_failure();
-    file_channels::abandon(1);
-    file_channels::abandon(2);
-    return verification_failure_text(failure, stage, original);
+    return verification_failed(stage, original);
   }
 }
 
@@ -87,10 +83,7 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
     write_restored_content(platform_, restored, envelope.text, OriginalFileName);
     return u"success";
   } catch (...) {
-    const Failure failure = current_failure();
-    file_channels::abandon(1);
-    file_channels::abandon(2);
-    return verification_failure_text(failure, stage, OriginalFileName);
+    return verification_failed(stage, OriginalFileName);
   }
 }
 
