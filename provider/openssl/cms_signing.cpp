@@ -2,8 +2,10 @@
 
 #include <openssl/err.h>
 #include <openssl/objects.h>
+#include <openssl/sha.h>
 
 #include <ctime>
+#include <limits>
 
 #include "provider/crypt_error.h"
 #include "provider/utc_time.h"
@@ -27,18 +29,44 @@ void add_signing_time(CMS_SignerInfo* signer, const LocalDateTime& local_time) {
   }
 }
 
+// SHA-256 of the content where it lies: one pass, no copy through a chain of BIOs.
+Bytes sha256_of(ByteView content) {
+  Bytes digest(SHA256_DIGEST_LENGTH);
+  unsigned int length = 0;
+  if (EVP_Digest(content.data(), content.size(), digest.data(), &length, EVP_sha256(), nullptr) !=
+      1) {
+    fail(CryptError::bad_algorithm);
+  }
+  digest.resize(length);
+  return digest;
+}
+
+// The content of an attached message, set as the one copy that the message holds.
+void embed_content(CMS_ContentInfo* message, ByteView content) {
+  if (content.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    fail(CryptError::invalid_parameter);
+  }
+  ASN1_OCTET_STRING** embedded = CMS_get0_content(message);
+  if (embedded == nullptr || *embedded == nullptr ||
+      ASN1_OCTET_STRING_set(*embedded, content.data(), static_cast<int>(content.size())) != 1) {
+    fail(CryptError::message_error);
+  }
+  // The mark that the content is still to be streamed in; it now is in.
+  (*embedded)->flags &= ~ASN1_STRING_FLAG_CONT;
+}
+
 }  // namespace
 
 SignedMessage sign_content(const SigningRequest& request, ByteView content, bool detached) {
   const int key_type = EVP_PKEY_get_base_id(request.private_key);
   if (key_type != EVP_PKEY_RSA && key_type != EVP_PKEY_EC) fail(CryptError::bad_algorithm);
-
   constexpr unsigned flags = CMS_BINARY | CMS_NOSMIMECAP | CMS_PARTIAL;
   const CmsPtr message(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags));
   if (!message || CMS_set_detached(message.get(), detached ? 1 : 0) != 1) {
     fail(CryptError::message_error);
   }
-  // Partial: the signature is made by CMS_final, after the signing time is in place.
+  // Partial: the attributes are completed here and signed last, as CMS_final would, but over a
+  // digest taken in place.
   CMS_SignerInfo* signer =
       CMS_add1_signer(message.get(), request.certificate, request.private_key, EVP_sha256(), flags);
   if (signer == nullptr) fail(CryptError::no_key);
@@ -46,22 +74,23 @@ SignedMessage sign_content(const SigningRequest& request, ByteView content, bool
   for (X509* certificate : request.carried) {
     if (CMS_add1_cert(message.get(), certificate) != 1) fail(CryptError::message_error);
   }
+  if (!detached) embed_content(message.get(), content);
 
-  const BioPtr reader = read_only_bio(content);
-  if (CMS_final(message.get(), reader.get(), nullptr, CMS_BINARY) != 1) {
+  ContentDigest content_digest{NID_sha256, sha256_of(content)};
+  if (CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_messageDigest, V_ASN1_OCTET_STRING,
+                                  content_digest.value.data(),
+                                  static_cast<int>(content_digest.value.size())) != 1 ||
+      CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_contentType, V_ASN1_OBJECT,
+                                  CMS_get0_eContentType(message.get()), -1) != 1) {
     fail(CryptError::message_error);
   }
+  if (CMS_SignerInfo_sign(signer) != 1) fail(CryptError::message_error);
 
   const int length = i2d_CMS_ContentInfo(message.get(), nullptr);
   if (length <= 0) fail(CryptError::bad_encode);
-  SignedMessage signed_message{Bytes(static_cast<std::size_t>(length)), {}};
+  SignedMessage signed_message{Bytes(static_cast<std::size_t>(length)), std::move(content_digest)};
   unsigned char* cursor = signed_message.der.data();
   if (i2d_CMS_ContentInfo(message.get(), &cursor) != length) fail(CryptError::bad_encode);
-  const auto* digest = static_cast<const ASN1_OCTET_STRING*>(CMS_signed_get0_data_by_OBJ(
-      signer, OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
-  if (digest == nullptr) fail(CryptError::attribute_missing);
-  const unsigned char* value = ASN1_STRING_get0_data(digest);
-  signed_message.content_digest = {NID_sha256, Bytes(value, value + ASN1_STRING_length(digest))};
   return signed_message;
 }
 

@@ -42,6 +42,9 @@ TEST(DecodeBase64Text, RefusesAnythingElse) {
   EXPECT_FALSE(decode_base64_text(TextView(u"YWJj=")));      // padding that does not fit
   EXPECT_FALSE(decode_base64_text(TextView(u"\u0159WJj")));  // a code unit above 0x7F
   EXPECT_FALSE(decode_base64_text(Bytes{'Y', 'W', 0, 'J', 'j'}));
+  // Within a run of whole groups too, and where only the low byte of a code unit is a digit.
+  EXPECT_FALSE(decode_base64_text(TextView(u"YWJjYWJjYW\u0141jYWJj")));
+  EXPECT_FALSE(decode_base64_text(TextView(u"YWJjYWJjYWJj*WJjYWJj")));
 }
 
 TEST(ContentBytes, AreTheCodeUnitsLowByteFirstAndComeBackWithAZeroHighByteWhenOdd) {

@@ -33,6 +33,17 @@ TEST(Windows1252, WritesAQuestionMarkForWhatItCannotRepresent) {
   EXPECT_FALSE(encode_text_exactly(windows_1252(), text).has_value());
 }
 
+TEST(Windows1252, FindsWhatItCannotRepresentAnywhereInALongText) {
+  for (std::size_t at = 0; at < 40; ++at) {
+    Text text(40, u'x');
+    text[at] = 0x4E2D;
+    Bytes expected(40, 'x');
+    expected[at] = '?';
+    EXPECT_EQ(encode_text(windows_1252(), text), expected) << at;
+    EXPECT_FALSE(encode_text_exactly(windows_1252(), text).has_value()) << at;
+  }
+}
+
 TEST(Windows1252, TextFilesReadAndWrittenBackAreByteIdentical) {
   testing::TempFolder folder;
   const Bytes bytes = every_byte();
