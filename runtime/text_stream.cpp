@@ -11,11 +11,12 @@ constexpr std::size_t chunk_size = 1 << 20;
 
 }  // namespace
 
-Text read_text_file(FileSystem& files, const CodePage& code_page, const Text& path) {
+Text read_text_file(FileSystem& files, const CodePage& code_page, const Text& path,
+                    std::size_t room_after) {
   const auto file = files.open_for_reading(path);
   // Decoded straight into the text, sized once: a whole file is held once, not twice.
   Text text;
-  text.reserve(static_cast<std::size_t>(file->size()));
+  text.reserve(static_cast<std::size_t>(file->size()) + room_after);
   advise_large_buffer(text.data(), text.capacity() * sizeof(char16_t));
   text.resize(static_cast<std::size_t>(file->size()));
   Bytes chunk(std::min<std::uint64_t>(chunk_size, file->size() + 1));

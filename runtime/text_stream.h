@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 
@@ -8,8 +9,10 @@
 namespace orvane {
 
 // Reads the whole file as text, one character per byte through the code page. An empty file
-// reads as an empty text.
-Text read_text_file(FileSystem& files, const CodePage& code_page, const Text& path);
+// reads as an empty text. `room_after` code units are reserved beyond it, for a caller that
+// appends to a large text without moving it.
+Text read_text_file(FileSystem& files, const CodePage& code_page, const Text& path,
+                    std::size_t room_after = 0);
 
 // A text file being written, one byte per character through the code page ("?" for a
 // character it cannot represent). Nothing reaches the disk before close(); a writer destroyed

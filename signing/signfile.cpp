@@ -29,9 +29,10 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
       content = to_text(inputfilename);
     } else {
       path = to_text(inputfilename);
-      content = read_text_file(*platform_.files, *platform_.code_page, path);
       // Only an attached file signature records the extension, for the file restored from it.
-      if (!detached) content += envelope_trailer(path);
+      const Text trailer = detached ? Text() : envelope_trailer(path);
+      content = read_text_file(*platform_.files, *platform_.code_page, path, trailer.size());
+      content += trailer;
     }
 
     const auto signed_data = provider_->CreateSignedData();

@@ -4,8 +4,10 @@
 #include <openssl/objects.h>
 #include <openssl/sha.h>
 
+#include <cstdint>
 #include <ctime>
 #include <limits>
+#include <optional>
 
 #include "provider/crypt_error.h"
 #include "provider/utc_time.h"
@@ -41,19 +43,33 @@ Bytes sha256_of(ByteView content) {
   return digest;
 }
 
-// The content of an attached message, set as the one copy that the message holds.
-void embed_content(CMS_ContentInfo* message, ByteView content) {
-  if (content.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    fail(CryptError::invalid_parameter);
+// The content of an attached message, lent to it without a copy for as long as this lives:
+// the encoded message is the one copy made of it. Must go before the message does.
+class LentContent {
+ public:
+  LentContent(CMS_ContentInfo* message, ByteView content) {
+    if (content.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+      fail(CryptError::invalid_parameter);
+    }
+    ASN1_OCTET_STRING** embedded = CMS_get0_content(message);
+    if (embedded == nullptr || *embedded == nullptr) fail(CryptError::message_error);
+    embedded_ = *embedded;
+    ASN1_STRING_set0(embedded_, const_cast<std::uint8_t*>(content.data()),
+                     static_cast<int>(content.size()));
+    // The mark that the content is still to be streamed in; it now is in.
+    embedded_->flags &= ~ASN1_STRING_FLAG_CONT;
   }
-  ASN1_OCTET_STRING** embedded = CMS_get0_content(message);
-  if (embedded == nullptr || *embedded == nullptr ||
-      ASN1_OCTET_STRING_set(*embedded, content.data(), static_cast<int>(content.size())) != 1) {
-    fail(CryptError::message_error);
+  LentContent(const LentContent&) = delete;
+  LentContent& operator=(const LentContent&) = delete;
+  ~LentContent() {
+    // Taken back without freeing: the bytes are the caller's.
+    embedded_->data = nullptr;
+    embedded_->length = 0;
   }
-  // The mark that the content is still to be streamed in; it now is in.
-  (*embedded)->flags &= ~ASN1_STRING_FLAG_CONT;
-}
+
+ private:
+  ASN1_OCTET_STRING* embedded_ = nullptr;
+};
 
 }  // namespace
 
@@ -74,7 +90,8 @@ SignedMessage sign_content(const SigningRequest& request, ByteView content, bool
   for (X509* certificate : request.carried) {
     if (CMS_add1_cert(message.get(), certificate) != 1) fail(CryptError::message_error);
   }
-  if (!detached) embed_content(message.get(), content);
+  std::optional<LentContent> lent;
+  if (!detached) lent.emplace(message.get(), content);
 
   ContentDigest content_digest{NID_sha256, sha256_of(content)};
   if (CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_messageDigest, V_ASN1_OCTET_STRING,
