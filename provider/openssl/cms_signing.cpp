@@ -76,6 +76,7 @@ class LentContent {
 SignedMessage sign_content(const SigningRequest& request, ByteView content, bool detached) {
   const int key_type = EVP_PKEY_get_base_id(request.private_key);
   if (key_type != EVP_PKEY_RSA && key_type != EVP_PKEY_EC) fail(CryptError::bad_algorithm);
+
   constexpr unsigned flags = CMS_BINARY | CMS_NOSMIMECAP | CMS_PARTIAL;
   const CmsPtr message(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags));
   if (!message || CMS_set_detached(message.get(), detached ? 1 : 0) != 1) {
