@@ -104,6 +104,10 @@ void add_verify(CLI::App& app, Invocation& invocation) {
 void add_verify_code(CLI::App& app, Invocation& invocation) {
   CLI::App* verify_code =
       add_command(app, "verify-code", "Verify a signature over a file's bytes, whoever signed it",
+                  "A detached signature must cover FILE's exact bytes, such as one that\n"
+                  "`openssl cms -sign -binary` makes; when it does not, the old component's form\n"
+                  "is tried: the bytes with one zero byte more for an odd length, then without\n"
+                  "leading and trailing space code units (the byte pair 20 00).\n"
                   "With --attached, FILE is a message whose content is restored beside it\n"
                   "(a_Signature.txt carrying .pdf restores to a_Signature.pdf).",
                   "  orvane verify-code data.bin --signature-file data.sig\n"
@@ -144,7 +148,8 @@ void add_service_provider(CLI::App& app, Invocation& invocation) {
 
   add_command(app, "serial", "Print the configured serial number",
               "The value of <SerialNumber> in KPXServiceControl.INI in the system directory: an\n"
-              "empty line when none is configured, -1 when the file cannot be read.",
+              "empty line when none is configured or the file is missing or cannot be read;\n"
+              "-1 only when reading it fails otherwise (see the error log).",
               "  orvane serial --system-dir /etc/orvane")
       ->callback([&invocation] { invocation.command = Command::serial; });
 

@@ -1,5 +1,7 @@
 #include "cli/hints.h"
 
+#include <fstream>
+
 #include "provider/crypt_error.h"
 #include "signing/certificate_selection.h"
 
@@ -121,12 +123,17 @@ std::vector<std::string> service_provider_hints(const Invocation& invocation,
 
 std::vector<std::string> serial_hints(const Text& answer, const Settings& settings) {
   if (answer == u"-1") {
-    return {"cannot read " + settings.configuration_file + ": check its permissions"};
+    return {"reading " + settings.configuration_file +
+            " failed: the error log in the folder that it names under <LogError> says why"};
   }
   if (is_missing(settings.configuration_file)) {
     return {settings.configuration_file +
             " does not exist: create it with <SerialNumber>S</SerialNumber>, or pass "
             "--system-dir DIR"};
+  }
+  if (!std::ifstream(settings.configuration_file)) {
+    return {"cannot read " + settings.configuration_file +
+            ", which counts as no serial number: check its permissions"};
   }
   return {settings.configuration_file + " names no serial number under <SerialNumber>"};
 }

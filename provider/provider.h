@@ -93,8 +93,13 @@ class SignedData {
   // What is signed, or what a detached signature is checked against: the code units, two
   // bytes each, low byte first.
   virtual void SetContent(Text content) = 0;
+  // As SetContent, for a content of bytes rather than code units, such as a file's exact bytes:
+  // `bytes` holds them two a code unit, low byte first, and an odd `byte_count` leaves out the
+  // last unit's high byte. Fails with E_INVALIDARG unless `byte_count` fits `bytes` so.
+  virtual void SetContentBytes(Text bytes, std::size_t byte_count) = 0;
   // The content: as set, or after an attached Verify the content that the message carries.
   // The reference lives until the next SetContent or Verify; a large content is never copied.
+  // After SetContentBytes: the code units as set, an odd count's last high byte included.
   virtual const Text& Content() const = 0;
   // Signs the content; the message is Base64 of the DER ContentInfo in lines of 64 characters,
   // each ended by CR LF, for every encoding.

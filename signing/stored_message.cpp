@@ -16,6 +16,8 @@ namespace {
 constexpr int write_channel = 1;
 constexpr int read_channel = 2;
 
+}  // namespace
+
 void trim_spaces_in_place(Text& text) {
   const auto first = text.find_first_not_of(u' ');
   if (first == Text::npos) {
@@ -26,21 +28,25 @@ void trim_spaces_in_place(Text& text) {
   text.erase(0, first);
 }
 
-}  // namespace
-
-Text read_stored_message(FileSystem& files, const Text& path) {
+FileBytes read_file_bytes(FileSystem& files, const Text& path) {
   file_channels::open_for_binary_read(files, read_channel, path);
   const std::uint64_t length = file_channels::length(read_channel);
   // The buffer is one byte longer than the file and that byte stays zero: a file of odd length
   // ends in a code unit of its last byte and a zero high byte.
-  Text message;
-  message.reserve(static_cast<std::size_t>((length + 1) / 2));
-  advise_large_buffer(message.data(), message.capacity() * sizeof(char16_t));
-  message.resize(static_cast<std::size_t>((length + 1) / 2));
+  FileBytes file;
+  file.units.reserve(static_cast<std::size_t>((length + 1) / 2));
+  advise_large_buffer(file.units.data(), file.units.capacity() * sizeof(char16_t));
+  file.units.resize(static_cast<std::size_t>((length + 1) / 2));
+  file.byte_count = static_cast<std::size_t>(length);
   file_channels::get_bytes(
       read_channel, 1,
-      std::span(reinterpret_cast<std::uint8_t*>(message.data()), static_cast<std::size_t>(length)));
+      std::span(reinterpret_cast<std::uint8_t*>(file.units.data()), file.byte_count));
   file_channels::close(read_channel);
+  return file;
+}
+
+Text read_stored_message(FileSystem& files, const Text& path) {
+  Text message = read_file_bytes(files, path).units;
   trim_spaces_in_place(message);
   return message;
 }

@@ -4,6 +4,20 @@
 
 namespace orvane::signing {
 
+// A file's exact bytes, held two a code unit, low byte first; a file of odd length leaves the
+// last unit's high byte zero and outside `byte_count`.
+struct FileBytes {
+  Text units;
+  std::size_t byte_count = 0;
+};
+
+// Reads a file byte-exact through binary channel 2. Failures are the runtime's (53 for a
+// missing file).
+FileBytes read_file_bytes(FileSystem& files, const Text& path);
+
+// Removes leading and trailing U+0020 code units, and no other white space.
+void trim_spaces_in_place(Text& text);
+
 // Reads a stored message file byte-exact through binary channel 2: its bytes taken two at a
 // time, low byte first, as code units (a file of odd length gains a zero high byte), with
 // leading and trailing U+0020 removed. Failures are the runtime's (53 for a missing file).

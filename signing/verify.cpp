@@ -1,4 +1,5 @@
 // Verify: a signature and the serial number of the certificate that made it.
+#include "provider/crypt_error.h"
 #include "runtime/text_stream.h"
 #include "signing/envelope.h"
 #include "signing/sign.h"
@@ -11,6 +12,35 @@ namespace {
 // The serial number of the first signer's own certificate, the first of its chain.
 Text first_signer_serial_number(const provider::SignedData& signed_data) {
   return signed_data.Signers(1)->Chain()->Item(1)->SerialNumber();
+}
+
+// Whether a failed verification says that the signature covers some other content.
+bool covers_other_content(const Failure& failure) {
+  return failure.number() == provider::crypt_error_number(provider::CryptError::hash_value) ||
+         failure.number() == provider::crypt_error_number(provider::CryptError::bad_signature);
+}
+
+// A detached signature over a file's bytes, whose content is already set to them. Other tools
+// sign the exact bytes; the old component signed them with one zero byte more for an odd length
+// and without leading and trailing space code units, and its stored signatures must keep
+// verifying. The exact bytes come first, so that one signature never verifies two files unless
+// they differ only where the old form cannot tell them apart.
+void verify_file_signature(provider::SignedData& signed_data, const Text& signature,
+                           std::size_t byte_count) {
+  const auto verify = provider::VerifyFlag::signature_and_certificate;
+  try {
+    signed_data.Verify(signature, true, verify);
+    return;
+  } catch (const Failure& failure) {
+    const Text& exact = signed_data.Content();
+    const bool old_form_differs =
+        byte_count % 2 == 1 || (!exact.empty() && (exact.front() == u' ' || exact.back() == u' '));
+    if (!old_form_differs || !covers_other_content(failure)) throw;
+  }
+  Text old_form = signed_data.Content();
+  trim_spaces_in_place(old_form);
+  signed_data.SetContent(std::move(old_form));
+  signed_data.Verify(signature, true, verify);
 }
 
 }  // namespace
@@ -62,20 +92,20 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
                               VariantBool bDetached) {
   auto stage = VerificationStage::reading_original;
   try {
-    const auto verify = provider::VerifyFlag::signature_and_certificate;
-    // The file's bytes themselves are the content, in both modes.
-    Text file_string = read_stored_message(*platform_.files, OriginalFileName);
-    const auto signed_data = provider_->CreateSignedData();
     if (bDetached == vb_true) {
+      FileBytes file = read_file_bytes(*platform_.files, OriginalFileName);
       stage = VerificationStage::reading_signature;
       const Text signature = to_text(sSignedContents);
-      signed_data->SetContent(std::move(file_string));
+      const auto signed_data = provider_->CreateSignedData();
+      signed_data->SetContentBytes(std::move(file.units), file.byte_count);
       stage = VerificationStage::verifying;
-      signed_data->Verify(signature, true, verify);
+      verify_file_signature(*signed_data, signature, file.byte_count);
       return u"success";
     }
 
-    signed_data->Verify(file_string, false, verify);
+    const Text message = read_stored_message(*platform_.files, OriginalFileName);
+    const auto signed_data = provider_->CreateSignedData();
+    signed_data->Verify(message, false, provider::VerifyFlag::signature_and_certificate);
     const SplitEnvelope envelope = split_envelope(signed_data->Content());
     // The message file's own name is the base: 'a_Signature.txt' carrying '.pdf' restores to
     // 'a_Signature.pdf' beside it.

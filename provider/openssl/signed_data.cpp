@@ -15,8 +15,21 @@ OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root)
     : root_(std::move(root)) {}
 
 void OpensslSignedData::SetContent(Text content) {
-  content_ = std::move(content);
+  const std::size_t byte_count = content.size() * 2;
+  SetContentBytes(std::move(content), byte_count);
+}
+
+void OpensslSignedData::SetContentBytes(Text bytes, std::size_t byte_count) {
+  if (byte_count > bytes.size() * 2 || byte_count + 1 < bytes.size() * 2) {
+    throw crypt_failure(CryptError::invalid_parameter);
+  }
+  content_ = std::move(bytes);
+  content_byte_count_ = byte_count;
   content_digest_.reset();
+}
+
+ByteView OpensslSignedData::content_view() const {
+  return content_bytes(content_).first(content_byte_count_);
 }
 
 const Text& OpensslSignedData::Content() const {
@@ -40,7 +53,7 @@ Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
     const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
     if (!is_root) request.carried.push_back(chain[i].get());
   }
-  SignedMessage message = sign_content(request, content_bytes(content_), detached);
+  SignedMessage message = sign_content(request, content_view(), detached);
   content_digest_ = std::move(message.content_digest);
   // Every encoding gives the same text: callers store it and read it back as text.
   return base64_lines(message.der);
@@ -52,12 +65,11 @@ void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag fl
   DecodedMessage decoded = decode_message(message, root_->certificate_cache());
   VerifiedMessage verified =
       verify_message(*decoded.message, std::move(decoded.certificates),
-                     detached ? std::optional(content_bytes(content_)) : std::nullopt,
+                     detached ? std::optional(content_view()) : std::nullopt,
                      flag == VerifyFlag::signature_and_certificate, *load_trust(*root_),
                      content_digest_ ? &*content_digest_ : nullptr);
   if (!detached) {
-    content_ = text_from_content_bytes(verified.content);
-    content_digest_.reset();
+    SetContent(text_from_content_bytes(verified.content));
   }
   signers_ = std::move(verified.signers);
   carried_ = std::move(verified.carried);

@@ -16,6 +16,7 @@ class OpensslSignedData final : public SignedData {
   explicit OpensslSignedData(std::shared_ptr<const StoreRoot> root);
 
   void SetContent(Text content) override;
+  void SetContentBytes(Text bytes, std::size_t byte_count) override;
   const Text& Content() const override;
   // Takes signers of this back end only (E_INVALIDARG otherwise); NTE_NO_KEY when the bound
   // certificate has no private key, CRYPT_E_NOT_FOUND when none is bound.
@@ -25,8 +26,12 @@ class OpensslSignedData final : public SignedData {
   std::unique_ptr<Signer> Signers(std::int32_t index) const override;
 
  private:
+  ByteView content_view() const;
+
   std::shared_ptr<const StoreRoot> root_;
   Text content_;
+  // How many of content_'s bytes are the content: all but an odd count's last high byte.
+  std::size_t content_byte_count_ = 0;
   // The digest of content_ as the last signature over it recorded it; a detached verification
   // of the same content right after signing then need not read it again.
   std::optional<ContentDigest> content_digest_;

@@ -120,6 +120,7 @@ std::unique_ptr<Signer> RecordingFactory::CreateSigner() {
 }
 
 std::unique_ptr<SignedData> RecordingFactory::CreateSignedData() {
+  record_->enter("CreateSignedData");
   return real_->CreateSignedData();
 }
 

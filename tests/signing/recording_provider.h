@@ -14,7 +14,8 @@ namespace orvane::testing {
 // forwarding a call.
 struct CallRecord {
   // Each call by name, with its location, find type or index: "CreateStore", "Open(2)",
-  // "Certificates", "Count", "Find(6)", "Item(1)", "SerialNumber", "SetCertificate".
+  // "Certificates", "Count", "Find(6)", "Item(1)", "SerialNumber", "SetCertificate",
+  // "CreateSignedData".
   std::vector<std::string> calls;
   // A call that fails with the failure instead, the first time it is made.
   std::map<std::string, Failure> failures;

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "tests/signing/recording_provider.h"
 #include "tests/signing/sign_fixture.h"
 
 namespace orvane::signing {
@@ -41,21 +42,23 @@ TEST_F(VerifyCodeWithFile, ChecksTheFilesBytesWhoeverSignedThem) {
   }
 }
 
-TEST_F(VerifyCodeWithFile, AnOddFileIsCheckedWithOneZeroByteMore) {
-  write("code.bin", "ABC");
-  const Text path = text_path("code.bin");
+TEST_F(VerifyCodeWithFile, AFilesExactBytesVerifyAndSoDoSignaturesOfTheOldForm) {
   const auto openssl_signature = [&](const std::string& bytes) {
     return text_from_utf8(openssl_sign(bytes, pki.user, "-outform PEM"));
   };
-  EXPECT_EQ(sign.VerifyCodeWithFile(path, openssl_signature(std::string("ABC\0", 4)), vb_true),
-            u"success");
-  EXPECT_EQ(sign.VerifyCodeWithFile(path, openssl_signature("ABC"), vb_true), not_valid);
-}
-
-TEST_F(VerifyCodeWithFile, LeadingAndTrailingSpaceCodeUnitsAreNotContent) {
-  write("code.bin", std::string(" \0AB \0", 6));
-  const Text signature = signature_over(u"\u4241", pki.user.serial);
-  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("code.bin"), signature, vb_true), u"success");
+  // Odd, and with space code units at either end: the two cases where the old form differs.
+  for (const std::string& bytes : {std::string("ABC"), std::string(" \0AB \0", 6)}) {
+    const Text path = write("code.bin", bytes);
+    EXPECT_EQ(sign.VerifyCodeWithFile(path, openssl_signature(bytes), vb_true), u"success");
+    EXPECT_EQ(sign.VerifyCodeWithFile(path, signature_over(code_units_of(bytes), pki.user.serial),
+                                      vb_true),
+              u"success");
+  }
+  // A signature over one file's exact bytes is no signature of another.
+  const Text signature = openssl_signature("ABC");
+  EXPECT_EQ(
+      sign.VerifyCodeWithFile(write("other.bin", std::string("ABC\0", 4)), signature, vb_true),
+      not_valid);
 }
 
 TEST_F(VerifyCodeWithFile, DetachedFailuresByStage) {
@@ -68,6 +71,14 @@ TEST_F(VerifyCodeWithFile, DetachedFailuresByStage) {
             u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" + path);
   EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_true), not_found);
   EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_false), not_found);
+
+  // The signed-data object is made once the file is read.
+  const auto provider = std::make_shared<testing::RecordingFactory>(
+      provider::default_factory(test.folder.path() / "store"));
+  provider->fail("CreateSignedData", Failure(RuntimeError::cannot_create_object));
+  Sign without_signed_data(test.platform, provider);
+  EXPECT_EQ(without_signed_data.VerifyCodeWithFile(path, Text(u"x"), vb_true),
+            u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" + path);
 }
 
 TEST_F(VerifyCodeWithFile, AnAttachedMessageRestoresBesideItselfUnderItsOwnName) {

@@ -1,6 +1,8 @@
 #include "tests/smart_card/soft_tokens.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 #include <cstdlib>
 
@@ -78,6 +80,45 @@ void SoftTokens::write_pin_file(const std::string& label, const std::string& con
 
 void SoftTokens::write_configuration(const std::string& text) {
   write_file(store_root_ / "pkcs11.conf", text);
+}
+
+RegisteredModules::RegisteredModules(
+    const fs::path& folder, const std::vector<std::pair<std::string, std::string>>& modules) {
+  // Private mounts of this process only: nothing the test mounts is seen outside it.
+  if (::unshare(CLONE_NEWNS) != 0 ||
+      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    return;
+  }
+  const fs::path registered = folder / "p11-kit-modules";
+  const fs::path empty = folder / "p11-kit-nothing";
+  fs::create_directories(registered);
+  fs::create_directories(empty);
+  for (const auto& [name, configuration] : modules) write_file(registered / name, configuration);
+  // p11-kit reads the administrator's folder and the packages' folder: the packages' one shows
+  // the test's modules, the other nothing.
+  for (const auto& [source, target] :
+       {std::pair{empty, fs::path(ORVANE_P11_KIT_ADMIN_MODULES)},
+        std::pair{registered, fs::path(ORVANE_P11_KIT_PACKAGE_MODULES)}}) {
+    if (!fs::is_directory(target)) continue;
+    if (::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      ADD_FAILURE() << "cannot mount " << source << " on " << target;
+      continue;
+    }
+    mounted_.push_back(target);
+  }
+}
+
+RegisteredModules::~RegisteredModules() {
+  for (const auto& target : mounted_) ::umount2(target.c_str(), MNT_DETACH);
+}
+
+RegisteredModules register_softhsm(const fs::path& folder, bool with_trust_module) {
+  std::vector<std::pair<std::string, std::string>> modules{
+      {"softhsm2.module", "module: " + softhsm_module.string() + "\n"}};
+  if (with_trust_module) {
+    modules.emplace_back("p11-kit-trust.module", "module: p11-kit-trust.so\ntrust-policy: yes\n");
+  }
+  return RegisteredModules(folder, modules);
 }
 
 }  // namespace orvane::testing

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "provider/openssl/test_pki/test_pki.h"
 
@@ -43,5 +45,27 @@ class SoftTokens {
   std::filesystem::path folder_;
   std::filesystem::path store_root_;
 };
+
+// The modules p11-kit registers, as this test chooses them: for as long as it lives, p11-kit's
+// module folders show exactly `modules` (file name → module configuration) to this process,
+// whatever the machine registers. Needs a mount namespace of the process's own, which only a
+// privileged process gets: `active()` says whether it has one (skip the test when not).
+class RegisteredModules {
+ public:
+  RegisteredModules(const std::filesystem::path& folder,
+                    const std::vector<std::pair<std::string, std::string>>& modules);
+  ~RegisteredModules();
+  RegisteredModules(const RegisteredModules&) = delete;
+  RegisteredModules& operator=(const RegisteredModules&) = delete;
+
+  bool active() const { return !mounted_.empty(); }
+
+ private:
+  std::vector<std::filesystem::path> mounted_;
+};
+
+// SoftHSM registered as its package registers it, and p11-kit's trust-policy module when
+// `with_trust_module` says so.
+RegisteredModules register_softhsm(const std::filesystem::path& folder, bool with_trust_module);
 
 }  // namespace orvane::testing
