@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "provider/crypt_error.h"
+#include "provider/openssl/store_safety.h"
 #include "signing/certificate_selection.h"
 
 namespace orvane::cli {
@@ -33,6 +34,11 @@ std::vector<std::string> missing_or(const std::string& path, std::vector<std::st
 }
 
 }  // namespace
+
+std::vector<std::string> store_hints(const Settings& settings) {
+  if (settings.store_root.empty()) return {};
+  return provider::openssl::refused_store_parts(settings.store_root);
+}
 
 std::string chain_hint(const std::string& reason) {
   if (contains(reason, CryptError::untrusted_root)) {

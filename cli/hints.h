@@ -26,6 +26,10 @@ std::vector<std::string> service_provider_hints(const Invocation& invocation,
 // After GetSerialNO answered "" (nothing configured) or "-1".
 std::vector<std::string> serial_hints(const Text& answer, const Settings& settings);
 
+// The parts of the store that are not used because others could have changed them, one line
+// each with the reason; for every command that reads the store.
+std::vector<std::string> store_hints(const Settings& settings);
+
 // What to do about a certificate chain that verification refused with `reason` (the
 // provider's text); empty when the reason has no remedy of this kind.
 std::string chain_hint(const std::string& reason);

@@ -1,8 +1,10 @@
 // The orvane command: a thin host over the Sign object and the store.
+#include <algorithm>
 #include <iostream>
 
 #include "cli/command_line.h"
 #include "cli/demo.h"
+#include "cli/hints.h"
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"
 
@@ -15,12 +17,30 @@ bool is_store_command(Command command) {
          command == Command::store_trust;
 }
 
-Outcome run(const Invocation& invocation) {
-  const Settings settings = resolve_settings(invocation);
+bool reads_the_store(Command command) {
+  return command != Command::serial && command != Command::log && command != Command::demo;
+}
+
+Outcome run_command(const Invocation& invocation, const Settings& settings) {
   if (is_store_command(invocation.command)) return run_store_command(invocation, settings);
   orvane::signing::Sign sign(settings.platform,
                              orvane::provider::default_factory(settings.store_root));
   return run_sign_command(sign, invocation, settings);
+}
+
+Outcome run(const Invocation& invocation) {
+  const Settings settings = resolve_settings(invocation);
+  Outcome outcome = run_command(invocation, settings);
+  if (!reads_the_store(invocation.command)) return outcome;
+  // What of the store was passed over explains many an answer; say it first, and once.
+  std::vector<std::string> notes;
+  for (auto& note : store_hints(settings)) {
+    if (std::find(outcome.notes.begin(), outcome.notes.end(), note) == outcome.notes.end()) {
+      notes.push_back(std::move(note));
+    }
+  }
+  outcome.notes.insert(outcome.notes.begin(), notes.begin(), notes.end());
+  return outcome;
 }
 
 }  // namespace

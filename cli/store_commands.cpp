@@ -65,6 +65,11 @@ Outcome list_command(const Settings& settings) {
     }
   }
 
+  if (!listing.not_used.empty()) {
+    answer += "\n\nNot used:";
+    for (const auto& line : listing.not_used) answer += "\n  " + line;
+  }
+
   if (!listing.smart_card_notes.empty()) {
     answer += "\n\nSmart cards passed over:";
     for (const auto& note : listing.smart_card_notes) answer += "\n  " + note;
@@ -149,6 +154,7 @@ Outcome trust_command(const Invocation& invocation, const Settings& settings) {
   for (const auto& certificate : trusted) {
     serials.push_back(certificate.summary.serial);
     outcome.notes.push_back(stored_note("trusted", certificate));
+    if (!certificate.warning.empty()) outcome.notes.push_back("warning: " + certificate.warning);
     if (!certificate.trusted) outcome.notes.push_back(untrusted_note(certificate, {}));
   }
   outcome.answer = lines(serials);

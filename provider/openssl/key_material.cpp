@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "provider/openssl/pem_text.h"
+#include "provider/openssl/pkcs12_iterations.h"
 #include "provider/openssl/store_files.h"
 
 namespace orvane::provider::openssl {
@@ -79,6 +80,14 @@ void read_pem(const std::string& bytes, const std::string& file,
 void read_pkcs12(PKCS12* pkcs12, const std::string& file,
                  const std::optional<std::string>& password, MaterialParts parts,
                  KeyMaterial& out) {
+  const auto refuse_unbounded = [&](const char* opened_with) {
+    if (!pkcs12_iterations_bounded(pkcs12, opened_with)) {
+      throw StoreError(file + " asks for more than " + std::to_string(most_pkcs12_iterations) +
+                       " iterations of its password, which no exporter uses: export it again");
+    }
+  };
+  // Before the password is tried: trying it runs the iterations.
+  refuse_unbounded(nullptr);
   std::string pass;
   if (PKCS12_mac_present(pkcs12) == 1 && PKCS12_verify_mac(pkcs12, nullptr, 0) != 1 &&
       PKCS12_verify_mac(pkcs12, "", 0) != 1) {
@@ -88,6 +97,7 @@ void read_pkcs12(PKCS12* pkcs12, const std::string& file,
     }
     pass = *password;
   }
+  refuse_unbounded(pass.c_str());
   EVP_PKEY* key = nullptr;
   X509* certificate = nullptr;
   STACK_OF(X509)* authorities = nullptr;

@@ -1,17 +1,20 @@
 #include "provider/openssl/store_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#include "provider/openssl/store_safety.h"
 
 namespace orvane::provider::openssl {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr auto owner_only_folder = fs::perms::owner_all;
-constexpr auto owner_only_file = fs::perms::owner_read | fs::perms::owner_write;
-constexpr auto readable_file = owner_only_file | fs::perms::group_read | fs::perms::others_read;
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path, const std::error_code& error,
                        const std::string& remedy) {
@@ -19,21 +22,31 @@ constexpr auto readable_file = owner_only_file | fs::perms::group_read | fs::per
                    "): " + remedy);
 }
 
-// Creates `folder` if it is missing, owner-only; an existing folder is left as it is.
-void ensure_folder(const fs::path& folder) {
-  std::error_code error;
-  if (fs::is_directory(folder, error)) return;
-  if (fs::exists(folder, error)) {
-    throw StoreError(folder.string() +
-                     " is not a folder: move it away, or choose another store with --store DIR");
+std::error_code last_error() {
+  return {errno, std::generic_category()};
+}
+
+const std::string other_store = "or choose another store with --store DIR";
+
+void created_or_there(int result, const fs::path& folder) {
+  if (result == 0 || errno == EEXIST) return;
+  fail("create the store folder", folder, last_error(),
+       "check that its parent folder exists and is yours, " + other_store);
+}
+
+// The opened part, or a StoreError that says why it cannot be written into.
+void writable_part(const OpenedPart& part, const fs::path& folder) {
+  switch (part.state()) {
+    case OpenedPart::State::usable:
+      return;
+    case OpenedPart::State::refused:
+      throw StoreError(part.refusal());
+    case OpenedPart::State::missing:
+    case OpenedPart::State::unreadable:
+      break;
   }
-  fs::create_directories(folder, error);
-  if (!error) fs::permissions(folder, owner_only_folder, error);
-  if (error) {
-    fail("create the store folder", folder, error,
-         "check that its parent folder exists and is yours, or choose another store with "
-         "--store DIR");
-  }
+  throw StoreError(folder.string() + " is not a folder that you can open: move it away, " +
+                   other_store);
 }
 
 bool holds(const fs::path& path, std::string_view bytes) {
@@ -52,19 +65,20 @@ void write_replacing(const fs::path& target, std::string_view bytes, FileAccess 
   name += '.';
   name += std::to_string(random());
   const fs::path temporary = target.parent_path() / name;
+  // Owner-only from its first byte, whatever the umask: a key must never be readable by others,
+  // not even for a moment. Only a certificate is opened up, once it is whole.
+  const int file =
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   std::error_code error;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    // Permissions first: a key must never be readable by others, not even for a moment.
-    if (out) {
-      fs::permissions(temporary, access == FileAccess::owner_only ? owner_only_file : readable_file,
-                      error);
-    }
-    if (out && !error) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (out) out.close();
-    // The stream does not say why; the remedy below covers what usually is.
-    if (!out && !error) error = std::make_error_code(std::errc::io_error);
+  if (file < 0) fail("write", target, last_error(), "check that its folder is yours");
+  for (std::size_t written = 0; !error && written < bytes.size();) {
+    const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno != EINTR) error = last_error();
+    if (count > 0) written += static_cast<std::size_t>(count);
   }
+  const mode_t mode = access == FileAccess::owner_only ? 0600 : 0644;
+  if (!error && ::fchmod(file, mode) != 0) error = last_error();
+  if (::close(file) != 0 && !error) error = last_error();
   if (!error) fs::rename(temporary, target, error);
   if (error) {
     std::error_code ignored;
@@ -75,13 +89,27 @@ void write_replacing(const fs::path& target, std::string_view bytes, FileAccess 
 
 }  // namespace
 
-fs::path make_store_folder(const fs::path& store_root, const std::string& name) {
+fs::path make_store_folder(const fs::path& store_root, const std::string& name, FolderUse use) {
   if (store_root.empty()) {
     throw StoreError("no store folder is known: pass --store DIR or set ORVANE_STORE_DIR");
   }
-  ensure_folder(store_root);
-  ensure_folder(store_root / name);
-  return store_root / name;
+  std::error_code error;
+  if (store_root.has_parent_path()) fs::create_directories(store_root.parent_path(), error);
+  created_or_there(::mkdir(store_root.c_str(), 0700), store_root);
+  const OpenedPart root = open_store_root(store_root);
+  writable_part(root, store_root);
+  const fs::path folder = store_root / name;
+  // The umask may only take permissions away from 0700, never add any.
+  created_or_there(::mkdirat(root.descriptor(), name.c_str(), 0700), folder);
+  const OpenedPart opened = open_store_folder(root, store_root, name);
+  writable_part(opened, folder);
+  if (use == FolderUse::keys && others_can_look_into(opened)) {
+    throw StoreError(folder.string() +
+                     " can be read or entered by group or others, so keys imported there would "
+                     "not be yours alone: run `chmod 700 " +
+                     folder.string() + "`");
+  }
+  return folder;
 }
 
 fs::path write_store_file(const fs::path& folder, const std::string& stem,

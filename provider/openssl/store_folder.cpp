@@ -1,14 +1,15 @@
 #include "provider/openssl/store_folder.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,8 @@
 
 #include "provider/crypt_error.h"
 #include "provider/openssl/pem_text.h"
+#include "provider/openssl/pkcs12_iterations.h"
+#include "provider/openssl/store_safety.h"
 #include "provider/openssl/stored_key.h"
 
 namespace orvane::provider::openssl {
@@ -94,6 +97,10 @@ void read_pkcs12(PKCS12* pkcs12, FileObjects& out) {
   EVP_PKEY* key = nullptr;
   X509* certificate = nullptr;
   STACK_OF(X509)* authorities = nullptr;
+  if (!pkcs12_iterations_bounded(pkcs12, "")) {
+    out.problems.push_back("a PKCS #12 file that asks for too many iterations of its password");
+    return;
+  }
   if (PKCS12_parse(pkcs12, "", &key, &certificate, &authorities) != 1) {
     out.problems.push_back("a PKCS #12 file that needs a password");
     return;
@@ -130,21 +137,10 @@ void read_der(const std::string& bytes, FileObjects& out) {
   ERR_clear_error();
 }
 
-// The whole file, or nothing when it cannot be read or is too large for a store file.
-std::optional<std::string> read_whole_file(const fs::path& path) {
-  std::error_code error;
-  const auto size = fs::file_size(path, error);
-  if (error || size > static_cast<std::uintmax_t>(INT_MAX)) return std::nullopt;
-  std::ifstream file(path, std::ios::binary);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  if (!file.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
-  return bytes;
-}
-
-FileObjects read_store_file(const fs::path& path, bool read_keys) {
+FileObjects read_store_file(int descriptor, bool read_keys) {
   FileObjects objects;
   objects.read_keys = read_keys;
-  const auto bytes = read_whole_file(path);
+  const auto bytes = read_opened(descriptor, static_cast<std::size_t>(INT_MAX));
   if (!bytes) {
     objects.problems.push_back("cannot be read");
   } else if (bytes->find("-----BEGIN ") != std::string::npos) {
@@ -155,32 +151,28 @@ FileObjects read_store_file(const fs::path& path, bool read_keys) {
   return objects;
 }
 
-std::vector<fs::path> files_in_name_order(const fs::path& folder) {
-  std::error_code error;
-  fs::directory_iterator entries(folder, error);
-  if (error) {
-    if (!fs::exists(folder)) return {};
+// The names of the regular files of the opened folder, or of what links to one.
+std::vector<std::string> files_in_name_order(int folder) {
+  const int listing = ::dup(folder);
+  DIR* directory = listing < 0 ? nullptr : ::fdopendir(listing);
+  if (directory == nullptr) {
+    if (listing >= 0) ::close(listing);
     throw crypt_failure(CryptError::access_denied);
   }
-  std::vector<fs::path> files;
-  for (const auto& entry : entries) {
-    if (entry.is_regular_file(error)) files.push_back(entry.path());
+  std::vector<std::string> files;
+  while (const dirent* entry = ::readdir(directory)) {
+    struct stat info {};
+    if (::fstatat(folder, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+      files.emplace_back(entry->d_name);
+    }
   }
-  // Native file names compared as bytes, so the order is the same on every machine.
-  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
-    return a.filename().native() < b.filename().native();
-  });
+  ::closedir(directory);
+  // Compared as bytes, so the order is the same on every machine.
+  std::sort(files.begin(), files.end());
   return files;
 }
 
 }  // namespace
-
-bool group_or_others_can_read(const fs::path& path) {
-  std::error_code error;
-  const auto permissions = fs::status(path, error).permissions();
-  return error ||
-         (permissions & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none;
-}
 
 // A file as it was when last read: any change to it shows in one of these.
 struct FileState {
@@ -213,19 +205,21 @@ StoreFileCache::~StoreFileCache() = default;
 
 namespace {
 
-std::optional<FileState> state_of(const fs::path& path) {
+std::optional<FileState> state_of(int descriptor) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  if (::fstat(descriptor, &info) != 0) return std::nullopt;
   return FileState{info.st_dev,  info.st_ino,  info.st_size,
                    info.st_mode, info.st_mtim, info.st_ctim};
 }
 
 // The file's objects: as cached when the file is unchanged and was read with its keys if they
 // are wanted; read again otherwise.
-std::shared_ptr<const FileObjects> objects_of(const fs::path& path, bool read_keys,
+std::shared_ptr<const FileObjects> objects_of(const fs::path& path, int descriptor, bool read_keys,
                                               StoreFileCache::Entries* cache) {
-  if (cache == nullptr) return std::make_shared<FileObjects>(read_store_file(path, read_keys));
-  const auto state = state_of(path);
+  if (cache == nullptr) {
+    return std::make_shared<FileObjects>(read_store_file(descriptor, read_keys));
+  }
+  const auto state = state_of(descriptor);
   {
     const std::lock_guard lock(cache->mutex);
     const auto found = cache->by_path.find(path.native());
@@ -234,7 +228,7 @@ std::shared_ptr<const FileObjects> objects_of(const fs::path& path, bool read_ke
       return found->second.objects;
     }
   }
-  auto objects = std::make_shared<const FileObjects>(read_store_file(path, read_keys));
+  auto objects = std::make_shared<const FileObjects>(read_store_file(descriptor, read_keys));
   if (state) {
     const std::lock_guard lock(cache->mutex);
     cache->by_path[path.native()] = {*state, objects};
@@ -244,17 +238,35 @@ std::shared_ptr<const FileObjects> objects_of(const fs::path& path, bool read_ke
 
 }  // namespace
 
-FolderContents load_store_folder(const fs::path& folder, FolderParts parts, StoreFileCache* cache) {
+FolderContents load_store_folder(const fs::path& store_root, const std::string& name,
+                                 FolderParts parts, StoreFileCache* cache) {
+  const OpenedPart root = open_store_root(store_root);
+  const OpenedPart folder = open_store_folder(root, store_root, name);
+  if (folder.state() == OpenedPart::State::unreadable) {
+    throw crypt_failure(CryptError::access_denied);
+  }
+  // A folder that others could have changed holds nothing of the user's; the command says why.
+  if (!folder.usable()) return {};
+  const fs::path folder_path = store_root / name;
   FolderContents contents;
-  for (const auto& path : files_in_name_order(folder)) {
-    const auto objects = objects_of(path, parts == FolderParts::certificates_and_keys,
-                                    cache ? cache->entries_.get() : nullptr);
-    // Keys that others could have copied are not the user's own any more.
-    if (objects->holds_key_material && group_or_others_can_read(path)) {
-      contents.skipped.push_back({path, "holds a private key that group or others can read"});
+  for (const auto& file_name : files_in_name_order(folder.descriptor())) {
+    const OpenedPart file = open_store_file(folder, folder_path, file_name, StoreFileKind::entry);
+    if (file.state() == OpenedPart::State::refused) {
+      contents.skipped.push_back({file.path(), file.reason()});
       continue;
     }
-    for (const auto& problem : objects->problems) contents.skipped.push_back({path, problem});
+    if (!file.usable()) continue;  // gone since the folder was listed
+    const auto objects =
+        objects_of(file.path(), file.descriptor(), parts == FolderParts::certificates_and_keys,
+                   cache ? cache->entries_.get() : nullptr);
+    // Keys that others could have copied are not the user's own any more.
+    if (objects->holds_key_material && others_can_read(file.descriptor())) {
+      contents.skipped.push_back(
+          {file.path(), "holds a private key that group or others can read"});
+      continue;
+    }
+    for (const auto& problem : objects->problems)
+      contents.skipped.push_back({file.path(), problem});
     for (std::size_t i = 0; i < objects->certificates.size(); ++i) {
       contents.certificates.push_back(share(objects->certificates[i].get()));
       contents.certificate_public_keys.push_back(objects->certificate_public_keys[i]);
@@ -268,11 +280,30 @@ FolderContents load_store_folder(const fs::path& folder, FolderParts parts, Stor
   return contents;
 }
 
-std::string folder_state(const fs::path& folder) {
+std::string folder_state(const fs::path& store_root, const std::string& name) {
+  const fs::path folder = store_root / name;
+  std::string state;
+  const auto append = [&state](long long field) {
+    state.append(reinterpret_cast<const char*>(&field), sizeof field);
+  };
+  const auto append_stat = [&append](const struct stat& info) {
+    for (const long long field :
+         {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+          static_cast<long long>(info.st_size), static_cast<long long>(info.st_mode),
+          static_cast<long long>(info.st_uid), static_cast<long long>(info.st_mtim.tv_sec),
+          static_cast<long long>(info.st_mtim.tv_nsec), static_cast<long long>(info.st_ctim.tv_sec),
+          static_cast<long long>(info.st_ctim.tv_nsec)}) {
+      append(field);
+    }
+  };
+  // Who may change the root and the folder decides whether they are used at all.
+  struct stat own {};
+  if (::stat(store_root.c_str(), &own) == 0) append_stat(own);
+  if (::lstat(folder.c_str(), &own) == 0) append_stat(own);
   // Straight from the system, names relative to the folder: a long-lived host asks this of a
   // store of thousands of files on every call.
   DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) return errno == ENOENT ? std::string() : std::string(1, '\1');
+  if (directory == nullptr) return state + (errno == ENOENT ? "" : "\1");
   std::vector<std::pair<std::string, struct stat>> files;
   while (const dirent* entry = ::readdir(directory)) {
     struct stat info {};
@@ -283,21 +314,10 @@ std::string folder_state(const fs::path& folder) {
   ::closedir(directory);
   std::sort(files.begin(), files.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::string state;
-  const auto append = [&state](long long field) {
-    state.append(reinterpret_cast<const char*>(&field), sizeof field);
-  };
-  for (const auto& [name, info] : files) {
-    state += name;
+  for (const auto& [file_name, file_info] : files) {
+    state += file_name;
     state.push_back('\0');
-    for (const long long field :
-         {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
-          static_cast<long long>(info.st_size), static_cast<long long>(info.st_mode),
-          static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec),
-          static_cast<long long>(info.st_ctim.tv_sec),
-          static_cast<long long>(info.st_ctim.tv_nsec)}) {
-      append(field);
-    }
+    append_stat(file_info);
   }
   return state;
 }

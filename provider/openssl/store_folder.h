@@ -39,25 +39,24 @@ class StoreFileCache {
   struct Entries;
 
  private:
-  friend FolderContents load_store_folder(const std::filesystem::path&, FolderParts,
-                                          StoreFileCache*);
+  friend FolderContents load_store_folder(const std::filesystem::path&, const std::string&,
+                                          FolderParts, StoreFileCache*);
   std::unique_ptr<Entries> entries_;
 };
 
-// Reads every file of `folder`: certificates (PEM or DER), unencrypted PKCS #8 private keys
-// (PEM or DER) and PKCS #12 files with an empty password. A file that holds a key but that
-// group or others can read is skipped whole. A missing folder is empty; a folder that cannot
-// be listed fails with E_ACCESSDENIED. With a `cache`, unchanged files are not parsed again.
-FolderContents load_store_folder(const std::filesystem::path& folder, FolderParts parts,
-                                 StoreFileCache* cache = nullptr);
+// Reads every file of the folder `name` of `store_root`: certificates (PEM or DER),
+// unencrypted PKCS #8 private keys (PEM or DER) and PKCS #12 files with an empty password. A
+// file that holds a key but that group or others can read is skipped whole, as is one that
+// others could change (see store_safety.h). A missing folder is empty, and so is one that
+// others could change, or one below such a root; a folder that cannot be listed fails with
+// E_ACCESSDENIED. With a `cache`, unchanged files are not parsed again.
+FolderContents load_store_folder(const std::filesystem::path& store_root, const std::string& name,
+                                 FolderParts parts, StoreFileCache* cache = nullptr);
 
-// A text that changes whenever a file of `folder` is added, removed or changed (its name, size,
-// times, inode or mode), and only then: what a reader of the folder compares to know it may
-// keep what it made of the folder last time.
-std::string folder_state(const std::filesystem::path& folder);
-
-// Whether anyone but the owner of `path` may read it (or its permissions cannot be read): such a
-// file cannot hold a secret of the user's any more.
-bool group_or_others_can_read(const std::filesystem::path& path);
+// A text that changes whenever the store root or its folder `name` changes owner or mode, or a
+// file of the folder is added, removed or changed (its name, size, times, inode, owner or
+// mode), and only then: what a reader of the folder compares to know it may keep what it made
+// of the folder last time.
+std::string folder_state(const std::filesystem::path& store_root, const std::string& name);
 
 }  // namespace orvane::provider::openssl

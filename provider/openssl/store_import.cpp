@@ -34,7 +34,7 @@ EVP_PKEY* matching_key(X509* certificate, const std::vector<EvpPkeyPtr>& keys) {
 // The certificates of My/ that a key without its certificate may belong to.
 std::vector<X509Ptr> personal_certificates(const fs::path& store_root) {
   try {
-    return load_store_folder(store_root / "My", FolderParts::certificates).certificates;
+    return load_store_folder(store_root, "My", FolderParts::certificates).certificates;
   } catch (const Failure&) {
     return {};
   }
@@ -45,7 +45,7 @@ std::string file_stem(X509* certificate) {
 }
 
 StoredCertificate store_certificate(const fs::path& folder, X509* certificate, EVP_PKEY* key) {
-  StoredCertificate stored{summarize(certificate), {}, {}, false, {}};
+  StoredCertificate stored{summarize(certificate), {}, {}, false, {}, {}};
   // The key first: a certificate must not look usable before its key is there.
   if (key != nullptr) {
     stored.key_file = write_store_file(folder, file_stem(certificate), ".key", private_key_pem(key),
@@ -111,14 +111,14 @@ ImportResult import_into_store(const fs::path& store_root, const fs::path& file,
   ERR_clear_error();
 
   ImportResult result;
-  const fs::path my = make_store_folder(store_root, "My");
+  const fs::path my = make_store_folder(store_root, "My", FolderUse::keys);
   std::vector<X509*> personal_x509;
   for (const auto& placement : personal) {
     result.personal.push_back(store_certificate(my, placement.certificate, placement.key));
     personal_x509.push_back(placement.certificate);
   }
   if (!authorities.empty()) {
-    const fs::path ca = make_store_folder(store_root, "CA");
+    const fs::path ca = make_store_folder(store_root, "CA", FolderUse::certificates);
     for (X509* authority : authorities) {
       result.authorities.push_back(store_certificate(ca, authority, nullptr));
     }
@@ -144,9 +144,18 @@ std::vector<StoredCertificate> trust_roots(const fs::path& store_root, const fs:
                      "the root at the top of its chain" +
                      (issuer.empty() ? "" : ", " + issuer));
   }
-  const fs::path folder = make_store_folder(store_root, "Root");
+  const fs::path folder = make_store_folder(store_root, "Root", FolderUse::certificates);
   std::vector<StoredCertificate> stored;
-  for (X509* root : roots) stored.push_back(store_certificate(folder, root, nullptr));
+  for (X509* root : roots) {
+    stored.push_back(store_certificate(folder, root, nullptr));
+    if (X509_check_ca(root) == 0) {
+      stored.back().warning =
+          stored.back().summary.serial +
+          " is not marked as a certificate authority (CA:FALSE), yet is now trusted as a root: "
+          "whatever it signed verifies, itself included; make sure that is what you want";
+    }
+  }
+  ERR_clear_error();
   judge_trust(store_root, stored, roots);
   return stored;
 }

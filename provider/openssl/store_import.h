@@ -22,6 +22,8 @@ struct StoredCertificate {
   // As in a store listing, judged once the import is done.
   bool trusted = false;
   std::string why_not_trusted;
+  // What the person should know about it though it was stored, or empty.
+  std::string warning;
 };
 
 // What one import put where.
@@ -43,7 +45,8 @@ ImportResult import_into_store(const std::filesystem::path& store_root,
                                const std::optional<std::string>& password);
 
 // Puts the self-signed certificates of `file` (PEM or DER) into Root/, so that chains ending
-// in them are trusted. Throws StoreError when the file holds none.
+// in them are trusted; one that is not marked as a certificate authority is trusted too (it
+// may be a signer's own), with a warning. Throws StoreError when the file holds none.
 std::vector<StoredCertificate> trust_roots(const std::filesystem::path& store_root,
                                            const std::filesystem::path& file);
 

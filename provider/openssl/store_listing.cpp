@@ -9,6 +9,7 @@
 #include "provider/openssl/chain_verification.h"
 #include "provider/openssl/smart_card_store.h"
 #include "provider/openssl/store.h"
+#include "provider/openssl/store_safety.h"
 #include "runtime/failure.h"
 
 namespace orvane::provider::openssl {
@@ -41,6 +42,7 @@ void add_certificates(const std::string& store, const CertificateList& certifica
 
 StoreListing list_stores(const fs::path& store_root) {
   StoreListing listing;
+  listing.not_used = refused_store_parts(store_root);
   const StoreRoot root(store_root);
 
   std::shared_ptr<const TrustMaterial> trust;
@@ -54,7 +56,8 @@ StoreListing list_stores(const fs::path& store_root) {
 
   const fs::path personal = store_root / "My";
   try {
-    const FolderContents contents = load_store_folder(personal, FolderParts::certificates_and_keys);
+    const FolderContents contents =
+        load_store_folder(store_root, "My", FolderParts::certificates_and_keys);
     add_certificates("My", with_matching_keys(contents), trust, listing);
     listing.skipped = contents.skipped;
   } catch (const Failure&) {

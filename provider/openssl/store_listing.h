@@ -41,6 +41,9 @@ struct ListedCertificate {
 struct StoreListing {
   std::vector<ListedCertificate> certificates;
   std::vector<SkippedFile> skipped;
+  // Parts of the store (the root, a folder, pkcs11.conf) that others could have changed, and
+  // that were therefore not read, one line each with the reason.
+  std::vector<std::string> not_used;
   // Tokens and PKCS #11 modules that the smart-card store did not read whole, one line each
   // with the reason ("token Alice (/usr/lib/x.so): its user PIN is blocked").
   std::vector<std::string> smart_card_notes;

@@ -29,12 +29,11 @@ const std::vector<X509Ptr>& StoreRoot::system_bundle() const {
 }
 
 FolderContents StoreRoot::load_folder(const std::string& name, FolderParts parts) const {
-  return load_store_folder(folder_ / name, parts, &files_);
+  return load_store_folder(folder_, name, parts, &files_);
 }
 
 CertificateList StoreRoot::personal_certificates(const std::string& name) const {
-  const std::filesystem::path folder = folder_ / name;
-  std::string state = folder_state(folder);
+  std::string state = folder_state(folder_, name);
   {
     const std::lock_guard lock(personal_mutex_);
     const auto found = personal_.find(name);
@@ -42,8 +41,8 @@ CertificateList StoreRoot::personal_certificates(const std::string& name) const 
       return found->second.certificates;
     }
   }
-  CertificateList certificates =
-      with_matching_keys(load_store_folder(folder, FolderParts::certificates_and_keys, &files_));
+  CertificateList certificates = with_matching_keys(
+      load_store_folder(folder_, name, FolderParts::certificates_and_keys, &files_));
   const std::lock_guard lock(personal_mutex_);
   personal_[name] = {std::move(state), certificates};
   return certificates;
@@ -52,7 +51,7 @@ CertificateList StoreRoot::personal_certificates(const std::string& name) const 
 std::shared_ptr<const TrustMaterial> StoreRoot::trust(
     const std::function<TrustMaterial()>& make) const {
   std::string state;
-  for (const char* name : {"Root", "CA", "My"}) state += folder_state(folder_ / name) + '\1';
+  for (const char* name : {"Root", "CA", "My"}) state += folder_state(folder_, name) + '\1';
   {
     const std::lock_guard lock(trust_mutex_);
     if (trust_ && trust_state_ == state) return trust_;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/cli/cli_fixture.h"
 #include "tests/provider/openssl_cli.h"
@@ -169,12 +171,34 @@ TEST_F(CliStoreTest, TrustTakesOnlyRootCertificates) {
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, text_to_utf8(pki.root.serial) + "\n");
   EXPECT_TRUE(fs::exists(store / "Root" / (text_to_utf8(pki.root.serial) + ".pem")));
+  EXPECT_FALSE(contains(result.err, "warning")) << result.err;
+
+  // A self-signed certificate that is no authority may be a signer's own: trusted, with a word.
+  const fs::path signer = folder.path() / "self-signed.pem";
+  ASSERT_TRUE(run_openssl("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout " +
+                          quoted(folder.path() / "self-signed.key") + " -out " + quoted(signer) +
+                          " -subj /CN=Self -set_serial 0x5E1F -days 2 -addext "
+                          "basicConstraints=critical,CA:FALSE"));
+  result = in_store({"store", "trust", signer.string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "5E1F\n");
+  EXPECT_TRUE(contains(result.err,
+                       "orvane: warning: 5E1F is not marked as a certificate authority (CA:FALSE), "
+                       "yet is now trusted as a root"))
+      << result.err;
 }
 
 TEST_F(CliStoreTest, FailuresAPersonCausesGiveOneLineSayingWhatToDo) {
   const auto garbage = write("notes.p12", "not a certificate at all");
   const auto lone_key = write("lone.key", read_file(pki.ec_user.private_key));
+  // A key derivation one past the bound: refused before any of it runs.
+  const fs::path stalling = folder.path() / "stalling.p12";
+  ASSERT_TRUE(run_openssl("pkcs12 -export -nomac -certpbe NONE -iter 1000001 -passout pass: -in " +
+                          quoted(pki.ec_user.certificate) + " -inkey " +
+                          quoted(pki.ec_user.private_key) + " -out " + quoted(stalling)));
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"store", "import", stalling.string()},
+       stalling.string() + " asks for more than 1000000 iterations of its password"},
       {{"store", "import", "missing.p12"}, "missing.p12 is not a file: check the path"},
       {{"store", "import", garbage.string()}, "is neither a PKCS #12 file nor a certificate"},
       {{"store", "import", lone_key.string()}, "holds a private key that matches none"},
@@ -233,6 +257,76 @@ TEST_F(CliStoreTest, TheStoreRootComesFromTheOptionThenTheEnvironment) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err,
             "orvane: no store folder is known: pass --store DIR or set ORVANE_STORE_DIR\n");
+}
+
+TEST_F(CliStoreTest, PartsOfTheStoreThatOthersCanWriteAreNotUsedAndEveryCommandSaysWhy) {
+  set_up_user_store();
+  const fs::path roots = store / "Root";
+  const std::string roots_reason = roots.string() +
+                                   " is not used: group or others can write it (chmod go-w " +
+                                   roots.string() + ")";
+  // A root that a group member dropped there would be trusted.
+  fs::permissions(roots, fs::perms::group_write, fs::perm_options::add);
+  auto result = in_store({"store", "list"});
+  EXPECT_TRUE(row_of(result.out, user_serial).at(7).starts_with("no: ")) << result.out;
+  EXPECT_TRUE(contains(result.out, "\n\nNot used:\n  " + roots_reason)) << result.out;
+  EXPECT_TRUE(result.err.starts_with("orvane: " + roots_reason + "\n")) << result.err;
+  fs::permissions(roots, fs::perms::group_write, fs::perm_options::remove);
+
+  // A store root that everyone can write: nothing of it is read.
+  const auto content = write("content.txt", "text");
+  ASSERT_EQ(in_store({"sign", content.string(), "--serial", user_serial}).status, 0);
+  fs::permissions(store, fs::perms::all);
+  result = in_store({"sign", content.string(), "--serial", user_serial});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "Error: Certificate is either damaged, uninstalled or not present.\n");
+  EXPECT_TRUE(result.err.starts_with("orvane: " + store.string() +
+                                     " is not used: group or others can write it (chmod go-w " +
+                                     store.string() + ")\n"))
+      << result.err;
+  result = in_store({"store", "list"});
+  EXPECT_TRUE(row_of(result.out, user_serial).empty()) << result.out;
+}
+
+TEST_F(CliStoreTest, AStoreFolderThatAnotherUserOwnsIsNotUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+  set_up_user_store();
+  const fs::path personal = store / "My";
+  ASSERT_EQ(::chown(personal.c_str(), 12345, 12345), 0);
+  const auto result = in_store({"store", "list"});
+  EXPECT_TRUE(row_of(result.out, user_serial).empty()) << result.out;
+  EXPECT_TRUE(
+      contains(result.err, "orvane: " + personal.string() +
+                               " is not used: user 12345 owns it: use a store of your own\n"))
+      << result.err;
+}
+
+TEST_F(CliStoreTest, ImportWritesKeysOwnerOnlyWhateverTheUmaskAndOnlyIntoAClosedMyFolder) {
+  const auto p12 = make_pkcs12(pki.user, "user", "");
+  const mode_t umask = ::umask(0);
+  const auto result = in_store({"store", "import", p12.string()});
+  ::umask(umask);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const fs::path personal = store / "My";
+  EXPECT_EQ(permissions_of(personal), fs::perms::owner_all);
+  EXPECT_EQ(permissions_of(personal / (user_serial + ".key")),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(permissions_of(personal / (user_serial + ".pem")),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::others_read);
+
+  // Others who may look into My/ would see every key as it arrives.
+  fs::permissions(personal,
+                  fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                      fs::perms::others_exec,
+                  fs::perm_options::add);
+  const auto refused = in_store({"store", "import", make_pkcs12(pki.ec_user, "ec", "").string()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "orvane: " + personal.string() +
+                             " can be read or entered by group or others, so keys imported there "
+                             "would not be yours alone: run `chmod 700 " +
+                             personal.string() + "`\n");
+  EXPECT_FALSE(fs::exists(personal / (text_to_utf8(pki.ec_user.serial) + ".key")));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "provider/openssl/smart_card_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -107,6 +109,19 @@ TEST_F(SmartCardStoreTest, ReadsTheModulesOfPkcs11ConfOnceEachAndSaysWhichItPass
   EXPECT_EQ(contents.skipped_modules.size(), 3u);
 }
 
+TEST_F(SmartCardStoreTest, APkcs11ConfThatOthersCanWriteLoadsNoModuleAtAll) {
+  const fs::path configuration = folder.path() / "pkcs11.conf";
+  tokens.write_configuration("module = " + orvane::testing::softhsm_module.string() + "\n");
+  fs::permissions(configuration, fs::perms::others_write, fs::perm_options::add);
+  // Not even those p11-kit registers, SoftHSM among them.
+  const auto contents = load();
+  EXPECT_TRUE(contents.tokens.empty());
+  EXPECT_EQ(list_stores(folder.path()).not_used,
+            std::vector<std::string>{configuration.string() +
+                                     " is not used: group or others can write it (chmod go-w " +
+                                     configuration.string() + ")"});
+}
+
 TEST_F(SmartCardStoreTest, WithoutModuleLinesReadsTheModulesP11KitRegistersButNoTrustPolicy) {
   const auto registered = orvane::testing::register_softhsm(folder.path(), true);
   if (!registered.active()) GTEST_SKIP() << "no mount namespace of its own for this process";
@@ -143,9 +158,16 @@ TEST_F(SmartCardStoreTest, ATokenWhoseLoginCannotBeMadeSaysWhyAndKeepsItsCertifi
     std::string reason;
   };
   const auto owner = fs::perms::owner_read | fs::perms::owner_write;
+  const fs::path pins = folder.path() / "pins";
+  const fs::path pin_file = pins / "Orvane Card";
+  const std::string not_private =
+      "the PIN file pins/Orvane Card is not used: group or others "
+      "have permissions on it (chmod 600 " +
+      pin_file.string() + ")";
   for (const Case& pin : {Case{"9999\n", owner, "it refused the PIN of pins/Orvane Card"},
-                          Case{"1234\n", owner | fs::perms::others_read,
-                               "the PIN file pins/Orvane Card can be read by group or others"},
+                          Case{"1234\n", owner | fs::perms::others_read, not_private},
+                          Case{"1234\n", owner | fs::perms::others_write, not_private},
+                          Case{"1234\n", owner | fs::perms::group_write, not_private},
                           Case{"\n", owner, "the PIN file pins/Orvane Card is empty"},
                           Case{"", owner,
                                "no PIN file pins/Orvane Card, and the token has no "
@@ -159,6 +181,30 @@ TEST_F(SmartCardStoreTest, ATokenWhoseLoginCannotBeMadeSaysWhyAndKeepsItsCertifi
     // Whether a key hides behind the login is not known: each stands for one.
     EXPECT_TRUE(lists(contents.tokens[0], pki.ec_user.serial, true));
     EXPECT_TRUE(lists(contents.tokens[0], pki.without_key.serial, true));
+  }
+
+  const auto reason = [this] {
+    const auto contents = load();
+    return contents.tokens.size() == 1 ? contents.tokens[0].reason : "not one token";
+  };
+  // A FIFO is refused at once, never waited on.
+  ASSERT_EQ(::mkfifo(pin_file.c_str(), 0600), 0);
+  EXPECT_EQ(reason(), "the PIN file pins/Orvane Card is not used: it is not a regular file");
+  fs::remove(pin_file);
+
+  // Anyone who can write pins/ can put their PIN file there.
+  tokens.write_pin_file("Orvane Card", "1234\n");
+  fs::permissions(pins, fs::perms::all);
+  EXPECT_EQ(reason(), pins.string() + " is not used: group or others can write it (chmod go-w " +
+                          pins.string() + ")");
+  fs::permissions(pins, fs::perms::owner_all);
+
+  // Another user's PIN file is theirs, even to root.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(pin_file.c_str(), 12345, 12345), 0);
+    EXPECT_EQ(reason(),
+              "the PIN file pins/Orvane Card is not used: user 12345 owns it: it must be your own "
+              "file");
   }
 }
 

@@ -1,10 +1,11 @@
 #include "provider/openssl/pkcs11/module_list.h"
 
 #include <algorithm>
-#include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "provider/openssl/pkcs11/pkcs11_handles.h"
+#include "provider/openssl/store_safety.h"
 
 namespace orvane::provider::openssl::pkcs11 {
 namespace {
@@ -18,8 +19,8 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-void read_configuration(const fs::path& file, ModuleList& list) {
-  std::ifstream input(file);
+void read_configuration(const std::string& text, ModuleList& list) {
+  std::istringstream input(text);
   std::string line;
   for (int number = 1; std::getline(input, line); ++number) {
     const std::string_view content = trimmed(line);
@@ -81,9 +82,23 @@ void drop_repeated(ModuleList& list) {
 
 ModuleList modules_to_read(const fs::path& store_root) {
   ModuleList list;
-  const fs::path configuration = store_root / "pkcs11.conf";
-  std::error_code error;
-  if (fs::is_regular_file(configuration, error)) read_configuration(configuration, list);
+  const OpenedPart root = open_store_root(store_root);
+  const OpenedPart configuration =
+      open_store_file(root, store_root, "pkcs11.conf", StoreFileKind::setting);
+  // Code that someone else could have named is never loaded, nor p11-kit's instead: the user
+  // chose their modules, and would not expect others to appear while theirs are refused. The
+  // store listing says why (refused_store_parts).
+  if (configuration.state() == OpenedPart::State::refused) return list;
+  if (configuration.state() != OpenedPart::State::missing) {
+    // A configuration beyond this size is no list of modules.
+    const auto text =
+        configuration.usable() ? read_opened(configuration.descriptor(), 1 << 20) : std::nullopt;
+    if (!text) {
+      list.skipped.push_back({configuration.path().string(), "cannot be read"});
+      return list;
+    }
+    read_configuration(*text, list);
+  }
   if (list.modules.empty()) read_registered_modules(list);
   drop_repeated(list);
   return list;

@@ -18,8 +18,10 @@ struct PinFile {
 };
 
 // The PIN of the token `label` from `pins/<label>` in `store_root`: its first line, without
-// the line end. A file that group or others can read is refused (E_ACCESSDENIED), as is one
-// that cannot be read; a missing file, or a label that cannot name one, gives no PIN
+// the line end. Only the caller's own regular file, with no permission for group or others, in
+// a pins/ folder and store root that others cannot change, is read, never through a symbolic
+// link nor by waiting on a FIFO; any other is refused (E_ACCESSDENIED), as is one that cannot
+// be read. A missing file, or a label that cannot name one, gives no PIN
 // (SCARD_W_CARD_NOT_AUTHENTICATED).
 PinFile read_pin_file(const std::filesystem::path& store_root, const std::string& label);
 
