@@ -1,11 +1,10 @@
 #include "tests/support/temp_folder.h"
 
-#include <unistd.h>
-
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <type_traits>
 
 namespace orvane::testing {
 
@@ -14,7 +13,7 @@ TempFolder::TempFolder() {
   const auto base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     auto candidate =
-        base / ("orvane-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+        base / ("orvane-test-" + std::to_string(random()) + "-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate)) {
       path_ = candidate;
       return;
@@ -29,7 +28,13 @@ TempFolder::~TempFolder() {
 }
 
 Text TempFolder::text(const std::string& name) const {
-  return text_from_utf8((name.empty() ? path_ : path_ / name).string());
+  const auto path = name.empty() ? path_ : path_ / name;
+  // Windows paths are UTF-16 already; elsewhere they are bytes, taken as UTF-8.
+  if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
+    return path.u16string();
+  } else {
+    return text_from_utf8(path.string());
+  }
 }
 
 void write_file(const std::filesystem::path& path, ByteView bytes) {

@@ -1,0 +1,263 @@
+// The file system on Windows: the wide-character API for every path, with the system's error
+// codes mapped to the runtime's failures as errno is on POSIX.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <string>
+
+#include "runtime/failure.h"
+#include "runtime/platform.h"
+#include "runtime/windows/device_paths.h"
+#include "runtime/windows/unique_handle.h"
+#include "runtime/windows/wide_text.h"
+
+namespace orvane {
+namespace {
+
+using windows::UniqueHandle;
+using windows::wide;
+
+constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The runtime failure for a system error code.
+Failure failure_for(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+      return Failure(RuntimeError::file_not_found);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+      return Failure(RuntimeError::path_not_found);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return Failure(RuntimeError::permission_denied);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
+      return Failure(RuntimeError::disk_full);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return Failure(RuntimeError::file_already_exists);
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return Failure(RuntimeError::bad_file_name_or_number);
+    default:
+      return Failure(RuntimeError::device_io_error);
+  }
+}
+
+Failure last_failure() {
+  return failure_for(::GetLastError());
+}
+
+// Refuses a path that cannot name a file: one with a NUL (the system would read only up to
+// it) or one that names a device rather than a file on a disk.
+void check_path(const Text& path) {
+  if (path.find(u'\0') != Text::npos) throw Failure(RuntimeError::bad_file_name_or_number);
+  if (windows::is_device_path(path)) throw Failure(RuntimeError::path_file_access_error);
+}
+
+DWORD attributes_of(const Text& path) {
+  return path.empty() || path.find(u'\0') != Text::npos || windows::is_device_path(path)
+             ? INVALID_FILE_ATTRIBUTES
+             : ::GetFileAttributesW(wide(path));
+}
+
+bool is_folder(const Text& path) {
+  const DWORD attributes = attributes_of(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Whatever the name said, what was opened must be a file on a disk: not a pipe, a console or
+// a character device, which may never end or may wait for a writer.
+void require_disk_file(HANDLE handle) {
+  if (::GetFileType(handle) != FILE_TYPE_DISK) throw Failure(RuntimeError::path_file_access_error);
+}
+
+class WindowsInputFile final : public InputFile {
+ public:
+  WindowsInputFile(UniqueHandle handle, std::uint64_t size)
+      : handle_(std::move(handle)), size_(size) {}
+  std::uint64_t size() const override { return size_; }
+  std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(out.size(), 1u << 30));
+    DWORD got = 0;
+    if (!::ReadFile(handle_.get(), out.data(), wanted, &got, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+      throw last_failure();
+    }
+    return got;
+  }
+
+ private:
+  UniqueHandle handle_;
+  std::uint64_t size_;
+};
+
+// Writes into a temporary file beside the target and moves it over the target on commit.
+class ReplacingOutputFile final : public OutputFile {
+ public:
+  ReplacingOutputFile(Text target, Text temporary, UniqueHandle handle)
+      : target_(std::move(target)), temporary_(std::move(temporary)), handle_(std::move(handle)) {}
+  ~ReplacingOutputFile() override {
+    if (!committed_) {
+      handle_.close();
+      ::DeleteFileW(wide(temporary_));
+    }
+  }
+  void write(ByteView bytes) override {
+    while (!bytes.empty()) {
+      const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+      DWORD written = 0;
+      if (!::WriteFile(handle_.get(), bytes.data(), piece, &written, nullptr)) throw last_failure();
+      bytes = bytes.subspan(written);
+    }
+  }
+  void commit() override {
+    // The data reaches the disk before the name does, so that not even a crash leaves the
+    // target empty; the move itself is written through before it returns.
+    if (!::FlushFileBuffers(handle_.get())) throw last_failure();
+    if (!handle_.close()) throw last_failure();
+    if (!::MoveFileExW(wide(temporary_), wide(target_),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      throw last_failure();
+    }
+    committed_ = true;
+  }
+
+ private:
+  Text target_;
+  Text temporary_;
+  UniqueHandle handle_;
+  bool committed_ = false;
+};
+
+// A short name, unlike the POSIX one, which carries the target's: a path is limited to
+// MAX_PATH (260) characters in all, and the temporary name must fit wherever the target does.
+Text temporary_name_beside(const Text& target) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  const auto separator = target.find_last_of(u"\\/");
+  const Text folder = separator == Text::npos ? Text() : target.substr(0, separator + 1);
+  return folder + text_from_ascii(".orvane-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                  std::to_string(seed) + "-" + std::to_string(counter++) + ".tmp");
+}
+
+class WindowsFileSystem final : public FileSystem {
+ public:
+  bool file_exists(const Text& path) override {
+    const DWORD attributes = attributes_of(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  bool folder_exists(const Text& path) override { return is_folder(path); }
+
+  void create_folder(const Text& path) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    check_path(path);
+    if (!::CreateDirectoryW(wide(path), nullptr)) throw last_failure();
+  }
+
+  bool same_file(const Text& first, const Text& second) override {
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    return identify(first, a) && identify(second, b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  }
+
+  std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
+    if (path.empty()) throw Failure(RuntimeError::file_not_found);
+    check_path(path);
+    // Others may go on reading, writing and renaming the file while it is read, as on POSIX.
+    // A folder cannot be opened this way: that fails as "access denied", as it does on POSIX.
+    UniqueHandle handle(::CreateFileW(wide(path), GENERIC_READ, share_all, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) throw last_failure();
+    require_disk_file(handle.get());
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle.get(), &size)) throw last_failure();
+    return std::make_unique<WindowsInputFile>(std::move(handle),
+                                              static_cast<std::uint64_t>(size.QuadPart));
+  }
+
+  std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    check_path(path);
+    if (is_folder(path)) throw Failure(RuntimeError::path_file_access_error);
+    for (;;) {
+      Text temporary = temporary_name_beside(path);
+      // Nobody else opens it while it is written; it takes the folder's default security,
+      // as a new file there would.
+      UniqueHandle handle(::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (handle.valid()) {
+        return std::make_unique<ReplacingOutputFile>(path, std::move(temporary), std::move(handle));
+      }
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) throw failure_for(error);
+    }
+  }
+
+  void append(const Text& path, ByteView bytes) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    check_path(path);
+    if (bytes.size() > MAXDWORD) throw Failure(RuntimeError::invalid_procedure_call);
+    // Append data only, no right to write elsewhere: every write lands at the end of the file
+    // as it then is, whoever else appends. The link itself is opened, never what it points to,
+    // so that a planted link cannot send the entries into another file.
+    UniqueHandle handle(
+        ::CreateFileW(wide(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, share_all, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle.valid()) throw last_failure();
+    require_disk_file(handle.get());
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle.get(), &information)) throw last_failure();
+    // A link (symbolic link, junction, any reparse point) or a second name of another file
+    // (a hard link) is not a log of our own.
+    if ((information.dwFileAttributes &
+         (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        information.nNumberOfLinks != 1) {
+      throw Failure(RuntimeError::path_file_access_error);
+    }
+    // One write: a disk that is full refuses it whole, before any byte is written.
+    DWORD written = 0;
+    if (!::WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr)) {
+      throw last_failure();
+    }
+    if (written != bytes.size()) throw Failure(RuntimeError::disk_full);
+    if (!handle.close()) throw last_failure();
+  }
+
+ private:
+  // The volume and file index of what `path` names, file or folder; false when it names none.
+  static bool identify(const Text& path, BY_HANDLE_FILE_INFORMATION& information) {
+    if (path.empty() || path.find(u'\0') != Text::npos || windows::is_device_path(path)) {
+      return false;
+    }
+    UniqueHandle handle(::CreateFileW(wide(path), FILE_READ_ATTRIBUTES, share_all, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle.valid() && ::GetFileInformationByHandle(handle.get(), &information);
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<FileSystem> native_file_system() {
+  return std::make_shared<WindowsFileSystem>();
+}
+
+}  // namespace orvane

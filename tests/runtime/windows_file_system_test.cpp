@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "runtime/failure.h"
+#include "runtime/platform.h"
+#include "runtime/windows/device_paths.h"
+#include "tests/support/temp_folder.h"
+
+namespace orvane {
+namespace {
+
+int failure_number(const std::function<void()>& operation) {
+  try {
+    operation();
+  } catch (const Failure& failure) {
+    return failure.number();
+  }
+  return 0;
+}
+
+std::size_t files_in(const std::filesystem::path& folder) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+std::wstring wide(const Text& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+TEST(WindowsFileSystem, FailuresCarryTheRuntimeNumbers) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text("missing")); }), 53);
+  EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text("no\\such")); }), 76);
+  EXPECT_EQ(failure_number([&] { files->open_for_replacing(folder.text("no\\such")); }), 76);
+  EXPECT_EQ(failure_number([&] { files->create_folder(folder.text("a\\b")); }), 76);
+  files->create_folder(folder.text("logs"));
+  EXPECT_EQ(failure_number([&] { files->create_folder(folder.text("logs")); }), 58);
+  EXPECT_EQ(failure_number([&] { files->open_for_replacing(folder.text("logs")); }), 75);
+  EXPECT_GT(failure_number([&] { files->open_for_reading(folder.text("logs")); }), 0);
+  EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text() + Text(u"\\a\0b", 4)); }),
+            52);
+}
+
+TEST(WindowsFileSystem, AReplacementIsWholeOrNothingAndLeavesNoTemporaryFile) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  testing::write_file(folder.path() / "f", std::string("old"));
+  {
+    auto abandoned = files->open_for_replacing(folder.text("f"));
+    abandoned->write(Bytes{'h', 'a', 'l', 'f'});
+  }
+  EXPECT_EQ(testing::read_file(folder.path() / "f"), "old");
+  EXPECT_EQ(files_in(folder.path()), 1u);
+
+  auto output = files->open_for_replacing(folder.text("f"));
+  output->write(Bytes{'n', 'e', 'w'});
+  EXPECT_EQ(testing::read_file(folder.path() / "f"), "old");
+  output->commit();
+  EXPECT_EQ(testing::read_file(folder.path() / "f"), "new");
+  EXPECT_EQ(files_in(folder.path()), 1u);
+}
+
+bool under_wine() {
+  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+TEST(WindowsFileSystem, ConcurrentAppendsNeitherInterleaveNorOverwrite) {
+  // Wine 8 writes to an append-only handle at the size it has just read, not atomically at the
+  // end as Windows does, so that concurrent entries overwrite one another there.
+  if (under_wine()) GTEST_SKIP() << "Wine's appends are not atomic";
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  const Text log = folder.text("log.txt");
+  constexpr int writers = 4;
+  constexpr int entries = 100;
+  std::vector<std::thread> threads;
+  for (int w = 0; w < writers; ++w) {
+    threads.emplace_back([&, w] {
+      const Bytes entry(200, static_cast<std::uint8_t>('a' + w));
+      for (int i = 0; i < entries; ++i) files->append(log, entry);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const std::string text = testing::read_file(folder.path() / "log.txt");
+  ASSERT_EQ(text.size(), std::size_t{writers * entries * 200});
+  for (std::size_t at = 0; at < text.size(); at += 200) {
+    EXPECT_EQ(text.substr(at, 200), std::string(200, text[at])) << "entry at " << at;
+  }
+}
+
+TEST(WindowsFileSystem, DevicesAndPipesAreRefusedBeforeAnythingIsOpened) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  for (const Text& device :
+       {Text(u"NUL"), Text(u"con"), Text(u"CONIN$"), folder.text("COM1"), folder.text("nul.txt"),
+        folder.text("lpt1 .log"), Text(u"\\\\.\\pipe\\orvane"), Text(u"//./PhysicalDrive0"),
+        Text(u"\\\\?\\GLOBALROOT\\Device\\Null"), Text(u"\\??\\C:\\x"),
+        Text(u"\\\\server\\PIPE\\orvane")}) {
+    EXPECT_EQ(failure_number([&] { files->open_for_reading(device); }), 75);
+    EXPECT_EQ(failure_number([&] { files->append(device, Bytes{'x'}); }), 75);
+    EXPECT_EQ(failure_number([&] { files->open_for_replacing(device); }), 75);
+    EXPECT_FALSE(files->file_exists(device));
+  }
+  // Names that only look alike are files like any other.
+  for (const TextView name : {u"C:\\d\\console.txt", u"C:\\d\\COM10", u"C:\\d\\nully",
+                              u"\\\\?\\C:\\d\\a.txt", u"\\\\?\\UNC\\server\\share\\a"}) {
+    EXPECT_FALSE(windows::is_device_path(name)) << text_to_utf8(name);
+  }
+}
+
+TEST(WindowsFileSystem, ALinkOrASecondNameIsNeverTakenForTheLog) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  testing::write_file(folder.path() / "elsewhere", std::string("kept"));
+  const Text target = folder.text("elsewhere");
+  const Text hard = folder.text("hard.log");
+  const Text symbolic = folder.text("symbolic.log");
+  int links = 0;
+  if (::CreateHardLinkW(wide(hard).c_str(), wide(target).c_str(), nullptr)) {
+    ++links;
+    EXPECT_EQ(failure_number([&] { files->append(hard, Bytes{'x'}); }), 75);
+  }
+  // Wine 8 answers success without making the link: only a reparse point that is there counts.
+  const DWORD attributes = ::CreateSymbolicLinkW(wide(symbolic).c_str(), wide(target).c_str(),
+                                                 SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)
+                               ? ::GetFileAttributesW(wide(symbolic).c_str())
+                               : INVALID_FILE_ATTRIBUTES;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    ++links;
+    EXPECT_EQ(failure_number([&] { files->append(symbolic, Bytes{'x'}); }), 75);
+  }
+  EXPECT_EQ(testing::read_file(folder.path() / "elsewhere"), "kept");
+  if (links == 0) GTEST_SKIP() << "this system makes neither hard nor symbolic links";
+}
+
+TEST(WindowsFileSystem, AnyNameACallerWritesIsTheNameOnDisk) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  // Greek, CJK and a character beyond the BMP: none of them is in the ANSI code page.
+  const Text name = folder.text() + u"\\\u03a3\u540d-\U0001F600.txt";
+  auto output = files->open_for_replacing(name);
+  output->write(Bytes{'x'});
+  output->commit();
+  files->append(name, Bytes{'y'});
+  EXPECT_TRUE(files->file_exists(name));
+  EXPECT_TRUE(files->same_file(name, name));
+  EXPECT_FALSE(files->same_file(name, folder.text()));
+  const std::filesystem::path on_disk(std::u16string(name.begin(), name.end()));
+  EXPECT_EQ(testing::read_file(on_disk), "xy");
+  auto input = files->open_for_reading(name);
+  EXPECT_EQ(input->size(), 2u);
+}
+
+}  // namespace
+}  // namespace orvane
