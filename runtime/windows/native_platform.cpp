@@ -10,8 +10,9 @@
 namespace orvane {
 namespace {
 
-// The system directory as Windows reports it for this process: a 32-bit process on 64-bit
-// Windows is shown SysWOW64 and reads its files there, so each bitness has its own.
+// The system directory as Windows reports it: System32 for either bitness. A 32-bit process on
+// 64-bit Windows that reads a file there is redirected to SysWOW64, so each bitness has its
+// own configuration file.
 Text system_directory() {
   std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (;;) {

@@ -13,11 +13,12 @@ Text lower(Text text) {
   return text;
 }
 
-TEST(WindowsPlatform, TheSystemDirectoryIsTheOneOfThisBitness) {
+TEST(WindowsPlatform, TheSystemDirectoryIsSystem32ForEitherBitness) {
   const Platform platform = native_platform();
   EXPECT_EQ(platform.path_separator, u'\\');
-  // A 32-bit process on 64-bit Windows is shown SysWOW64, and reads its configuration there.
-  const Text expected = sizeof(void*) == 8 ? u"\\system32" : u"\\syswow64";
+  // Also in a 32-bit process on 64-bit Windows: the system redirects what it reads there to
+  // SysWOW64, so that each bitness has its own configuration file without knowing it.
+  const Text expected = u":\\windows\\system32";
   const Text directory = lower(platform.system_directory);
   ASSERT_GE(directory.size(), expected.size());
   EXPECT_EQ(directory.substr(directory.size() - expected.size()), expected);
