@@ -32,8 +32,9 @@ bool is_windows_device_name(TextView name) {
 bool can_name_a_file(FileNameRules rules, TextView name) {
   // "." and ".." name folders that exist already.
   if (name.empty() || name == u"." || name == u"..") return false;
-  if (rules == FileNameRules::posix)
+  if (rules == FileNameRules::posix) {
     return name.find_first_of(TextView(u"/\0", 2)) == TextView::npos;
+  }
   const bool forbidden_character = std::any_of(name.begin(), name.end(), [](char16_t c) {
     return c < 0x20 || TextView(u"<>:\"/\\|?*").find(c) != TextView::npos;
   });
