@@ -75,22 +75,23 @@ class Forgery : public SignTest {
   };
 
   // A certificate and its key made by the openssl command, in a folder of the test's own.
-  test_pki::TestCertificate made(const Made& spec) {
-    const fs::path folder = test.folder.path() / "made" / spec.serial_hex;
+  test_pki::TestCertificate made(const Made& wanted) {
+    const fs::path folder = test.folder.path() / "made" / wanted.serial_hex;
     fs::create_directories(folder);
-    testing::write_file(folder / "extensions.cnf", "[x]\n" + spec.extensions + "\n");
-    EXPECT_TRUE(run_openssl("genpkey " + spec.key + " -out " + quoted(folder / "key.pem")));
+    testing::write_file(folder / "extensions.cnf", "[x]\n" + wanted.extensions + "\n");
+    EXPECT_TRUE(run_openssl("genpkey " + wanted.key + " -out " + quoted(folder / "key.pem")));
     EXPECT_TRUE(run_openssl("req -new -key " + quoted(folder / "key.pem") +
-                            " -subj \"/O=Orvane Tests/CN=" + spec.common_name + "\" -out " +
+                            " -subj \"/O=Orvane Tests/CN=" + wanted.common_name + "\" -out " +
                             quoted(folder / "request.pem")));
-    const std::string signer = spec.issuer ? " -CA " + quoted(spec.issuer->certificate) +
-                                                 " -CAkey " + quoted(spec.issuer->private_key)
-                                           : " -signkey " + quoted(folder / "key.pem");
+    const std::string signer = wanted.issuer ? " -CA " + quoted(wanted.issuer->certificate) +
+                                                   " -CAkey " + quoted(wanted.issuer->private_key)
+                                             : " -signkey " + quoted(folder / "key.pem");
     EXPECT_TRUE(run_openssl("x509 -req -in " + quoted(folder / "request.pem") + signer +
-                            " -set_serial 0x" + spec.serial_hex + " -days 30 -" + spec.digest +
+                            " -set_serial 0x" + wanted.serial_hex + " -days 30 -" + wanted.digest +
                             " -extfile " + quoted(folder / "extensions.cnf") +
                             " -extensions x -out " + quoted(folder / "certificate.pem")));
-    return {text_from_ascii(spec.serial_hex), folder / "certificate.pem", folder / "key.pem", 0, 0};
+    return {text_from_ascii(wanted.serial_hex), folder / "certificate.pem", folder / "key.pem", 0,
+            0};
   }
 
   // Adds `root` to the store's trusted roots.
