@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -52,12 +53,17 @@ Text BenchWorld::path(const std::string& name) const {
 Text BenchWorld::file(const FileSize& size) {
   const std::string name = std::string("content-") + size.name + ".txt";
   if (!fs::exists(folder / name)) {
-    std::string line = "Orvane benchmark line: caf\xE9 \x80 0123456789 abcdefghijklmnop\r\n";
-    std::string bytes;
-    bytes.reserve(size.bytes);
-    while (bytes.size() < size.bytes) bytes += line;
-    bytes.resize(size.bytes);
-    std::ofstream(folder / name, std::ios::binary) << bytes;
+    const std::string line = "Orvane benchmark line: caf\xE9 \x80 0123456789 abcdefghijklmnop\r\n";
+    // Written a block of whole lines at a time: the largest file is not held in memory, which
+    // would count in the peak that the benchmark of that file measures.
+    std::string block;
+    while (block.size() + line.size() <= 1024 * 1024) block += line;
+    std::ofstream out(folder / name, std::ios::binary);
+    for (std::size_t left = size.bytes; left > 0;) {
+      const std::size_t part = std::min(left, block.size());
+      out.write(block.data(), static_cast<std::streamsize>(part));
+      left -= part;
+    }
   }
   return path(name);
 }

@@ -86,7 +86,8 @@ std::unique_ptr<InputFile> MemoryFileSystem::open_for_reading(const Text& path) 
   return std::make_unique<MemoryInputFile>(*bytes);
 }
 
-std::unique_ptr<OutputFile> MemoryFileSystem::open_for_replacing(const Text& path) {
+std::unique_ptr<OutputFile> MemoryFileSystem::open_for_replacing(const Text& path,
+                                                                 const OutputAccess& /*access*/) {
   if (path.empty()) throw Failure(RuntimeError::path_not_found);
   if (folders_.contains(path)) throw Failure(RuntimeError::path_file_access_error);
   require_parent(path);

@@ -24,7 +24,9 @@ class MemoryFileSystem final : public FileSystem {
   void create_folder(const Text& path) override;
   bool same_file(const Text& first, const Text& second) override;
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override;
-  std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override;
+  // Files in memory have no access rules: `access` is not kept.
+  std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
+                                                 const OutputAccess& access) override;
   void append(const Text& path, ByteView bytes) override;
 
  private:

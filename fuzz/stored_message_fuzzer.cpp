@@ -7,6 +7,7 @@
 #include "fuzz/require.h"
 #include "runtime/failure.h"
 #include "runtime/file_channels.h"
+#include "signing/envelope.h"
 #include "signing/stored_message.h"
 
 namespace {
@@ -52,6 +53,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(restored->size() == message.size() * 2 &&
                 std::memcmp(restored->data(), message.data(), restored->size()) == 0,
             "two bytes per character, low byte first");
+  }
+
+  // Read as an envelope, whatever its extension says, it is restored into the folder of the
+  // name it is based on.
+  files->put_folder(u"/d");
+  try {
+    const auto envelope = orvane::signing::split_envelope(message);
+    const Text name = orvane::signing::output_name(u"/d/m_Signature.txt", envelope.extension,
+                                                   orvane::FileNameRules::posix);
+    orvane::signing::write_restored_content(platform, name, envelope.text, u"/message");
+  } catch (const orvane::Failure& failure) {
+    require(failure.number() == 13 || failure.number() == 5, "a bad envelope fails with 13 or 5");
+  }
+  for (const auto& [path, content] : files->files()) {
+    require(path == u"/message" || path == u"/restored" ||
+                (path.starts_with(u"/d/m_Signature") && path.find(u'/', 3) == Text::npos),
+            "the restored file stays in its folder");
   }
 
   // Never over the message it came from.

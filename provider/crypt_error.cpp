@@ -69,6 +69,11 @@ Text crypt_error_text(CryptError error) {
       return u"Generic trust failure.";
     case CryptError::wrong_usage:
       return u"The certificate is not valid for the requested usage.";
+    case CryptError::invalid_policy:
+      return u"The certificate has invalid policy.";
+    case CryptError::invalid_name:
+      return u"The certificate has an invalid name. The name is not included in the permitted "
+             u"list or is explicitly excluded.";
     case CryptError::no_smart_card:
       return u"The operation requires a Smart Card, but no Smart Card is currently in the device.";
     case CryptError::unexpected_card_error:

@@ -40,6 +40,8 @@ enum class CryptError : std::uint32_t {
   chaining = 0x800B010A,               // CERT_E_CHAINING
   trust_failure = 0x800B010B,          // TRUST_E_FAIL
   wrong_usage = 0x800B0110,            // CERT_E_WRONG_USAGE
+  invalid_policy = 0x800B0113,         // CERT_E_INVALID_POLICY
+  invalid_name = 0x800B0114,           // CERT_E_INVALID_NAME
   no_smart_card = 0x8010000C,          // SCARD_E_NO_SMARTCARD
   unexpected_card_error = 0x8010001F,  // SCARD_E_UNEXPECTED
   wrong_pin = 0x8010006B,              // SCARD_W_WRONG_CHV

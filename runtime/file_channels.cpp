@@ -59,9 +59,10 @@ void open_for_binary_read(FileSystem& files, int number, const Text& path) {
   channel->input = std::move(input);
 }
 
-void open_for_binary_write(FileSystem& files, int number, const Text& path) {
+void open_for_binary_write(FileSystem& files, int number, const Text& path,
+                           const OutputAccess& access) {
   auto& channel = free_slot(number);
-  auto output = files.open_for_replacing(path);
+  auto output = files.open_for_replacing(path, access);
   channel = std::make_unique<Channel>();
   channel->output = std::move(output);
 }

@@ -15,9 +15,10 @@ namespace orvane::file_channels {
 // is already open.
 void open_for_binary_read(FileSystem& files, int number, const Text& path);
 
-// Opens `path` for binary writing. The file is replaced whole when the channel is closed, so
-// a write that fails part way leaves any earlier file as it was.
-void open_for_binary_write(FileSystem& files, int number, const Text& path);
+// Opens `path` for binary writing, readable as `access` says. The file is replaced whole when
+// the channel is closed, so a write that fails part way leaves any earlier file as it was.
+void open_for_binary_write(FileSystem& files, int number, const Text& path,
+                           const OutputAccess& access);
 
 // Length of the file in bytes.
 std::uint64_t length(int number);

@@ -28,6 +28,17 @@ class OutputFile {
   virtual void commit() = 0;
 };
 
+// Who may read a file that open_for_replacing() writes. It is the owner's alone while it is
+// written; at commit it is given the earlier target's permissions when that was a regular file
+// of the caller's, else those of a new file, and never more: no setuid, setgid or sticky on
+// POSIX, whatever a planted target carried.
+struct OutputAccess {
+  // The file whose content the output carries (a signed file, a signed message), or empty: the
+  // output is then readable by no more users than that file, so that signing or restoring a
+  // private file never hands its content to others.
+  Text content_source;
+};
+
 // The file system as the component uses it. Paths are passed as the caller wrote them.
 // Every operation throws Failure with a runtime number (53 file not found, 76 path not found,
 // 70 permission denied, 61 disk full, ...) and the runtime's text.
@@ -45,10 +56,14 @@ class FileSystem {
   virtual bool same_file(const Text& first, const Text& second) = 0;
 
   virtual std::unique_ptr<InputFile> open_for_reading(const Text& path) = 0;
-  // Starts a replacement of `path` (created when missing); see OutputFile.
-  virtual std::unique_ptr<OutputFile> open_for_replacing(const Text& path) = 0;
+  // Starts a replacement of `path` (created when missing), readable as `access` says; see
+  // OutputFile.
+  virtual std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
+                                                         const OutputAccess& access) = 0;
   // Appends `bytes` with one write to `path`, created when missing, so that entries of
-  // concurrent writers never interleave or overwrite one another.
+  // concurrent writers never interleave or overwrite one another. Only a regular file with one
+  // link is appended to, never through a symbolic link, and never waiting for a reader: a name
+  // that others planted cannot redirect the entry into another file (fails with 75).
   virtual void append(const Text& path, ByteView bytes) = 0;
 };
 

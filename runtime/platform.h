@@ -4,6 +4,7 @@
 
 #include "runtime/clock.h"
 #include "runtime/code_page.h"
+#include "runtime/file_names.h"
 #include "runtime/file_system.h"
 #include "runtime/text.h"
 
@@ -20,6 +21,8 @@ struct Platform {
   Text system_directory;
   // The separator that the component puts between a folder and a name it appends.
   char16_t path_separator = u'/';
+  // The names the platform's files can have: a restored file's name is checked against them.
+  FileNameRules file_names = FileNameRules::posix;
 };
 
 // The services of the machine the component runs on.

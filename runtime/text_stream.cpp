@@ -41,8 +41,8 @@ TextFileWriter::TextFileWriter(FileSystem& files, const CodePage& code_page, Tex
       replacement_(std::move(replacement)) {}
 
 TextFileWriter TextFileWriter::create(FileSystem& files, const CodePage& code_page,
-                                      const Text& path) {
-  return TextFileWriter(files, code_page, path, files.open_for_replacing(path));
+                                      const Text& path, const OutputAccess& access) {
+  return TextFileWriter(files, code_page, path, files.open_for_replacing(path, access));
 }
 
 TextFileWriter TextFileWriter::open_for_append(FileSystem& files, const CodePage& code_page,

@@ -19,9 +19,10 @@ Text read_text_file(FileSystem& files, const CodePage& code_page, const Text& pa
 // without close() leaves the file system as it found it.
 class TextFileWriter {
  public:
-  // A new file that replaces any file of that name whole. Fails at once when the folder is
-  // missing or cannot be written.
-  static TextFileWriter create(FileSystem& files, const CodePage& code_page, const Text& path);
+  // A new file that replaces any file of that name whole, readable as `access` says. Fails at
+  // once when the folder is missing or cannot be written.
+  static TextFileWriter create(FileSystem& files, const CodePage& code_page, const Text& path,
+                               const OutputAccess& access);
   // Writes to the end of `path`, created when missing; everything written goes out as one
   // append on close().
   static TextFileWriter open_for_append(FileSystem& files, const CodePage& code_page,

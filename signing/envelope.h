@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "runtime/file_names.h"
 #include "runtime/text.h"
 
 namespace orvane::signing {
@@ -28,15 +29,21 @@ struct SplitEnvelope {
 };
 
 // Splits content built by the writer into its text and extension field, which point into
-// `content` (a restored file's text can be large). The whole trailing run
-// of digits is read, longest suffix first, so that lengths of two digits or more come back;
-// when no suffix fits, the last digit alone decides. Fails with 13 when the content does not
-// end in a digit, 5 when the length reaches beyond its start.
+// `content` (a restored file's text can be large). The last digit is the length whenever the
+// field it names is one the writer makes (empty, or one "." at its start and no other), so a
+// final "0" is always an empty extension; only otherwise are longer runs of digits tried,
+// longest first, so that lengths of two digits or more come back; when none fits, the last
+// digit alone decides. Fails with 13 when the content does not end in a digit, 5 when the
+// length reaches beyond its start.
 SplitEnvelope split_envelope(TextView content);
 
 // The restored file's name: `file_name` without its last four characters, then the extension,
-// with a "." between them only when the extension is not empty and has none of its own. Fails
-// with 5 when `file_name` is shorter than four characters.
-Text output_name(TextView file_name, TextView extension);
+// with a "." between them only when the extension is not empty and has none of its own. The
+// extension is the signer's word, so it never leaves the folder of `file_name`: one that holds
+// "/" or "\" is no extension (the writer met a dot in a folder name). Fails with 5 when the
+// extension holds a control character, when the name it makes is not one `rules` allow, and
+// when the file's own name in `file_name` (after its last "/" or "\") has four characters or
+// fewer.
+Text output_name(TextView file_name, TextView extension, FileNameRules rules);
 
 }  // namespace orvane::signing

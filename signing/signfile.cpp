@@ -59,7 +59,9 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
     if (platform_.files->same_file(output_name, path)) {
       throw Failure(RuntimeError::path_file_access_error);
     }
-    auto output = TextFileWriter::create(*platform_.files, *platform_.code_page, output_name);
+    // An attached message carries the file's whole text: no wider access than the file has.
+    auto output = TextFileWriter::create(*platform_.files, *platform_.code_page, output_name,
+                                         {.content_source = detached ? Text() : path});
     output.write(message);
     output.close();
     return u"success";

@@ -63,7 +63,8 @@ void write_restored_content(const Platform& platform, const Text& output_name, T
     bytes.resize(text.size() * 2);
     std::memcpy(bytes.data(), text.data(), bytes.size());
   }
-  file_channels::open_for_binary_write(*platform.files, write_channel, output_name);
+  file_channels::open_for_binary_write(*platform.files, write_channel, output_name,
+                                       {.content_source = message_file});
   file_channels::put_bytes(write_channel, 1, std::move(bytes));
   file_channels::close(write_channel);
 }

@@ -26,7 +26,8 @@ Text read_stored_message(FileSystem& files, const Text& path);
 // Writes restored content through binary channel 1 to `output_name`, replacing any earlier
 // file whole: one byte per character through the code page when it can represent every
 // character, so a signed file comes back byte for byte; otherwise two bytes per character, low
-// byte first. Refuses (75) to write over `message_file`, the message the content came from.
+// byte first. Refuses (75) to write over `message_file`, the message the content came from,
+// and gives the output no wider access than that file has.
 void write_restored_content(const Platform& platform, const Text& output_name, TextView text,
                             const Text& message_file);
 

@@ -78,8 +78,8 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
     const SplitEnvelope envelope = split_envelope(signed_data->Content());
     const Text restore_from = to_text(DigitalSignedFileName);
     // The caller sees the name twice: shortened first, then with the restored extension.
-    DigitalSignedFileName = output_name(restore_from, {});
-    const Text restored = output_name(restore_from, envelope.extension);
+    DigitalSignedFileName = output_name(restore_from, {}, platform_.file_names);
+    const Text restored = output_name(restore_from, envelope.extension, platform_.file_names);
     DigitalSignedFileName = restored;
     write_restored_content(platform_, restored, envelope.text, original);
     return u"success";
@@ -109,7 +109,7 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
     const SplitEnvelope envelope = split_envelope(signed_data->Content());
     // The message file's own name is the base: 'a_Signature.txt' carrying '.pdf' restores to
     // 'a_Signature.pdf' beside it.
-    const Text restored = output_name(OriginalFileName, envelope.extension);
+    const Text restored = output_name(OriginalFileName, envelope.extension, platform_.file_names);
     write_restored_content(platform_, restored, envelope.text, OriginalFileName);
     return u"success";
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/objects.h>
 
 #include <algorithm>
 #include <climits>
@@ -9,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "provider/openssl/signer_policy_check.h"
 #include "provider/openssl/store_folder.h"
 #include "provider/openssl/system_roots.h"
 
@@ -74,6 +76,16 @@ CryptError crypt_error_of(int verify_error) {
       return CryptError::critical_extension;
     case X509_V_ERR_CERT_REVOKED:
       return CryptError::revoked;
+    case X509_V_ERR_INVALID_POLICY_EXTENSION:
+    case X509_V_ERR_NO_EXPLICIT_POLICY:
+      return CryptError::invalid_policy;
+    case X509_V_ERR_PERMITTED_VIOLATION:
+    case X509_V_ERR_EXCLUDED_VIOLATION:
+    case X509_V_ERR_SUBTREE_MINMAX:
+    case X509_V_ERR_UNSUPPORTED_CONSTRAINT_TYPE:
+    case X509_V_ERR_UNSUPPORTED_CONSTRAINT_SYNTAX:
+    case X509_V_ERR_UNSUPPORTED_NAME_SYNTAX:
+      return CryptError::invalid_name;
     default:
       return CryptError::trust_failure;
   }
@@ -112,6 +124,16 @@ VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
                   X509StoreCtxPtr(X509_STORE_CTX_new())};
   if (!run.context || X509_STORE_CTX_init(run.context.get(), trust.trusted_roots.get(), leaf,
                                           run.untrusted.get()) != 1) {
+    throw crypt_failure(CryptError::message_error);
+  }
+  // Policy processing as RFC 5280 sets it by default: any policy is acceptable (without
+  // anyPolicy named here OpenSSL requires policies of the caller's that it has none of), and
+  // the chain's own constraints decide from where a policy is required. The object is
+  // OpenSSL's static one, which the parameters may own and never free.
+  if (X509_VERIFY_PARAM_add0_policy(X509_STORE_CTX_get0_param(run.context.get()),
+                                    OBJ_nid2obj(NID_any_policy)) != 1 ||
+      X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(run.context.get()),
+                                  X509_V_FLAG_POLICY_CHECK) != 1) {
     throw crypt_failure(CryptError::message_error);
   }
   if (keep_going) {
@@ -197,6 +219,9 @@ std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
   VerifierRun run = run_verifier(leaf, trust, carried, false, false);
   if (!run.verified) run = run_verifier(leaf, trust, carried, false, true);
   if (!run.verified) return crypt_error_of(X509_STORE_CTX_get_error(run.context.get()));
+  if (const auto weak = weak_chain_error(X509_STORE_CTX_get0_chain(run.context.get()))) {
+    return weak;
+  }
   if (trust.verified_chains && !key.empty()) {
     // The result holds while every certificate of the chain is within its validity period.
     std::int64_t from = INT64_MIN;

@@ -53,8 +53,10 @@ std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root);
 std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
                                  const std::vector<X509Ptr>& carried);
 
-// Nothing when `leaf` chains to a trusted root and every certificate of the chain is valid
-// now; otherwise the CryptoAPI code that Windows reports for the same fault.
+// Nothing when `leaf` chains to a trusted root, every certificate of the chain is valid now,
+// the chain holds under RFC 5280's certificate policies (any policy acceptable, none required
+// until a certificate requires one) and name constraints, and no certificate of it is weak by
+// the signer policy; otherwise the CryptoAPI code that Windows reports for the same fault.
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
                                       const std::vector<X509Ptr>& carried);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "provider/crypt_error.h"
+#include "provider/openssl/signer_policy_check.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -24,14 +25,17 @@ ByteView carried_content(CMS_ContentInfo& message) {
                   static_cast<std::size_t>(ASN1_STRING_length(*content)));
 }
 
-// Reads `content` once through a digest of each algorithm that the signers name; each signer
-// then takes its own from the returned chain. The signers decide, not the message's list of
-// digest algorithms: the sender makes that list as long as it likes, and OpenSSL's digest
-// chain for it grows in quadratic time, which a message of a few hundred kilobytes turns into
-// minutes.
+// Takes a digest of `content` with each algorithm that the signers name; each signer then
+// takes its own from the returned chain. The signers decide, not the message's list of digest
+// algorithms: the sender makes that list as long as it likes, and OpenSSL's digest chain for it
+// grows in quadratic time, which a message of a few hundred kilobytes turns into minutes. The
+// content is hashed where it lies, piece by piece, not read through the chain: a BIO passes no
+// more than 2 GiB, and a detached signature covers files larger than that.
 BioPtr digest_content(STACK_OF(CMS_SignerInfo) * signers, ByteView content) {
-  BioPtr chain = read_only_bio(content);
+  BioPtr chain(BIO_new(BIO_s_null()));
+  if (!chain) fail(CryptError::message_error);
   std::vector<int> algorithms;
+  std::vector<EVP_MD_CTX*> digests;
   for (int i = 0; i < sk_CMS_SignerInfo_num(signers); ++i) {
     X509_ALGOR* algorithm = nullptr;
     CMS_SignerInfo_get0_algs(sk_CMS_SignerInfo_value(signers, i), nullptr, nullptr, &algorithm,
@@ -43,13 +47,24 @@ BioPtr digest_content(STACK_OF(CMS_SignerInfo) * signers, ByteView content) {
     const EVP_MD* md = nid == NID_undef ? nullptr : EVP_get_digestbyobj(object);
     if (md == nullptr) fail(CryptError::unknown_algorithm);
     BioPtr digest(BIO_new(BIO_f_md()));
-    if (!digest || BIO_set_md(digest.get(), md) <= 0) fail(CryptError::unknown_algorithm);
+    EVP_MD_CTX* context = nullptr;
+    if (!digest || BIO_set_md(digest.get(), md) <= 0 ||
+        BIO_get_md_ctx(digest.get(), &context) <= 0) {
+      fail(CryptError::unknown_algorithm);
+    }
     BIO_push(digest.get(), chain.release());  // the new digest owns the chain now
     chain = std::move(digest);
     algorithms.push_back(nid);
+    digests.push_back(context);
   }
-  std::vector<unsigned char> buffer(64 * 1024);
-  while (BIO_read(chain.get(), buffer.data(), static_cast<int>(buffer.size())) > 0) {
+  constexpr std::size_t piece = 1024 * 1024;
+  for (std::size_t at = 0; at < content.size(); at += piece) {
+    const ByteView part = content.subspan(at, std::min(piece, content.size() - at));
+    for (EVP_MD_CTX* context : digests) {
+      if (EVP_DigestUpdate(context, part.data(), part.size()) != 1) {
+        fail(CryptError::message_error);
+      }
+    }
   }
   return chain;
 }
@@ -127,6 +142,7 @@ VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> ca
     CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, i);
     X509* certificate = find_signer_certificate(signer, verified.carried, trust);
     CMS_SignerInfo_set1_signer_cert(signer, certificate);
+    if (const auto error = message_digest_error(signer)) fail(*error);
     if (uses_known_digest(signer, known_digest)) {
       check_signature_with_digest(signer, *known_digest);
     } else {
@@ -135,8 +151,10 @@ VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> ca
       }
       check_signature(signer, digests.get());
     }
+    if (const auto error = content_type_error(signer, message)) fail(*error);
     if (check_certificates) {
       if (const auto error = chain_error(certificate, trust, verified.carried)) fail(*error);
+      if (const auto error = signer_usage_error(certificate)) fail(*error);
     }
     verified.signers.push_back(share(certificate));
   }

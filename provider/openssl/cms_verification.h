@@ -24,9 +24,12 @@ struct VerifiedMessage {
 // Verifies every signer of a signed-data message, whose certificates are `carried`: its signature
 // over `detached_content`, or over the content the message carries when there is none, and with
 // `check_certificates` its certificate's chain to a trusted root, valid now. Each signer is checked
-// whole, signature then certificate, before the next. Throws the CryptoAPI code that Windows
-// reports for the first fault: CRYPT_E_INVALID_MSG_TYPE, CRYPT_E_NO_SIGNER,
-// CRYPT_E_SIGNER_NOT_FOUND, CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE or a chain code. `known_digest`,
+// whole, signature then certificate, before the next, and judged by the signer policy
+// (provider/signer_policy.h): its digest algorithm and content-type attribute always, its
+// certificate's usage with the certificates. Throws the CryptoAPI code that Windows reports for
+// the first fault: CRYPT_E_INVALID_MSG_TYPE, CRYPT_E_NO_SIGNER, CRYPT_E_SIGNER_NOT_FOUND,
+// NTE_BAD_ALGID, CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE, a chain code or CERT_E_WRONG_USAGE.
+// The detached content may be larger than OpenSSL's BIOs reach. `known_digest`,
 // the digest of `detached_content` when the caller has it already, spares reading the content again
 // for signers with signed attributes and its algorithm.
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,

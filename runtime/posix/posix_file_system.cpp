@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -132,11 +134,62 @@ class PosixInputFile final : public InputFile {
   std::string path_;
 };
 
-// Writes into a temporary file beside the target and renames it over the target on commit.
+// The mode a new file gets here: 0666 less the umask. The umask is read without changing it,
+// since another thread may create a file meanwhile; only where the system does not show it is
+// it set and restored.
+mode_t default_new_file_mode() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(status);
+    if (found) return 0666 & ~static_cast<mode_t>(mask);
+  }
+  const mode_t mask = ::umask(077);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// Permission bits of the file whose content an output carries, taken when the output is
+// opened; owner-only when it cannot be examined.
+struct SourceAccess {
+  mode_t permissions = 0600;
+  gid_t group = static_cast<gid_t>(-1);
+};
+
+SourceAccess source_access(const std::string& source) {
+  struct stat info {};
+  if (::stat(source.c_str(), &info) != 0) return {};
+  return {info.st_mode & 0777, info.st_gid};
+}
+
+// The final mode of a replacement: like the earlier target when that was a regular file of the
+// caller's (not one that another user planted, nor a link), else like a new file; then no
+// wider than the content's source. Permission bits only.
+mode_t replacement_mode(const std::string& target, int fd,
+                        const std::optional<SourceAccess>& source) {
+  struct stat existing {};
+  mode_t mode = ::lstat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+                        existing.st_uid == ::geteuid()
+                    ? existing.st_mode & 0777
+                    : default_new_file_mode();
+  if (!source) return mode;
+  struct stat own {};
+  // Group access means another group's members when the output is not in the source's group.
+  const bool same_group = ::fstat(fd, &own) == 0 && own.st_gid == source->group;
+  return mode & (0700 | (source->permissions & (same_group ? 0077 : 0007)));
+}
+
+// Writes into an owner-only temporary file beside the target and renames it over the target on
+// commit.
 class ReplacingOutputFile final : public OutputFile {
  public:
-  ReplacingOutputFile(std::string target, std::string temporary, int fd)
-      : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd) {}
+  ReplacingOutputFile(std::string target, std::string temporary, int fd,
+                      std::optional<SourceAccess> source)
+      : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd), source_(source) {}
   ~ReplacingOutputFile() override {
     if (!committed_) {
       fd_.reset();
@@ -148,10 +201,8 @@ class ReplacingOutputFile final : public OutputFile {
     write_all(fd_.get(), bytes, target_, written);
   }
   void commit() override {
-    struct stat existing {};
-    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-      ::fchmod(fd_.get(), existing.st_mode & 07777);
-    }
+    // Should this fail, the file stays owner-only: the safe side.
+    ::fchmod(fd_.get(), replacement_mode(target_, fd_.get(), source_));
     // The data reaches the disk before the name does, so that not even a crash leaves the
     // target empty.
     if (::fdatasync(fd_.get()) != 0 && errno != EINVAL) throw failure_for(errno, target_);
@@ -164,6 +215,7 @@ class ReplacingOutputFile final : public OutputFile {
   std::string target_;
   std::string temporary_;
   FileDescriptor fd_;
+  std::optional<SourceAccess> source_;
   bool committed_ = false;
 };
 
@@ -223,14 +275,20 @@ class PosixFileSystem final : public FileSystem {
                                             native);
   }
 
-  std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
+  std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
+                                                 const OutputAccess& access) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     const std::string native = native_path(path);
     if (is_folder(native)) throw Failure(RuntimeError::path_file_access_error);
+    std::optional<SourceAccess> source;
+    if (!access.content_source.empty()) source = source_access(native_path(access.content_source));
     for (;;) {
       std::string temporary = temporary_name_beside(native);
-      const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) return std::make_unique<ReplacingOutputFile>(native, std::move(temporary), fd);
+      // Owner-only from the start: a reader who opened it now would keep reading what follows.
+      const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        return std::make_unique<ReplacingOutputFile>(native, std::move(temporary), fd, source);
+      }
       if (errno == EEXIST) continue;
       throw errno == ENOENT ? Failure(RuntimeError::path_not_found) : failure_for(errno, native);
     }
@@ -239,12 +297,16 @@ class PosixFileSystem final : public FileSystem {
   void append(const Text& path, ByteView bytes) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     const std::string native = native_path(path);
-    FileDescriptor fd(
-        ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+    // Another user who can write the folder may have planted a link to a file of the caller's:
+    // neither a symbolic link nor a second name of a file is followed.
+    FileDescriptor fd(::open(
+        native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666));
     if (fd.get() < 0) throw failure_for(errno, native);
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) throw failure_for(errno, native);
-    if (!S_ISREG(info.st_mode)) throw Failure(RuntimeError::path_file_access_error);
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1) {
+      throw Failure(RuntimeError::path_file_access_error);
+    }
     std::size_t written = 0;
     try {
       write_all(fd.get(), bytes, native, written);

@@ -51,7 +51,7 @@ TEST(Windows1252, TextFilesReadAndWrittenBackAreByteIdentical) {
   auto files = native_file_system();
 
   const Text text = read_text_file(*files, windows_1252(), folder.text("in.bin"));
-  auto writer = TextFileWriter::create(*files, windows_1252(), folder.text("out.bin"));
+  auto writer = TextFileWriter::create(*files, windows_1252(), folder.text("out.bin"), {});
   writer.write(text);
   writer.close();
 

@@ -83,7 +83,7 @@ TEST_F(FileChannels, ANumberThatIsOpenOrNotOpenIsRefused) {
 
 TEST_F(FileChannels, WritingReplacesTheWholeFileOnClose) {
   testing::write_file(folder.path() / "out", std::string("a much longer earlier content"));
-  channels::open_for_binary_write(*files, 1, folder.text("out"));
+  channels::open_for_binary_write(*files, 1, folder.text("out"), {});
   channels::put_byte(1, 1, 'o');
   channels::put_byte(1, 2, 'k');
   EXPECT_EQ(testing::read_file(folder.path() / "out"), "a much longer earlier content");
@@ -93,7 +93,7 @@ TEST_F(FileChannels, WritingReplacesTheWholeFileOnClose) {
 
 TEST_F(FileChannels, AnAbandonedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
   testing::write_file(folder.path() / "out", std::string("earlier"));
-  channels::open_for_binary_write(*files, 1, folder.text("out"));
+  channels::open_for_binary_write(*files, 1, folder.text("out"), {});
   channels::put_byte(1, 1, 'x');
   channels::abandon(1);
   EXPECT_EQ(testing::read_file(folder.path() / "out"), "earlier");
@@ -102,7 +102,7 @@ TEST_F(FileChannels, AnAbandonedWriteLeavesTheEarlierFileAndNoTemporaryFile) {
 
 TEST_F(FileChannels, WritingIntoAMissingFolderFailsWithPathNotFound) {
   try {
-    channels::open_for_binary_write(*files, 1, folder.text("no/such/file"));
+    channels::open_for_binary_write(*files, 1, folder.text("no/such/file"), {});
     FAIL() << "opened a file in a missing folder";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.number(), 76);

@@ -45,25 +45,47 @@ TEST(PosixFileSystem, CreatesOneFolderLevelOnly) {
   EXPECT_EQ(failure_number([&] { files->create_folder(u""); }), 76);
 }
 
-TEST(PosixFileSystem, AReplacementKeepsTheModeOfTheFileItReplaces) {
+mode_t mode_of(const std::filesystem::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0);
+  return info.st_mode & 07777;
+}
+
+TEST(PosixFileSystem, AReplacementIsOwnerOnlyWhileWrittenAndTakesOnlyTheCallersPermissions) {
   testing::TempFolder folder;
   auto files = native_file_system();
+  const mode_t earlier_mask = ::umask(022);
   const auto target = folder.path() / "f";
+  const auto replace = [&] {
+    auto output = files->open_for_replacing(folder.text("f"), {});
+    output->write(Bytes{'n', 'e', 'w'});
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+      if (entry.path() != target) {
+        EXPECT_EQ(mode_of(entry.path()), 0600u);
+      }
+    }
+    output->commit();
+    return mode_of(target);
+  };
+  // The caller's own file keeps its permission bits, never setuid, setgid or sticky.
   testing::write_file(target, std::string("old"));
-  std::filesystem::permissions(
-      target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  auto output = files->open_for_replacing(folder.text("f"));
-  output->write(Bytes{'n', 'e', 'w'});
-  output->commit();
+  ASSERT_EQ(::chmod(target.c_str(), 07750), 0);
+  EXPECT_EQ(replace(), 0750u);
   EXPECT_EQ(testing::read_file(target), "new");
-  EXPECT_EQ(std::filesystem::status(target).permissions(),
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  if (::geteuid() == 0) {
+    // One that another user planted hands nothing on: the output is as a new file.
+    ASSERT_EQ(::chown(target.c_str(), 12345, 12345), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 06777), 0);
+    EXPECT_EQ(replace(), 0644u);
+  }
+  ::umask(earlier_mask);
+  if (::geteuid() != 0) GTEST_SKIP() << "a file of another user needs root";
 }
 
 TEST(PosixFileSystem, AFolderCannotBeReplacedOrRead) {
   testing::TempFolder folder;
   auto files = native_file_system();
-  EXPECT_GT(failure_number([&] { files->open_for_replacing(folder.text()); }), 0);
+  EXPECT_GT(failure_number([&] { files->open_for_replacing(folder.text(), {}); }), 0);
   EXPECT_GT(failure_number([&] { files->open_for_reading(folder.text()); }), 0);
 }
 
@@ -109,7 +131,7 @@ TEST(PosixFileSystem, AFullDiskLeavesNoPartialEntryAndNoPartialReplacement) {
   EXPECT_EQ(failure_number_on_a_full_disk(50,
                                           [&] {
                                             auto output =
-                                                files->open_for_replacing(folder.text("log"));
+                                                files->open_for_replacing(folder.text("log"), {});
                                             output->write(entry);
                                             output->commit();
                                           }),
@@ -122,7 +144,7 @@ TEST(PosixFileSystem, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows) {
   testing::TempFolder folder;
   auto files = native_file_system();
   const std::string name(255, 'n');
-  auto output = files->open_for_replacing(folder.text(name));
+  auto output = files->open_for_replacing(folder.text(name), {});
   output->write(Bytes{'x'});
   output->commit();
   EXPECT_EQ(testing::read_file(folder.path() / name), "x");

@@ -38,7 +38,7 @@ TEST_F(TextStreams, ReadingAMissingFileFailsWithFileOrPathNotFound) {
 
 TEST_F(TextStreams, CreateReplacesAnExistingLongerFileWhole) {
   testing::write_file(folder.path() / "f.txt", std::string(100, 'x'));
-  auto writer = TextFileWriter::create(*files, code_page, folder.text("f.txt"));
+  auto writer = TextFileWriter::create(*files, code_page, folder.text("f.txt"), {});
   writer.write(u"caf\u00e9 \u20ac ");
   writer.write_line(u"\u4e2d");
   writer.close();
@@ -48,7 +48,7 @@ TEST_F(TextStreams, CreateReplacesAnExistingLongerFileWhole) {
 TEST_F(TextStreams, AWriterNotClosedLeavesTheEarlierFile) {
   testing::write_file(folder.path() / "f.txt", std::string("earlier"));
   {
-    auto writer = TextFileWriter::create(*files, code_page, folder.text("f.txt"));
+    auto writer = TextFileWriter::create(*files, code_page, folder.text("f.txt"), {});
     writer.write(u"later");
   }
   EXPECT_EQ(testing::read_file(folder.path() / "f.txt"), "earlier");
@@ -67,7 +67,7 @@ TEST_F(TextStreams, AppendCreatesAMissingFileAndAddsToAnExistingOne) {
 TEST_F(TextStreams, LargeTextsRoundTrip) {
   Text text(3'000'000, u'a');
   for (std::size_t i = 0; i < text.size(); i += 1000) text[i] = 0x20AC;
-  auto writer = TextFileWriter::create(*files, code_page, folder.text("big.txt"));
+  auto writer = TextFileWriter::create(*files, code_page, folder.text("big.txt"), {});
   writer.write(text);
   writer.close();
   EXPECT_EQ(read_text_file(*files, code_page, folder.text("big.txt")), text);

@@ -31,15 +31,24 @@ TEST(EnvelopeWriter, TheExtensionFieldRunsFromTheLastDotOfThePath) {
 }
 
 TEST(EnvelopeReader, SplitsWhatTheWriterBuilds) {
-  for (const TextView path : {u"C:\\d\\a.pdf", u"/d/readme", u"/d/a.jsonlines", u"/d/file.",
+  for (const TextView path : {u"C:\\d\\a.pdf", u"/d/readme", u"/d/a.properties", u"/d/file.",
                               u"/a.b/file", u"/d/x.0123456789abcdefghij"}) {
-    for (const TextView text : {u"", u"abc", u"ends in digits 42", u"line\r\n.12", u"x.pdf4"}) {
+    for (const TextView text :
+         {u"", u"abc", u"ends in digits 42", u"line\r\n.12", u"x.pdf4", u"app.revision=1"}) {
       const Text content = Text(text) + envelope_trailer(path);
       const SplitEnvelope split = split_envelope(content);
       EXPECT_EQ(split.text, text) << text_to_utf8(path);
       EXPECT_EQ(split.extension, path.substr(path.size() - extension_length(path)));
     }
   }
+}
+
+TEST(EnvelopeReader, AFinalZeroIsNoExtensionEvenAfterAnExtensionLikeText) {
+  const SplitEnvelope split = split_envelope(u"app.revision=10");
+  EXPECT_EQ(split.text, u"app.revision=1");
+  EXPECT_EQ(split.extension, u"");
+  // The one length the format cannot tell from a text ending in digits reads as before.
+  EXPECT_EQ(split_envelope(u"t.jsonlines10").text, u"t.jsonlines1");
 }
 
 TEST(EnvelopeReader, FallsBackToTheLastDigitWhenNoLengthFits) {
@@ -54,13 +63,47 @@ TEST(EnvelopeReader, RefusesContentWithoutATrailer) {
   EXPECT_EQ(failure_number(u"ab9"), 5);
 }
 
+int output_failure(TextView file_name, TextView extension,
+                   FileNameRules rules = FileNameRules::posix) {
+  try {
+    output_name(file_name, extension, rules);
+  } catch (const Failure& failure) {
+    return failure.number();
+  }
+  return 0;
+}
+
 TEST(OutputName, DropsFourCharactersAndAddsNoSecondDot) {
-  EXPECT_EQ(output_name(u"C:\\d\\a.xyz", u".pdf"), u"C:\\d\\a.pdf");
-  EXPECT_EQ(output_name(u"C:\\d\\a_Signature.txt", u".pdf"), u"C:\\d\\a_Signature.pdf");
-  EXPECT_EQ(output_name(u"/d/readme.txt", u""), u"/d/readme");
-  EXPECT_EQ(output_name(u"/d/a.xyz", u"def"), u"/d/a.def");
-  EXPECT_EQ(output_name(u"abcd", u".pdf"), u".pdf");
-  EXPECT_THROW(output_name(u"abc", u".pdf"), Failure);
+  const auto posix = FileNameRules::posix;
+  EXPECT_EQ(output_name(u"C:\\d\\a.xyz", u".pdf", posix), u"C:\\d\\a.pdf");
+  EXPECT_EQ(output_name(u"C:\\d\\a_Signature.txt", u".pdf", posix), u"C:\\d\\a_Signature.pdf");
+  EXPECT_EQ(output_name(u"/d/readme.txt", u"", posix), u"/d/readme");
+  EXPECT_EQ(output_name(u"/d/a.xyz", u"def", posix), u"/d/a.def");
+  EXPECT_EQ(output_failure(u"abc", u".pdf"), 5);
+}
+
+TEST(OutputName, TheCarriedExtensionNeverLeavesTheFolder) {
+  const auto posix = FileNameRules::posix;
+  // A separator in the field is a dot met in a folder name: no extension at all.
+  EXPECT_EQ(output_name(u"/home/u/mail.p7m", u".ssh/authorized_keys", posix), u"/home/u/mail");
+  EXPECT_EQ(output_name(u"/home/u/mail.p7m", u".b\\..\\..\\x", posix), u"/home/u/mail");
+  // Dropping four characters would leave the folder's name, or nothing of the file's own.
+  EXPECT_EQ(output_failure(u"/home/u/m.p7", u".bashrc"), 5);
+  EXPECT_EQ(output_failure(u"/home/u/abc", u".pdf"), 5);
+  EXPECT_EQ(output_failure(u"C:\\d\\abcd", u".pdf"), 5);
+  EXPECT_EQ(output_failure(u"/d/.abcd", u"."), 5);
+  for (const TextView control :
+       {TextView(u".pd\nf"), TextView(u".p\0f", 4), TextView(u".\u009bpdf")}) {
+    EXPECT_EQ(output_failure(u"/d/a.xyz", control), 5);
+  }
+  // What Windows cannot hold: a stream after a colon, a device, a trailing dot.
+  const auto windows = FileNameRules::windows;
+  EXPECT_EQ(output_name(u"C:\\d\\a.xyz", u".pdf", windows), u"C:\\d\\a.pdf");
+  EXPECT_EQ(output_failure(u"C:\\d\\a.xyz", u".pdf:payload", windows), 5);
+  EXPECT_EQ(output_failure(u"C:\\d\\com1.xyz", u".pdf", windows), 5);
+  EXPECT_EQ(output_failure(u"C:\\d\\nul .xyz", u".txt", windows), 5);
+  EXPECT_EQ(output_failure(u"C:\\d\\a.xyz", u".pdf.", windows), 5);
+  EXPECT_EQ(output_name(u"/d/com1.xyz", u".pdf", posix), u"/d/com1.pdf");
 }
 
 }  // namespace

@@ -107,6 +107,20 @@ TEST_F(ErrorLog, ALogThatCannotBeWrittenIsReportedOnceAndThenDropped) {
   EXPECT_EQ(log_of("06122026"), "\r\n 06/12/2026 20:35:44  - Orvane.dll : later\r\n");
 }
 
+TEST_F(ErrorLog, ALogNamePlantedAsALinkToAnotherFileGetsNothing) {
+  configure_log_folder(logs().string());
+  std::filesystem::create_directory(logs());
+  const auto victim = test.folder.path() / "victim";
+  testing::write_file(victim, std::string("victim's own\n"));
+  const auto log = logs() / "KPX_Error_Log_06122026.txt";
+  std::filesystem::create_symlink(victim, log);
+  Sign(test.platform, nullptr).LogError(u"through a symbolic link");
+  std::filesystem::remove(log);
+  std::filesystem::create_hard_link(victim, log);
+  Sign(test.platform, nullptr).LogError(u"through a second name");
+  EXPECT_EQ(testing::read_file(victim), "victim's own\n");
+}
+
 TEST_F(ErrorLog, ConcurrentWritersLeaveEveryEntryWhole) {
   configure_log_folder(logs().string());
   std::filesystem::create_directory(logs());

@@ -62,6 +62,53 @@ class Forgery : public SignTest {
               (std::vector<std::string>{"message_Signature.txt", "report.pdf", "signature.der"}));
   }
 
+  // What the openssl command is to make a certificate of.
+  struct Made {
+    std::string common_name;
+    std::string serial_hex;
+    // Lines of its extensions section.
+    std::string extensions = "basicConstraints=critical,CA:FALSE";
+    // Self-signed when null.
+    const test_pki::TestCertificate* issuer = nullptr;
+    std::string key = "-algorithm EC -pkeyopt ec_paramgen_curve:P-256";
+    std::string digest = "sha256";
+  };
+
+  // A certificate and its key made by the openssl command, in a folder of the test's own.
+  test_pki::TestCertificate made(const Made& wanted) {
+    const fs::path folder = test.folder.path() / "made" / wanted.serial_hex;
+    fs::create_directories(folder);
+    testing::write_file(folder / "extensions.cnf", "[x]\n" + wanted.extensions + "\n");
+    EXPECT_TRUE(run_openssl("genpkey " + wanted.key + " -out " + quoted(folder / "key.pem")));
+    EXPECT_TRUE(run_openssl("req -new -key " + quoted(folder / "key.pem") +
+                            " -subj \"/O=Orvane Tests/CN=" + wanted.common_name + "\" -out " +
+                            quoted(folder / "request.pem")));
+    const std::string signer = wanted.issuer ? " -CA " + quoted(wanted.issuer->certificate) +
+                                                   " -CAkey " + quoted(wanted.issuer->private_key)
+                                             : " -signkey " + quoted(folder / "key.pem");
+    EXPECT_TRUE(run_openssl("x509 -req -in " + quoted(folder / "request.pem") + signer +
+                            " -set_serial 0x" + wanted.serial_hex + " -days 30 -" + wanted.digest +
+                            " -extfile " + quoted(folder / "extensions.cnf") +
+                            " -extensions x -out " + quoted(folder / "certificate.pem")));
+    return {text_from_ascii(wanted.serial_hex), folder / "certificate.pem", folder / "key.pem", 0,
+            0};
+  }
+
+  // Adds `root` to the store's trusted roots.
+  void trust(const test_pki::TestCertificate& root) {
+    testing::write_file(pki.store_root / "Root" / (text_to_utf8(root.serial) + ".pem"),
+                        testing::read_file(root.certificate));
+  }
+
+  // The option that makes the messages carry `chain` instead of the test's intermediate.
+  std::string carrying(const std::vector<test_pki::TestCertificate>& chain) {
+    const fs::path file = test.folder.path() / "chain.pem";
+    std::string pems;
+    for (const auto& certificate : chain) pems += testing::read_file(certificate.certificate);
+    testing::write_file(file, pems);
+    return "-certfile " + quoted(file);
+  }
+
   // A certificate with the issuer name and serial number of `real`, for a key of its own,
   // issued by a CA that only claims the real issuer's name; its PEM and key files.
   std::pair<fs::path, fs::path> impostor_of(const test_pki::TestCertificate& real) {
@@ -88,6 +135,11 @@ class Forgery : public SignTest {
     return {folder / "user.pem", user_key};
   }
 };
+
+constexpr const char* authority =
+    "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign";
+constexpr const char* rsa_512 = "-algorithm RSA -pkeyopt rsa_keygen_bits:512";
+constexpr const char* rsa_1024 = "-algorithm RSA -pkeyopt rsa_keygen_bits:1024";
 
 TEST_F(Forgery, HonestMessagesPassEveryCheck) {
   EXPECT_EQ(answers(messages_of(pki.user), pki.user.serial),
@@ -169,6 +221,135 @@ TEST_F(Forgery, TruncatedAndEmptyMessages) {
   }
   expect_refused(truncated, pki.user.serial, CryptError::asn1_bad_tag);
   expect_refused({}, pki.user.serial, CryptError::asn1_bad_tag);
+}
+
+TEST_F(Forgery, SignerPolicyRefusesCertificatesNotForSigningAndWeakAlgorithms) {
+  // RSA, so that it can sign a certificate with MD5.
+  const auto root = made({.common_name = "Orvane Policy Root",
+                          .serial_hex = "5E00",
+                          .extensions = authority,
+                          .key = "-algorithm RSA -pkeyopt rsa_keygen_bits:2048"});
+  const auto signer = [&](const char* serial, const std::string& extensions,
+                          const std::string& key = Made().key,
+                          const std::string& digest = "sha256") {
+    return made({.common_name = std::string("Orvane Policy Signer ") + serial,
+                 .serial_hex = serial,
+                 .extensions = "basicConstraints=critical,CA:FALSE\n" + extensions,
+                 .issuer = &root,
+                 .key = key,
+                 .digest = digest});
+  };
+  const auto rsa_1024_signer = signer("5E05", "keyUsage=critical,digitalSignature", rsa_1024);
+  // A root without key usage, used as its own signer: stored signatures have such signers.
+  const auto self_signer = made({.common_name = "Orvane Self Signer",
+                                 .serial_hex = "5E09",
+                                 .extensions = "basicConstraints=critical,CA:TRUE"});
+  trust(root);
+  trust(self_signer);
+
+  struct Case {
+    const char* what;
+    test_pki::TestCertificate signer;
+    std::string options;
+    std::optional<CryptError> refusal;
+  };
+  // Refusals first: an accepted attached message restores files.
+  const std::vector<Case> cases = {
+      {"key encipherment only", signer("5E01", "keyUsage=critical,keyEncipherment"), "",
+       CryptError::wrong_usage},
+      {"TLS server only", signer("5E02", "extendedKeyUsage=serverAuth"), "",
+       CryptError::wrong_usage},
+      {"RSA 512", signer("5E03", "keyUsage=critical,digitalSignature", rsa_512), "",
+       CryptError::certificate_signature},
+      {"certificate signed with MD5",
+       signer("5E04", "keyUsage=critical,nonRepudiation", Made().key, "md5"), "",
+       CryptError::certificate_signature},
+      {"MD5 message digest", rsa_1024_signer, "-md md5", CryptError::bad_algorithm},
+      {"SHA-1 message digest", rsa_1024_signer, "-md sha1", std::nullopt},
+      {"RSA 1024", rsa_1024_signer, "", std::nullopt},
+      {"certificate signed with SHA-1", signer("5E06", "", Made().key, "sha1"), "", std::nullopt},
+      {"non-repudiation only", signer("5E07", "keyUsage=critical,nonRepudiation"), "",
+       std::nullopt},
+      {"TLS server and document signing",
+       signer("5E08", "extendedKeyUsage=serverAuth,1.3.6.1.4.1.311.10.3.12"), "", std::nullopt},
+      {"a trusted root as its own signer", self_signer, "", std::nullopt},
+  };
+  // An honest signer's messages that say their content is another type than it is: the
+  // signature does not cover the message's own type field.
+  Messages retyped = messages_of(pki.user);
+  const std::string data_type("\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x01", 11);
+  for (std::string* message : {&retyped.over_text, &retyped.over_bytes, &retyped.attached}) {
+    const auto at = message->find(data_type);
+    ASSERT_NE(at, std::string::npos);
+    (*message)[at + data_type.size() - 1] = 0x06;  // encrypted data
+  }
+  expect_refused(retyped, pki.user.serial, CryptError::invalid_message_type);
+
+  for (const Case& policy_case : cases) {
+    SCOPED_TRACE(policy_case.what);
+    const Messages messages = messages_of(policy_case.signer, policy_case.options);
+    if (policy_case.refusal) {
+      expect_refused(messages, policy_case.signer.serial, *policy_case.refusal);
+    } else {
+      EXPECT_EQ(answers(messages, policy_case.signer.serial),
+                (std::vector<Text>{u"success", u"success", u"success", u"success"}));
+    }
+  }
+}
+
+TEST_F(Forgery, ChainsThatCertificatePoliciesOrNameConstraintsRefuse) {
+  const auto root = made(
+      {.common_name = "Orvane Constraints Root", .serial_hex = "5F00", .extensions = authority});
+  trust(root);
+  const auto authority_under = [&](const char* serial, const test_pki::TestCertificate& issuer,
+                                   const std::string& extensions) {
+    return made({.common_name = std::string("Orvane Constrained CA ") + serial,
+                 .serial_hex = serial,
+                 .extensions = std::string(authority) + "\n" + extensions,
+                 .issuer = &issuer});
+  };
+  const auto signer_under = [&](const char* serial, const test_pki::TestCertificate& issuer,
+                                const std::string& extensions) {
+    return made({.common_name = std::string("Orvane Constrained Signer ") + serial,
+                 .serial_hex = serial,
+                 .extensions = "keyUsage=critical,digitalSignature\n" + extensions,
+                 .issuer = &issuer});
+  };
+  const std::string explicit_policy = "policyConstraints=critical,requireExplicitPolicy:0";
+  const auto requiring =
+      authority_under("5F01", root, "certificatePolicies=1.2.3.1\n" + explicit_policy);
+  const auto inhibiting_any = authority_under(
+      "5F02", root,
+      "certificatePolicies=2.5.29.32.0\n" + explicit_policy + "\ninhibitAnyPolicy=critical,0");
+  const auto inhibiting_mapping = authority_under(
+      "5F03", root, "certificatePolicies=1.2.3.1\n" + explicit_policy + ",inhibitPolicyMapping:0");
+  const auto mapping =
+      authority_under("5F04", inhibiting_mapping,
+                      "certificatePolicies=1.2.3.1\npolicyMappings=critical,1.2.3.1:1.2.3.2");
+  const auto constraining_names =
+      authority_under("5F05", root, "nameConstraints=critical,permitted;email:good.test");
+
+  const auto expect_refused_chain = [&](const test_pki::TestCertificate& signer,
+                                        const std::vector<test_pki::TestCertificate>& authorities,
+                                        CryptError refusal) {
+    expect_refused(messages_of(signer, carrying(authorities)), signer.serial, refusal);
+  };
+  // A policy is required, and the signer names none.
+  expect_refused_chain(signer_under("5F11", requiring, ""), {requiring},
+                       CryptError::invalid_policy);
+  // Any policy may no longer stand for one.
+  expect_refused_chain(signer_under("5F12", inhibiting_any, "certificatePolicies=2.5.29.32.0"),
+                       {inhibiting_any}, CryptError::invalid_policy);
+  // The signer's policy is the required one only through a mapping, which is inhibited.
+  expect_refused_chain(signer_under("5F13", mapping, "certificatePolicies=1.2.3.2"),
+                       {inhibiting_mapping, mapping}, CryptError::invalid_policy);
+  expect_refused_chain(
+      signer_under("5F14", constraining_names, "subjectAltName=email:signer@evil.test"),
+      {constraining_names}, CryptError::invalid_name);
+
+  const auto holding = signer_under("5F15", requiring, "certificatePolicies=1.2.3.1");
+  EXPECT_EQ(answers(messages_of(holding, carrying({requiring})), holding.serial),
+            (std::vector<Text>{u"success", u"success", u"success", u"success"}));
 }
 
 }  // namespace

@@ -90,6 +90,25 @@ TEST_F(VerifyCodeWithFile, AnAttachedMessageRestoresBesideItselfUnderItsOwnName)
   EXPECT_EQ(testing::read_file(path("report_Signature.pdf")), binary_sample());
 }
 
+TEST_F(VerifyCodeWithFile, TheSignersExtensionNeverTakesTheRestoredFileOutOfTheFolder) {
+  // '~/m.p7' carrying '.bashrc' would restore to '~/.bashrc'.
+  write("x.bashrc", "planted");
+  ASSERT_EQ(sign_file("x.bashrc", pki.user.serial, false).first, u"success");
+  fs::rename(path("x_Signature.txt"), path("m.p7"));
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("m.p7"), Variant(), vb_false), not_found);
+  EXPECT_FALSE(fs::exists(path(".bashrc")));
+
+  // A dot in a folder name ('x.ssh/rc') is no extension: 'm.p7x' restores to 'm', not 'm.ssh/rc'.
+  fs::create_directories(path("x.ssh"));
+  fs::create_directories(path("m.ssh"));
+  write("x.ssh/rc", "planted");
+  ASSERT_EQ(sign_file("x.ssh/rc", pki.user.serial, false).first, u"success");
+  fs::rename(path("x_Signature.txt"), path("m.p7x"));
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("m.p7x"), Variant(), vb_false), u"success");
+  EXPECT_EQ(testing::read_file(path("m")), "planted");
+  EXPECT_FALSE(fs::exists(path("m.ssh/rc")));
+}
+
 TEST_F(VerifyCodeWithFile, AttachedFailuresReportTheProviderOrTheFile) {
   write("report.pdf", "text");
   ASSERT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");

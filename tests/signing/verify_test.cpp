@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "provider/base64.h"
 #include "runtime/code_page.h"
 #include "tests/provider/der_edit.h"
@@ -63,17 +65,30 @@ TEST_F(Verify, AnAttachedMessageRestoresTheSignedFileByteForByteWithOneDot) {
 }
 
 TEST_F(Verify, LongExtensionsAndPathsWithoutADotRestore) {
+  // A text that itself ends like an extension and its length comes back whole.
   for (const auto& [file, restore_as, expected] :
-       {std::tuple{"data.jsonlines", "out.xyz", "out.jsonlines"},
+       {std::tuple{"data.properties", "out.xyz", "out.properties"},
         std::tuple{"readme", "restored.txt", "restored"}}) {
-    write(file, "text ending in 7");
+    write(file, "app.revision=1");
     ASSERT_EQ(sign_file(file, pki.user.serial, false).first, u"success");
     const std::string message = fs::path(file).stem().string() + "_Signature.txt";
     const auto [answer, restored] = attached(message, restore_as, pki.user.serial);
     EXPECT_EQ(answer, u"success");
     EXPECT_EQ(restored, Variant(text_path(expected)));
-    EXPECT_EQ(testing::read_file(path(expected)), "text ending in 7");
+    EXPECT_EQ(testing::read_file(path(expected)), "app.revision=1");
   }
+}
+
+TEST_F(Verify, SignedAndRestoredContentIsNoMoreReadableThanTheFileItCameFrom) {
+  const mode_t earlier_mask = ::umask(022);
+  write("private.pdf", "secret");
+  fs::permissions(path("private.pdf"), fs::perms::owner_read | fs::perms::owner_write);
+  const auto others = fs::perms::group_all | fs::perms::others_all;
+  ASSERT_EQ(sign_file("private.pdf", pki.user.serial, false).first, u"success");
+  EXPECT_EQ(fs::status(path("private_Signature.txt")).permissions() & others, fs::perms::none);
+  EXPECT_EQ(attached("private_Signature.txt", "copy.xyz", pki.user.serial).first, u"success");
+  EXPECT_EQ(fs::status(path("copy.pdf")).permissions() & others, fs::perms::none);
+  ::umask(earlier_mask);
 }
 
 TEST_F(Verify, OnlyTrueSelectsDetached) {
@@ -94,6 +109,10 @@ TEST_F(Verify, AttachedFailuresAfterAValidSignatureWriteNothing) {
   EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), three, vb_false, pki.user.serial),
             not_found);
   EXPECT_EQ(three, Variant(u"abc"));
+  // Four characters would leave only the folder: 'work/abcd' must not restore to 'work/.pdf'.
+  Variant four = text_path("abcd");
+  EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), four, vb_false, pki.user.serial),
+            not_found);
   Variant restore = text_path("copy.xyz");
   EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.ec_user.serial),
             login_message);

@@ -74,9 +74,10 @@ class FaultyFileSystem final : public FileSystem {
     if (!huge_sizes_) return real;
     return std::make_unique<HugeInputFile>(std::move(real));
   }
-  std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
+  std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
+                                                 const OutputAccess& access) override {
     refuse_if_read_only(path);
-    auto real = real_->open_for_replacing(path);
+    auto real = real_->open_for_replacing(path, access);
     if (write_error_) return std::make_unique<FailingOutputFile>(std::move(real), *write_error_);
     if (room_) return std::make_unique<FillingOutputFile>(std::move(real), *room_);
     return real;
