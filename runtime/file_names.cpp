@@ -10,13 +10,15 @@ char16_t upper(char16_t c) {
   return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
 
-// The part before the first dot names the device whatever follows it, trailing spaces too.
+}  // namespace
+
 bool is_windows_device_name(TextView name) {
-  TextView stem = name.substr(0, name.find(u'.'));
+  TextView stem = name.substr(0, name.find_first_of(u".:"));
   while (!stem.empty() && stem.back() == u' ') stem.remove_suffix(1);
   Text upper_stem(stem);
   std::transform(upper_stem.begin(), upper_stem.end(), upper_stem.begin(), upper);
-  static constexpr std::array<TextView, 4> plain = {u"CON", u"PRN", u"AUX", u"NUL"};
+  static constexpr std::array<TextView, 6> plain = {u"CON", u"PRN",    u"AUX",
+                                                    u"NUL", u"CONIN$", u"CONOUT$"};
   if (std::find(plain.begin(), plain.end(), TextView(upper_stem)) != plain.end()) return true;
   if (upper_stem.size() != 4 ||
       !(upper_stem.starts_with(u"COM") || upper_stem.starts_with(u"LPT"))) {
@@ -26,8 +28,6 @@ bool is_windows_device_name(TextView name) {
   return (number >= u'0' && number <= u'9') || number == u'\u00B9' || number == u'\u00B2' ||
          number == u'\u00B3';
 }
-
-}  // namespace
 
 bool can_name_a_file(FileNameRules rules, TextView name) {
   // "." and ".." name folders that exist already.

@@ -13,4 +13,9 @@ enum class FileNameRules { posix, windows };
 // open a device, not a file.
 bool can_name_a_file(FileNameRules rules, TextView name);
 
+// True when Windows opens a device for `name`, one component of a path, wherever it is: its
+// stem (before the first "." or ":", without trailing spaces) is CON, PRN, AUX, NUL, CONIN$,
+// CONOUT$, COM0-9 or LPT0-9 (the superscript digits too), in any case.
+bool is_windows_device_name(TextView name);
+
 }  // namespace orvane

@@ -1,6 +1,6 @@
 #include "runtime/windows/device_paths.h"
 
-#include <array>
+#include "runtime/file_names.h"
 
 namespace orvane::windows {
 namespace {
@@ -19,25 +19,6 @@ bool equal_ignoring_case(TextView a, TextView b) {
 
 bool is_separator(char16_t c) {
   return c == u'\\' || c == u'/';
-}
-
-// A name Windows takes for a device whatever folder it is in: its stem (before the first "."
-// or ":", trailing spaces dropped) is a reserved device name. The superscript digits count,
-// as they do for Windows itself.
-bool is_device_name(TextView name) {
-  TextView stem = name.substr(0, name.find_first_of(u".:"));
-  while (!stem.empty() && stem.back() == u' ') stem.remove_suffix(1);
-  static constexpr std::array<TextView, 6> plain = {u"CON", u"PRN",    u"AUX",
-                                                    u"NUL", u"CONIN$", u"CONOUT$"};
-  for (const TextView device : plain) {
-    if (equal_ignoring_case(stem, device)) return true;
-  }
-  if (stem.size() != 4) return false;
-  const TextView kind = stem.substr(0, 3);
-  const char16_t digit = stem[3];
-  const bool numbered = (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' ||
-                        digit == u'\u00B2' || digit == u'\u00B3';
-  return numbered && (equal_ignoring_case(kind, u"COM") || equal_ignoring_case(kind, u"LPT"));
 }
 
 bool starts_with_separators(TextView path, std::size_t count) {
@@ -92,7 +73,7 @@ bool is_device_path(TextView path) {
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); ++i) {
     if (i == path.size() || is_separator(path[i])) {
-      if (is_device_name(path.substr(start, i - start))) return true;
+      if (is_windows_device_name(path.substr(start, i - start))) return true;
       start = i + 1;
     }
   }

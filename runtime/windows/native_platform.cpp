@@ -36,7 +36,7 @@ void advise_large_buffer(void* data, std::size_t bytes) {
 
 Platform native_platform() {
   return Platform{native_file_system(), native_clock(), &windows::ansi_code_page(),
-                  system_directory(), u'\\'};
+                  system_directory(),   u'\\',          FileNameRules::windows};
 }
 
 }  // namespace orvane

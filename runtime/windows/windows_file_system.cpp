@@ -6,10 +6,12 @@
 #include <atomic>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "runtime/failure.h"
 #include "runtime/platform.h"
 #include "runtime/windows/device_paths.h"
+#include "runtime/windows/file_security.h"
 #include "runtime/windows/unique_handle.h"
 #include "runtime/windows/wide_text.h"
 
@@ -109,8 +111,11 @@ class WindowsInputFile final : public InputFile {
 // Writes into a temporary file beside the target and moves it over the target on commit.
 class ReplacingOutputFile final : public OutputFile {
  public:
-  ReplacingOutputFile(Text target, Text temporary, UniqueHandle handle)
-      : target_(std::move(target)), temporary_(std::move(temporary)), handle_(std::move(handle)) {}
+  ReplacingOutputFile(Text target, Text temporary, UniqueHandle handle, bool carries_content)
+      : target_(std::move(target)),
+        temporary_(std::move(temporary)),
+        handle_(std::move(handle)),
+        carries_content_(carries_content) {}
   ~ReplacingOutputFile() override {
     if (!committed_) {
       handle_.close();
@@ -126,6 +131,7 @@ class ReplacingOutputFile final : public OutputFile {
     }
   }
   void commit() override {
+    if (!carries_content_) windows::copy_access_of_own_file(target_, handle_.get());
     // The data reaches the disk before the name does, so that not even a crash leaves the
     // target empty; the move itself is written through before it returns.
     if (!::FlushFileBuffers(handle_.get())) throw last_failure();
@@ -141,6 +147,7 @@ class ReplacingOutputFile final : public OutputFile {
   Text target_;
   Text temporary_;
   UniqueHandle handle_;
+  bool carries_content_;
   bool committed_ = false;
 };
 
@@ -193,18 +200,31 @@ class WindowsFileSystem final : public FileSystem {
                                               static_cast<std::uint64_t>(size.QuadPart));
   }
 
-  std::unique_ptr<OutputFile> open_for_replacing(const Text& path) override {
+  // Who may read the result, as Windows can say it. While it is written nobody else can open
+  // it at all (no sharing). An output without a content source gets a new file's access (the
+  // folder's defaults), or at commit the earlier target's when that was the caller's own file.
+  // One that carries another file's content is the caller's alone: "no wider than the source"
+  // has no sound general answer between two access lists, and owner-only is never wider.
+  std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
+                                                 const OutputAccess& access) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     check_path(path);
     if (is_folder(path)) throw Failure(RuntimeError::path_file_access_error);
+    const bool carries_content = !access.content_source.empty();
+    std::vector<std::uint8_t> owner_only;
+    if (carries_content) {
+      owner_only = windows::owner_only_security();
+      if (owner_only.empty()) throw Failure(RuntimeError::permission_denied);
+    }
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), owner_only.data(), FALSE};
     for (;;) {
       Text temporary = temporary_name_beside(path);
-      // Nobody else opens it while it is written; it takes the folder's default security,
-      // as a new file there would.
-      UniqueHandle handle(::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      UniqueHandle handle(::CreateFileW(wide(temporary), GENERIC_WRITE | WRITE_DAC, 0,
+                                        carries_content ? &security : nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
       if (handle.valid()) {
-        return std::make_unique<ReplacingOutputFile>(path, std::move(temporary), std::move(handle));
+        return std::make_unique<ReplacingOutputFile>(path, std::move(temporary), std::move(handle),
+                                                     carries_content);
       }
       const DWORD error = ::GetLastError();
       if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) throw failure_for(error);

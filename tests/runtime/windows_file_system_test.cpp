@@ -35,11 +35,11 @@ TEST(WindowsFileSystem, FailuresCarryTheRuntimeNumbers) {
   auto files = native_file_system();
   EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text("missing")); }), 53);
   EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text("no\\such")); }), 76);
-  EXPECT_EQ(failure_number([&] { files->open_for_replacing(folder.text("no\\such")); }), 76);
+  EXPECT_EQ(failure_number([&] { files->open_for_replacing(folder.text("no\\such"), {}); }), 76);
   EXPECT_EQ(failure_number([&] { files->create_folder(folder.text("a\\b")); }), 76);
   files->create_folder(folder.text("logs"));
   EXPECT_EQ(failure_number([&] { files->create_folder(folder.text("logs")); }), 58);
-  EXPECT_EQ(failure_number([&] { files->open_for_replacing(folder.text("logs")); }), 75);
+  EXPECT_EQ(failure_number([&] { files->open_for_replacing(folder.text("logs"), {}); }), 75);
   EXPECT_GT(failure_number([&] { files->open_for_reading(folder.text("logs")); }), 0);
   EXPECT_EQ(failure_number([&] { files->open_for_reading(folder.text() + Text(u"\\a\0b", 4)); }),
             52);
@@ -50,13 +50,13 @@ TEST(WindowsFileSystem, AReplacementIsWholeOrNothingAndLeavesNoTemporaryFile) {
   auto files = native_file_system();
   testing::write_file(folder.path() / "f", std::string("old"));
   {
-    auto abandoned = files->open_for_replacing(folder.text("f"));
+    auto abandoned = files->open_for_replacing(folder.text("f"), {});
     abandoned->write(Bytes{'h', 'a', 'l', 'f'});
   }
   EXPECT_EQ(testing::read_file(folder.path() / "f"), "old");
   EXPECT_EQ(files_in(folder.path()), 1u);
 
-  auto output = files->open_for_replacing(folder.text("f"));
+  auto output = files->open_for_replacing(folder.text("f"), {});
   output->write(Bytes{'n', 'e', 'w'});
   EXPECT_EQ(testing::read_file(folder.path() / "f"), "old");
   output->commit();
@@ -102,7 +102,7 @@ TEST(WindowsFileSystem, DevicesAndPipesAreRefusedBeforeAnythingIsOpened) {
         Text(u"\\\\server\\PIPE\\orvane")}) {
     EXPECT_EQ(failure_number([&] { files->open_for_reading(device); }), 75);
     EXPECT_EQ(failure_number([&] { files->append(device, Bytes{'x'}); }), 75);
-    EXPECT_EQ(failure_number([&] { files->open_for_replacing(device); }), 75);
+    EXPECT_EQ(failure_number([&] { files->open_for_replacing(device, {}); }), 75);
     EXPECT_FALSE(files->file_exists(device));
   }
   // Names that only look alike are files like any other.
@@ -142,7 +142,7 @@ TEST(WindowsFileSystem, AnyNameACallerWritesIsTheNameOnDisk) {
   auto files = native_file_system();
   // Greek, CJK and a character beyond the BMP: none of them is in the ANSI code page.
   const Text name = folder.text() + u"\\\u03a3\u540d-\U0001F600.txt";
-  auto output = files->open_for_replacing(name);
+  auto output = files->open_for_replacing(name, {});
   output->write(Bytes{'x'});
   output->commit();
   files->append(name, Bytes{'y'});

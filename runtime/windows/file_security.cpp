@@ -1,0 +1,95 @@
+#include "runtime/windows/file_security.h"
+
+#include <aclapi.h>
+
+#include "runtime/windows/unique_handle.h"
+#include "runtime/windows/wide_text.h"
+
+namespace orvane::windows {
+namespace {
+
+// The caller's user SID, copied out of its token.
+std::vector<std::uint8_t> caller_sid() {
+  HANDLE token = nullptr;
+  if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
+      !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return {};
+  }
+  const UniqueHandle owned(token);
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<std::uint8_t> buffer(size);
+  if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+  const auto* first = static_cast<const std::uint8_t*>(sid);
+  return std::vector<std::uint8_t>(first, first + ::GetLengthSid(sid));
+}
+
+class LocalMemory {
+ public:
+  ~LocalMemory() { ::LocalFree(memory_); }
+  PSECURITY_DESCRIPTOR* out() { return &memory_; }
+  PSECURITY_DESCRIPTOR get() const { return memory_; }
+
+ private:
+  PSECURITY_DESCRIPTOR memory_ = nullptr;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> owner_only_security() {
+  std::vector<std::uint8_t> sid = caller_sid();
+  if (sid.empty()) return {};
+  // One block: the descriptor, then the access list, then the SID they point to.
+  const DWORD acl_size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + static_cast<DWORD>(sid.size());
+  std::vector<std::uint8_t> block(SECURITY_DESCRIPTOR_MIN_LENGTH + acl_size + sid.size());
+  auto* descriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(block.data());
+  auto* acl = reinterpret_cast<PACL>(block.data() + SECURITY_DESCRIPTOR_MIN_LENGTH);
+  auto* own_sid = reinterpret_cast<PSID>(block.data() + SECURITY_DESCRIPTOR_MIN_LENGTH + acl_size);
+  std::copy(sid.begin(), sid.end(), static_cast<std::uint8_t*>(own_sid));
+  const bool made =
+      ::InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+      ::InitializeAcl(acl, acl_size, ACL_REVISION) &&
+      ::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, own_sid) &&
+      ::SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE) &&
+      ::SetSecurityDescriptorControl(descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  return made ? block : std::vector<std::uint8_t>{};
+}
+
+void copy_access_of_own_file(const Text& earlier, HANDLE handle) {
+  // The name itself, never what a link there points to.
+  const UniqueHandle target(::CreateFileW(wide(earlier), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!target.valid() || ::GetFileType(target.get()) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandle(target.get(), &information) ||
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+          0) {
+    return;
+  }
+  PSID owner = nullptr;
+  PACL acl = nullptr;
+  LocalMemory descriptor;
+  if (::GetSecurityInfo(target.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &acl, nullptr, descriptor.out()) != ERROR_SUCCESS ||
+      owner == nullptr) {
+    return;
+  }
+  std::vector<std::uint8_t> caller = caller_sid();
+  if (caller.empty() || !::EqualSid(owner, caller.data())) return;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+  const SECURITY_INFORMATION protection = (control & SE_DACL_PROTECTED) != 0
+                                              ? PROTECTED_DACL_SECURITY_INFORMATION
+                                              : UNPROTECTED_DACL_SECURITY_INFORMATION;
+  // Should this fail, the file keeps what it was created with: a new file's access, or the
+  // owner's alone.
+  ::SetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | protection, nullptr,
+                    nullptr, acl, nullptr);
+}
+
+}  // namespace orvane::windows
