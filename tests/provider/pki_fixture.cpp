@@ -47,24 +47,6 @@ std::unique_ptr<SignedData> PkiTest::verify(const Text& message,
          << "failed with " << number << " instead of " << crypt_error_number(error);
 }
 
-std::int32_t failure_number(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
-
-Text failure_text(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.description();
-  }
-  return {};
-}
-
 std::string utf16le_file(const Text& text) {
   return as_string(content_bytes(text));
 }

@@ -11,6 +11,7 @@
 #include "provider/openssl/test_pki/test_pki.h"
 #include "provider/provider.h"
 #include "runtime/bytes.h"
+#include "tests/support/failures.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane::testing {
@@ -41,12 +42,6 @@ class PkiTest : public ::testing::Test {
 // Whether `call` threw the failure of `error`: its number and its standard text.
 ::testing::AssertionResult fails_with(provider::CryptError error,
                                       const std::function<void()>& call);
-
-// The number of the Failure that `call` threw; 0 when it threw none.
-std::int32_t failure_number(const std::function<void()>& call);
-
-// The description of the Failure that `call` threw; empty when it threw none.
-Text failure_text(const std::function<void()>& call);
 
 // The bytes that `text` stands for when signed (UTF-16LE), as a file holds them.
 std::string utf16le_file(const Text& text);

@@ -9,19 +9,13 @@
 
 #include "runtime/failure.h"
 #include "runtime/platform.h"
+#include "tests/support/failures.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane {
 namespace {
 
-int failure_number(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
+using testing::failure_number;
 
 TEST(PosixFileSystem, TellsFilesFromFolders) {
   testing::TempFolder folder;

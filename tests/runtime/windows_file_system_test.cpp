@@ -8,19 +8,13 @@
 #include "runtime/failure.h"
 #include "runtime/platform.h"
 #include "runtime/windows/device_paths.h"
+#include "tests/support/failures.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane {
 namespace {
 
-int failure_number(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
+using testing::failure_number;
 
 std::size_t files_in(const std::filesystem::path& folder) {
   return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
