@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 
+#include "provider/serial_number.h"
 #include "provider/utc_time.h"
 
 namespace orvane::provider::openssl {
@@ -47,13 +48,7 @@ Text serial_number_text(const X509* x509) {
   // Tag, then a short length or a long one whose first octet counts its length octets.
   std::size_t content = 2;
   if (der[1] & 0x80) content += der[1] & 0x7F;
-  constexpr char16_t digits[] = u"0123456789ABCDEF";
-  Text text;
-  for (std::size_t i = content; i < static_cast<std::size_t>(length); ++i) {
-    text.push_back(digits[der[i] >> 4]);
-    text.push_back(digits[der[i] & 0x0F]);
-  }
-  return text;
+  return serial_number_hex(ByteView(der + content, static_cast<std::size_t>(length) - content));
 }
 
 CertificateList certificates_without_keys(const std::vector<X509Ptr>& list) {

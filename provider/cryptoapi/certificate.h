@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "provider/cryptoapi/handles.h"
+#include "provider/provider.h"
+
+namespace orvane::provider::cryptoapi {
+
+// A certificate of a store or of a message, over its own reference to the certificate context.
+class CryptoapiCertificate final : public Certificate {
+ public:
+  explicit CryptoapiCertificate(CertificateContextHandle context);
+
+  Text SerialNumber() const override;
+
+  // The context; owned by this object.
+  PCCERT_CONTEXT context() const { return context_.get(); }
+  // Whether the store holds a private key for the certificate: the key-provider property.
+  bool has_key() const;
+  // Whether `utc_seconds` (since 1970) lies within the validity period, both ends included.
+  bool valid_at(std::int64_t utc_seconds) const;
+
+ private:
+  CertificateContextHandle context_;
+};
+
+using CertificateList = std::vector<std::shared_ptr<const CryptoapiCertificate>>;
+
+}  // namespace orvane::provider::cryptoapi

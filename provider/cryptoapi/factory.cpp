@@ -1,0 +1,28 @@
+#include "provider/cryptoapi/factory.h"
+
+#include "provider/cryptoapi/store.h"
+#include "runtime/failure.h"
+
+namespace orvane::provider {
+namespace cryptoapi {
+
+std::unique_ptr<Store> CryptoapiFactory::CreateStore() {
+  return std::make_unique<CryptoapiStore>();
+}
+
+std::unique_ptr<Signer> CryptoapiFactory::CreateSigner() {
+  throw Failure(RuntimeError::cannot_create_object);
+}
+
+std::unique_ptr<SignedData> CryptoapiFactory::CreateSignedData() {
+  throw Failure(RuntimeError::cannot_create_object);
+}
+
+}  // namespace cryptoapi
+
+// The platform's stores are the only ones: `store_root` has no meaning here.
+std::shared_ptr<Factory> default_factory(const std::filesystem::path&) {
+  return std::make_shared<cryptoapi::CryptoapiFactory>();
+}
+
+}  // namespace orvane::provider

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "provider/provider.h"
+
+namespace orvane::provider::cryptoapi {
+
+// Creates the CryptoAPI back end's objects over the platform's certificate stores.
+class CryptoapiFactory final : public Factory {
+ public:
+  std::unique_ptr<Store> CreateStore() override;
+  // Signing and verification are not part of this back end yet: both fail with 429, as for
+  // any object that a factory cannot create.
+  std::unique_ptr<Signer> CreateSigner() override;
+  std::unique_ptr<SignedData> CreateSignedData() override;
+};
+
+}  // namespace orvane::provider::cryptoapi

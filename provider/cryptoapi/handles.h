@@ -1,0 +1,60 @@
+#pragma once
+
+// Owning handles for the crypt32 objects of this back end, each released in one place.
+
+#include <windows.h>  // with wincrypt.h
+
+#include <memory>
+#include <utility>
+
+namespace orvane::provider::cryptoapi {
+
+struct CloseStore {
+  void operator()(HCERTSTORE store) const { ::CertCloseStore(store, 0); }
+};
+
+struct FreeCertificateContext {
+  void operator()(PCCERT_CONTEXT context) const { ::CertFreeCertificateContext(context); }
+};
+
+struct ReleaseContext {
+  void operator()(HCRYPTPROV provider) const { ::CryptReleaseContext(provider, 0); }
+};
+
+struct DestroyKey {
+  void operator()(HCRYPTKEY key) const { ::CryptDestroyKey(key); }
+};
+
+// A CSP or key handle, released once when it goes; these are integers, not pointers.
+template <typename Handle, typename Release>
+class UniqueCryptHandle {
+ public:
+  UniqueCryptHandle() = default;
+  explicit UniqueCryptHandle(Handle handle) : handle_(handle) {}
+  UniqueCryptHandle(UniqueCryptHandle&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = 0;
+  }
+  UniqueCryptHandle& operator=(UniqueCryptHandle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~UniqueCryptHandle() {
+    if (handle_ != 0) Release()(handle_);
+  }
+  Handle get() const { return handle_; }
+  // For the calls that hand a new handle out through a pointer.
+  Handle* put() {
+    *this = UniqueCryptHandle();
+    return &handle_;
+  }
+
+ private:
+  Handle handle_ = 0;
+};
+
+using StoreHandle = std::unique_ptr<void, CloseStore>;
+using CertificateContextHandle = std::unique_ptr<const CERT_CONTEXT, FreeCertificateContext>;
+using ProviderHandle = UniqueCryptHandle<HCRYPTPROV, ReleaseContext>;
+using KeyHandle = UniqueCryptHandle<HCRYPTKEY, DestroyKey>;
+
+}  // namespace orvane::provider::cryptoapi

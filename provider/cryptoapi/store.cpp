@@ -1,0 +1,54 @@
+#include "provider/cryptoapi/store.h"
+
+#include "provider/crypt_error.h"
+#include "provider/cryptoapi/certificate_collection.h"
+#include "provider/cryptoapi/platform_error.h"
+#include "runtime/windows/wide_text.h"
+
+namespace orvane::provider::cryptoapi {
+namespace {
+
+StoreHandle open_user_system_store(const Text& name) {
+  StoreHandle store(::CertOpenStore(
+      CERT_STORE_PROV_SYSTEM_W, 0, 0,
+      CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG,
+      windows::wide(name)));
+  if (!store) throw last_platform_failure();
+  return store;
+}
+
+// Every certificate of `store`, each with a reference of its own, in store order.
+CertificateList certificates_of(HCERTSTORE store) {
+  CertificateList certificates;
+  PCCERT_CONTEXT context = nullptr;
+  while ((context = ::CertEnumCertificatesInStore(store, context)) != nullptr) {
+    certificates.push_back(std::make_shared<CryptoapiCertificate>(
+        CertificateContextHandle(::CertDuplicateCertificateContext(context))));
+  }
+  return certificates;
+}
+
+}  // namespace
+
+void CryptoapiStore::Open(StoreLocation location, const Text& name, StoreOpenMode mode) {
+  if (mode != StoreOpenMode::read_only || name.empty() || name.find(u'\0') != Text::npos) {
+    throw crypt_failure(CryptError::invalid_parameter);
+  }
+  switch (location) {
+    case StoreLocation::current_user:
+      certificates_ = certificates_of(open_user_system_store(name).get());
+      return;
+    case StoreLocation::smart_card_user:
+      // Reading cards goes through each reader's card and its provider, which this back end
+      // does not do yet; with no reader (all that Wine offers) the store is empty anyway.
+      certificates_.clear();
+      return;
+  }
+  throw crypt_failure(CryptError::invalid_parameter);
+}
+
+std::unique_ptr<CertificateCollection> CryptoapiStore::Certificates() const {
+  return std::make_unique<CryptoapiCertificateCollection>(certificates_);
+}
+
+}  // namespace orvane::provider::cryptoapi

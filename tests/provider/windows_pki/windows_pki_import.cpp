@@ -1,0 +1,167 @@
+#include "tests/provider/windows_pki/windows_pki_import.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace orvane::testing {
+namespace {
+
+using provider::cryptoapi::CertificateContextHandle;
+using provider::cryptoapi::KeyHandle;
+using provider::cryptoapi::ProviderHandle;
+using provider::cryptoapi::StoreHandle;
+
+[[noreturn]] void fail(const char* call) {
+  throw std::runtime_error(std::string(call) + " failed with " + std::to_string(::GetLastError()));
+}
+
+std::vector<BYTE> read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+StoreHandle open_personal_store() {
+  StoreHandle store(
+      ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"My"));
+  if (!store) fail("CertOpenStore");
+  return store;
+}
+
+std::vector<BYTE> property(PCCERT_CONTEXT certificate, DWORD id) {
+  DWORD size = 0;
+  if (!::CertGetCertificateContextProperty(certificate, id, nullptr, &size)) return {};
+  std::vector<BYTE> value(size);
+  if (!::CertGetCertificateContextProperty(certificate, id, value.data(), &size)) return {};
+  return value;
+}
+
+// A container name that no other run, nor another key of this one, has.
+std::wstring unique_container_name() {
+  static int count = 0;
+  return L"orvane-test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+         std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++count);
+}
+
+}  // namespace
+
+PersonalStoreImport::PersonalStoreImport() : personal_(open_personal_store()) {}
+
+PersonalStoreImport::~PersonalStoreImport() {
+  remove();
+}
+
+void PersonalStoreImport::import_pfx(const std::filesystem::path& pfx,
+                                     const std::wstring& password) {
+  std::vector<BYTE> bytes = read_file(pfx);
+  CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), bytes.data()};
+  const StoreHandle imported(
+      ::PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
+  if (!imported) fail("PFXImportCertStore");
+  PCCERT_CONTEXT certificate = nullptr;
+  try {
+    while ((certificate = ::CertEnumCertificatesInStore(imported.get(), certificate)) != nullptr) {
+      move_key_to_own_container(certificate);
+      add(certificate);
+    }
+  } catch (...) {
+    // Leaving the enumeration early leaves its current context to free.
+    if (certificate != nullptr) ::CertFreeCertificateContext(certificate);
+    throw;
+  }
+}
+
+void PersonalStoreImport::add_certificate(const std::filesystem::path& der) {
+  const std::vector<BYTE> bytes = read_file(der);
+  const CertificateContextHandle certificate(::CertCreateCertificateContext(
+      X509_ASN_ENCODING, bytes.data(), static_cast<DWORD>(bytes.size())));
+  if (!certificate) fail("CertCreateCertificateContext");
+  add(certificate.get());
+}
+
+void PersonalStoreImport::add(PCCERT_CONTEXT certificate) {
+  PCCERT_CONTEXT added = nullptr;
+  if (!::CertAddCertificateContextToStore(personal_.get(), certificate,
+                                          CERT_STORE_ADD_REPLACE_EXISTING, &added)) {
+    fail("CertAddCertificateContextToStore");
+  }
+  added_.emplace_back(added);
+  if (!commit()) fail("CertControlStore");
+}
+
+void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) {
+  std::vector<BYTE> info_bytes = property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
+  if (info_bytes.empty()) return;
+  CRYPT_KEY_PROV_INFO info = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info_bytes.data());
+  std::vector<BYTE> key_blob;
+  {
+    ProviderHandle original;
+    if (!::CryptAcquireContextW(original.put(), info.pwszContainerName, info.pwszProvName,
+                                info.dwProvType, 0)) {
+      fail("CryptAcquireContextW");
+    }
+    // Wine records a key specification of 3, which names no key: look for either kind.
+    KeyHandle key;
+    if (!::CryptGetUserKey(original.get(), info.dwKeySpec, key.put())) {
+      info.dwKeySpec = AT_KEYEXCHANGE;
+      if (!::CryptGetUserKey(original.get(), AT_KEYEXCHANGE, key.put())) {
+        info.dwKeySpec = AT_SIGNATURE;
+        if (!::CryptGetUserKey(original.get(), AT_SIGNATURE, key.put())) fail("CryptGetUserKey");
+      }
+    }
+    DWORD size = 0;
+    if (!::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, nullptr, &size)) fail("CryptExportKey");
+    key_blob.resize(size);
+    if (!::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, key_blob.data(), &size)) {
+      fail("CryptExportKey");
+    }
+  }
+  HCRYPTPROV deleted = 0;
+  ::CryptAcquireContextW(&deleted, info.pwszContainerName, info.pwszProvName, info.dwProvType,
+                         CRYPT_DELETEKEYSET);
+
+  KeyContainer container{unique_container_name(), info.pwszProvName ? info.pwszProvName : L"",
+                         info.dwProvType};
+  ProviderHandle fresh;
+  if (!::CryptAcquireContextW(fresh.put(), container.name.c_str(),
+                              container.provider.empty() ? nullptr : container.provider.c_str(),
+                              container.provider_type, CRYPT_NEWKEYSET)) {
+    fail("CryptAcquireContextW");
+  }
+  containers_.push_back(container);
+  KeyHandle imported;
+  const BOOL stored = ::CryptImportKey(fresh.get(), key_blob.data(),
+                                       static_cast<DWORD>(key_blob.size()), 0, 0, imported.put());
+  ::SecureZeroMemory(key_blob.data(), key_blob.size());
+  if (!stored) fail("CryptImportKey");
+
+  info.pwszContainerName = containers_.back().name.data();
+  info.cProvParam = 0;
+  info.rgProvParam = nullptr;
+  if (!::CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, &info)) {
+    fail("CertSetCertificateContextProperty");
+  }
+}
+
+bool PersonalStoreImport::commit() {
+  // Wine writes a system store out when its last reference goes, and the contexts kept here
+  // are references: without this, other handles would not see the change until the end.
+  return ::CertControlStore(personal_.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr) != FALSE;
+}
+
+void PersonalStoreImport::remove() {
+  // CertDeleteCertificateFromStore frees the context it is given, whatever it returns.
+  for (auto& added : added_) ::CertDeleteCertificateFromStore(added.release());
+  added_.clear();
+  commit();
+  for (const auto& container : containers_) {
+    HCRYPTPROV deleted = 0;
+    ::CryptAcquireContextW(&deleted, container.name.c_str(),
+                           container.provider.empty() ? nullptr : container.provider.c_str(),
+                           container.provider_type, CRYPT_DELETEKEYSET);
+  }
+  containers_.clear();
+}
+
+}  // namespace orvane::testing

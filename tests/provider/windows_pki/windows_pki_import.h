@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "provider/cryptoapi/handles.h"
+
+namespace orvane::testing {
+
+// Certificates added to the current user's personal store for a test; everything added goes
+// again with this object.
+class PersonalStoreImport {
+ public:
+  PersonalStoreImport();
+  ~PersonalStoreImport();
+  PersonalStoreImport(const PersonalStoreImport&) = delete;
+  PersonalStoreImport& operator=(const PersonalStoreImport&) = delete;
+
+  // The certificates of a PFX, each private key in a container of its own (Wine's import puts
+  // every key in the user's one default container). Wine keeps only the key's certificate and
+  // its chain; add other certificates one by one.
+  void import_pfx(const std::filesystem::path& pfx, const std::wstring& password);
+  // A DER certificate, without a key.
+  void add_certificate(const std::filesystem::path& der);
+
+ private:
+  struct KeyContainer {
+    std::wstring name;
+    std::wstring provider;
+    DWORD provider_type = 0;
+  };
+
+  void move_key_to_own_container(PCCERT_CONTEXT certificate);
+  void add(PCCERT_CONTEXT certificate);
+  bool commit();
+  void remove();
+
+  provider::cryptoapi::StoreHandle personal_;
+  std::vector<provider::cryptoapi::CertificateContextHandle> added_;
+  std::vector<KeyContainer> containers_;
+};
+
+}  // namespace orvane::testing
