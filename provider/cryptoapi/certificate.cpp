@@ -1,19 +1,9 @@
 #include "provider/cryptoapi/certificate.h"
 
+#include "provider/cryptoapi/file_time.h"
 #include "provider/serial_number.h"
 
 namespace orvane::provider::cryptoapi {
-namespace {
-
-// The FILETIME (100 ns since 1601, UTC) of a moment; moments before 1601 become 1601.
-FILETIME file_time_of(std::int64_t utc_seconds) {
-  constexpr std::int64_t seconds_1601_to_1970 = 11644473600;
-  const std::int64_t seconds = utc_seconds + seconds_1601_to_1970;
-  const auto ticks = static_cast<std::uint64_t>(seconds < 0 ? 0 : seconds) * 10000000u;
-  return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-}
-
-}  // namespace
 
 CryptoapiCertificate::CryptoapiCertificate(CertificateContextHandle context)
     : context_(std::move(context)) {}
@@ -30,6 +20,15 @@ bool CryptoapiCertificate::has_key() const {
   DWORD size = 0;
   return ::CertGetCertificateContextProperty(context_.get(), CERT_KEY_PROV_INFO_PROP_ID, nullptr,
                                              &size) != FALSE;
+}
+
+std::vector<BYTE> certificate_property(PCCERT_CONTEXT certificate, DWORD id) {
+  DWORD size = 0;
+  if (!::CertGetCertificateContextProperty(certificate, id, nullptr, &size)) return {};
+  std::vector<BYTE> value(size);
+  if (!::CertGetCertificateContextProperty(certificate, id, value.data(), &size)) return {};
+  value.resize(size);
+  return value;
 }
 
 bool CryptoapiCertificate::valid_at(std::int64_t utc_seconds) const {

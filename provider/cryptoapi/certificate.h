@@ -29,6 +29,9 @@ class CryptoapiCertificate final : public Certificate {
   CertificateContextHandle context_;
 };
 
+// A property of a certificate context; empty when it has none.
+std::vector<BYTE> certificate_property(PCCERT_CONTEXT certificate, DWORD id);
+
 using CertificateList = std::vector<std::shared_ptr<const CryptoapiCertificate>>;
 
 }  // namespace orvane::provider::cryptoapi

@@ -1,7 +1,8 @@
 #include "provider/cryptoapi/factory.h"
 
+#include "provider/cryptoapi/signed_data.h"
+#include "provider/cryptoapi/signer.h"
 #include "provider/cryptoapi/store.h"
-#include "runtime/failure.h"
 
 namespace orvane::provider {
 namespace cryptoapi {
@@ -11,11 +12,11 @@ std::unique_ptr<Store> CryptoapiFactory::CreateStore() {
 }
 
 std::unique_ptr<Signer> CryptoapiFactory::CreateSigner() {
-  throw Failure(RuntimeError::cannot_create_object);
+  return std::make_unique<CryptoapiSigner>();
 }
 
 std::unique_ptr<SignedData> CryptoapiFactory::CreateSignedData() {
-  throw Failure(RuntimeError::cannot_create_object);
+  return std::make_unique<CryptoapiSignedData>();
 }
 
 }  // namespace cryptoapi

@@ -8,8 +8,6 @@ namespace orvane::provider::cryptoapi {
 class CryptoapiFactory final : public Factory {
  public:
   std::unique_ptr<Store> CreateStore() override;
-  // Signing and verification are not part of this back end yet: both fail with 429, as for
-  // any object that a factory cannot create.
   std::unique_ptr<Signer> CreateSigner() override;
   std::unique_ptr<SignedData> CreateSignedData() override;
 };

@@ -52,8 +52,18 @@ class UniqueCryptHandle {
   Handle handle_ = 0;
 };
 
+struct CloseMessage {
+  void operator()(HCRYPTMSG message) const { ::CryptMsgClose(message); }
+};
+
+struct FreeChain {
+  void operator()(PCCERT_CHAIN_CONTEXT chain) const { ::CertFreeCertificateChain(chain); }
+};
+
 using StoreHandle = std::unique_ptr<void, CloseStore>;
 using CertificateContextHandle = std::unique_ptr<const CERT_CONTEXT, FreeCertificateContext>;
+using MessageHandle = std::unique_ptr<void, CloseMessage>;
+using ChainHandle = std::unique_ptr<const CERT_CHAIN_CONTEXT, FreeChain>;
 using ProviderHandle = UniqueCryptHandle<HCRYPTPROV, ReleaseContext>;
 using KeyHandle = UniqueCryptHandle<HCRYPTKEY, DestroyKey>;
 

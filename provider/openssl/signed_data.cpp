@@ -8,6 +8,7 @@
 #include "provider/openssl/cms_verification.h"
 #include "provider/openssl/message_encoding.h"
 #include "provider/openssl/signer.h"
+#include "provider/signing_certificate.h"
 
 namespace orvane::provider::openssl {
 
@@ -15,45 +16,36 @@ OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root)
     : root_(std::move(root)) {}
 
 void OpensslSignedData::SetContent(Text content) {
-  const std::size_t byte_count = content.size() * 2;
-  SetContentBytes(std::move(content), byte_count);
-}
-
-void OpensslSignedData::SetContentBytes(Text bytes, std::size_t byte_count) {
-  if (byte_count > bytes.size() * 2 || byte_count + 1 < bytes.size() * 2) {
-    throw crypt_failure(CryptError::invalid_parameter);
-  }
-  content_ = std::move(bytes);
-  content_byte_count_ = byte_count;
+  content_.set(std::move(content));
   content_digest_.reset();
 }
 
-ByteView OpensslSignedData::content_view() const {
-  return content_bytes(content_).first(content_byte_count_);
+void OpensslSignedData::SetContentBytes(Text bytes, std::size_t byte_count) {
+  content_.set_bytes(std::move(bytes), byte_count);
+  content_digest_.reset();
 }
 
 const Text& OpensslSignedData::Content() const {
-  return content_;
+  return content_.text();
 }
 
 Text OpensslSignedData::Sign(Signer& signer, bool detached, Encoding) {
-  const auto* ours = dynamic_cast<const OpensslSigner*>(&signer);
-  if (ours == nullptr) throw crypt_failure(CryptError::invalid_parameter);
-  const OpensslCertificate* certificate = ours->certificate();
-  if (certificate == nullptr) throw crypt_failure(CryptError::not_found);
-  if (!certificate->has_key()) throw crypt_failure(CryptError::no_key);
+  const OpensslCertificate* certificate = &signing_certificate<OpensslSigner>(signer);
   // Held until the message is made: a token key may need its PIN for this very signature.
   const auto key_use = certificate->device() ? certificate->device()->begin_signature() : nullptr;
   if (certificate->private_key() == nullptr) throw crypt_failure(CryptError::no_key);
 
   // The verifier gets every certificate up to the root; the root it must hold already.
   const auto chain = build_chain(certificate->x509(), *load_trust(*root_), {});
-  SigningRequest request{certificate->x509(), certificate->private_key(), {}, ours->signing_time()};
+  SigningRequest request{certificate->x509(),
+                         certificate->private_key(),
+                         {},
+                         static_cast<const OpensslSigner&>(signer).signing_time()};
   for (std::size_t i = 1; i < chain.size(); ++i) {
     const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
     if (!is_root) request.carried.push_back(chain[i].get());
   }
-  SignedMessage message = sign_content(request, content_view(), detached);
+  SignedMessage message = sign_content(request, content_.bytes(), detached);
   content_digest_ = std::move(message.content_digest);
   // Every encoding gives the same text: callers store it and read it back as text.
   return base64_lines(message.der);
@@ -65,7 +57,7 @@ void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag fl
   DecodedMessage decoded = decode_message(message, root_->certificate_cache());
   VerifiedMessage verified =
       verify_message(*decoded.message, std::move(decoded.certificates),
-                     detached ? std::optional(content_view()) : std::nullopt,
+                     detached ? std::optional(content_.bytes()) : std::nullopt,
                      flag == VerifyFlag::signature_and_certificate, *load_trust(*root_),
                      content_digest_ ? &*content_digest_ : nullptr);
   if (!detached) {

@@ -7,6 +7,7 @@
 #include "provider/openssl/handles.h"
 #include "provider/openssl/store_root.h"
 #include "provider/provider.h"
+#include "provider/signed_content.h"
 
 namespace orvane::provider::openssl {
 
@@ -26,12 +27,8 @@ class OpensslSignedData final : public SignedData {
   std::unique_ptr<Signer> Signers(std::int32_t index) const override;
 
  private:
-  ByteView content_view() const;
-
   std::shared_ptr<const StoreRoot> root_;
-  Text content_;
-  // How many of content_'s bytes are the content: all but an odd count's last high byte.
-  std::size_t content_byte_count_ = 0;
+  SignedContent content_;
   // The digest of content_ as the last signature over it recorded it; a detached verification
   // of the same content right after signing then need not read it again.
   std::optional<ContentDigest> content_digest_;

@@ -3,6 +3,7 @@
 #include "provider/crypt_error.h"
 #include "provider/openssl/certificate_collection.h"
 #include "provider/openssl/chain_verification.h"
+#include "provider/signing_time.h"
 
 namespace orvane::provider::openssl {
 
@@ -16,11 +17,7 @@ void OpensslSigner::SetCertificate(std::shared_ptr<const Certificate> certificat
 }
 
 void OpensslSigner::AddAuthenticatedAttribute(const Attribute& attribute) {
-  if (attribute.Name != AttributeName::signing_time) {
-    throw crypt_failure(CryptError::invalid_parameter);
-  }
-  if (signing_time_) throw crypt_failure(CryptError::exists);
-  signing_time_ = attribute.Value;
+  add_signing_time(signing_time_, attribute);
 }
 
 std::unique_ptr<CertificateCollection> OpensslSigner::Chain() const {

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "provider/cryptoapi/certificate.h"
+
 namespace orvane::testing {
 namespace {
 
@@ -27,14 +29,6 @@ StoreHandle open_personal_store() {
       ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"My"));
   if (!store) fail("CertOpenStore");
   return store;
-}
-
-std::vector<BYTE> property(PCCERT_CONTEXT certificate, DWORD id) {
-  DWORD size = 0;
-  if (!::CertGetCertificateContextProperty(certificate, id, nullptr, &size)) return {};
-  std::vector<BYTE> value(size);
-  if (!::CertGetCertificateContextProperty(certificate, id, value.data(), &size)) return {};
-  return value;
 }
 
 // A container name that no other run, nor another key of this one, has.
@@ -91,7 +85,8 @@ void PersonalStoreImport::add(PCCERT_CONTEXT certificate) {
 }
 
 void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) {
-  std::vector<BYTE> info_bytes = property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
+  std::vector<BYTE> info_bytes =
+      provider::cryptoapi::certificate_property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
   if (info_bytes.empty()) return;
   CRYPT_KEY_PROV_INFO info = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info_bytes.data());
   std::vector<BYTE> key_blob;
