@@ -1,6 +1,7 @@
 # Makes the Windows tests' PKI with the host's openssl (OPENSSL), in OUTPUT_DIR:
-#   signer.pfx   the signer's key and certificate, under the password in pfx-password.txt
-#   expired.der  an expired certificate without a key (also in signer.pfx, which Wine ignores)
+#   signer.pfx   the signer's key and certificate with its chain (intermediate.pem, root.pem),
+#                under the password in pfx-password.txt
+#   expired.der  an expired certificate without a key
 #   pki.txt      one line a certificate: its name, then its serial-number text
 # The signer's serial has its top bit set, so its DER INTEGER carries a leading 00 octet; the
 # expired certificate's validity ended on 2021-01-01 00:00:00 UTC.
@@ -18,8 +19,22 @@ function(run_openssl)
   endif()
 endfunction()
 
-run_openssl(req -x509 -newkey rsa:2048 -nodes -keyout signer-key.pem -out signer.pem
-            -subj /CN=Orvane\ Windows\ Test\ Signer -days 3650 -set_serial 0x00A1B2C3D4)
+# A root, an intermediate and the signer: a message must carry the intermediate, not the root.
+file(WRITE ${out}/ca/ca.ext "basicConstraints = critical, CA:TRUE\nkeyUsage = critical, keyCertSign\n")
+file(WRITE ${out}/ca/signer.ext "basicConstraints = CA:FALSE\nkeyUsage = critical, digitalSignature\n")
+run_openssl(req -x509 -newkey rsa:2048 -nodes -keyout ca/root-key.pem -out root.pem
+            -subj /CN=Orvane\ Windows\ Test\ Root -days 3650)
+run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/intermediate-key.pem
+            -out ca/intermediate.csr -subj /CN=Orvane\ Windows\ Test\ Intermediate)
+run_openssl(x509 -req -in ca/intermediate.csr -CA root.pem -CAkey ca/root-key.pem
+            -set_serial 0x4401 -days 3650 -extfile ca/ca.ext -out intermediate.pem)
+run_openssl(req -new -newkey rsa:2048 -nodes -keyout signer-key.pem -out ca/signer.csr
+            -subj /CN=Orvane\ Windows\ Test\ Signer)
+run_openssl(x509 -req -in ca/signer.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+            -set_serial 0x00A1B2C3D4 -days 3650 -extfile ca/signer.ext -out signer.pem)
+file(READ ${out}/intermediate.pem intermediate)
+file(READ ${out}/root.pem root)
+file(WRITE ${out}/chain.pem "${intermediate}${root}")
 
 # `openssl ca` is the only way this openssl sets a validity period in the past.
 file(WRITE ${out}/ca/ca.cnf
@@ -35,7 +50,7 @@ run_openssl(ca -batch -config ca/ca.cnf -selfsign -keyfile ca/expired-key.pem -i
 run_openssl(x509 -in expired.pem -outform DER -out expired.der)
 
 file(WRITE ${out}/pfx-password.txt "orvane-test")
-run_openssl(pkcs12 -export -inkey signer-key.pem -in signer.pem -certfile expired.pem
+run_openssl(pkcs12 -export -inkey signer-key.pem -in signer.pem -certfile chain.pem
             -passout pass:orvane-test -out signer.pfx)
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")

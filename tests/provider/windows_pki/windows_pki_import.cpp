@@ -89,6 +89,31 @@ void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) 
       provider::cryptoapi::certificate_property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
   if (info_bytes.empty()) return;
   CRYPT_KEY_PROV_INFO info = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info_bytes.data());
+  const std::wstring original_name = info.pwszContainerName ? info.pwszContainerName : L"";
+  auto moved = moved_.find(original_name);
+  if (moved == moved_.end()) {
+    moved = moved_.emplace(original_name, move_key(info)).first;
+  }
+  const KeyContainer& container = containers_[moved->second];
+  // Wine marks every certificate of the PFX with the key; only the key's own certificate has it.
+  if (!holds_public_key(container, certificate)) {
+    if (!::CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, nullptr)) {
+      fail("CertSetCertificateContextProperty");
+    }
+    return;
+  }
+  info.pwszContainerName = const_cast<wchar_t*>(container.name.c_str());
+  info.dwKeySpec = container.key_spec;
+  info.cProvParam = 0;
+  info.rgProvParam = nullptr;
+  if (!::CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, &info)) {
+    fail("CertSetCertificateContextProperty");
+  }
+}
+
+std::size_t PersonalStoreImport::move_key(const CRYPT_KEY_PROV_INFO& info) {
+  KeyContainer container{unique_container_name(), info.pwszProvName ? info.pwszProvName : L"",
+                         info.dwProvType, info.dwKeySpec};
   std::vector<BYTE> key_blob;
   {
     ProviderHandle original;
@@ -98,10 +123,10 @@ void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) 
     }
     // Wine records a key specification of 3, which names no key: look for either kind.
     KeyHandle key;
-    if (!::CryptGetUserKey(original.get(), info.dwKeySpec, key.put())) {
-      info.dwKeySpec = AT_KEYEXCHANGE;
+    if (!::CryptGetUserKey(original.get(), container.key_spec, key.put())) {
+      container.key_spec = AT_KEYEXCHANGE;
       if (!::CryptGetUserKey(original.get(), AT_KEYEXCHANGE, key.put())) {
-        info.dwKeySpec = AT_SIGNATURE;
+        container.key_spec = AT_SIGNATURE;
         if (!::CryptGetUserKey(original.get(), AT_SIGNATURE, key.put())) fail("CryptGetUserKey");
       }
     }
@@ -116,11 +141,8 @@ void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) 
   ::CryptAcquireContextW(&deleted, info.pwszContainerName, info.pwszProvName, info.dwProvType,
                          CRYPT_DELETEKEYSET);
 
-  KeyContainer container{unique_container_name(), info.pwszProvName ? info.pwszProvName : L"",
-                         info.dwProvType};
   ProviderHandle fresh;
-  if (!::CryptAcquireContextW(fresh.put(), container.name.c_str(),
-                              container.provider.empty() ? nullptr : container.provider.c_str(),
+  if (!::CryptAcquireContextW(fresh.put(), container.name.c_str(), provider_name(container),
                               container.provider_type, CRYPT_NEWKEYSET)) {
     fail("CryptAcquireContextW");
   }
@@ -130,13 +152,29 @@ void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) 
                                        static_cast<DWORD>(key_blob.size()), 0, 0, imported.put());
   ::SecureZeroMemory(key_blob.data(), key_blob.size());
   if (!stored) fail("CryptImportKey");
+  return containers_.size() - 1;
+}
 
-  info.pwszContainerName = containers_.back().name.data();
-  info.cProvParam = 0;
-  info.rgProvParam = nullptr;
-  if (!::CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, &info)) {
-    fail("CertSetCertificateContextProperty");
+bool PersonalStoreImport::holds_public_key(const KeyContainer& container,
+                                           PCCERT_CONTEXT certificate) {
+  ProviderHandle provider;
+  if (!::CryptAcquireContextW(provider.put(), container.name.c_str(), provider_name(container),
+                              container.provider_type, 0)) {
+    fail("CryptAcquireContextW");
   }
+  DWORD size = 0;
+  if (!::CryptExportPublicKeyInfo(provider.get(), container.key_spec, X509_ASN_ENCODING, nullptr,
+                                  &size)) {
+    fail("CryptExportPublicKeyInfo");
+  }
+  std::vector<BYTE> public_key(size);
+  auto* key_info = reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(public_key.data());
+  if (!::CryptExportPublicKeyInfo(provider.get(), container.key_spec, X509_ASN_ENCODING, key_info,
+                                  &size)) {
+    fail("CryptExportPublicKeyInfo");
+  }
+  return ::CertComparePublicKeyInfo(
+             X509_ASN_ENCODING, &certificate->pCertInfo->SubjectPublicKeyInfo, key_info) != FALSE;
 }
 
 bool PersonalStoreImport::commit() {
@@ -152,11 +190,15 @@ void PersonalStoreImport::remove() {
   commit();
   for (const auto& container : containers_) {
     HCRYPTPROV deleted = 0;
-    ::CryptAcquireContextW(&deleted, container.name.c_str(),
-                           container.provider.empty() ? nullptr : container.provider.c_str(),
+    ::CryptAcquireContextW(&deleted, container.name.c_str(), provider_name(container),
                            container.provider_type, CRYPT_DELETEKEYSET);
   }
   containers_.clear();
+  moved_.clear();
+}
+
+const wchar_t* PersonalStoreImport::provider_name(const KeyContainer& container) {
+  return container.provider.empty() ? nullptr : container.provider.c_str();
 }
 
 }  // namespace orvane::testing

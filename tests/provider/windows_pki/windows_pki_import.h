@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,14 @@ class PersonalStoreImport {
     std::wstring name;
     std::wstring provider;
     DWORD provider_type = 0;
+    DWORD key_spec = 0;
   };
 
   void move_key_to_own_container(PCCERT_CONTEXT certificate);
+  // Moves the key of `info` to a new container; its index in containers_.
+  std::size_t move_key(const CRYPT_KEY_PROV_INFO& info);
+  static bool holds_public_key(const KeyContainer& container, PCCERT_CONTEXT certificate);
+  static const wchar_t* provider_name(const KeyContainer& container);
   void add(PCCERT_CONTEXT certificate);
   bool commit();
   void remove();
@@ -39,6 +45,8 @@ class PersonalStoreImport {
   provider::cryptoapi::StoreHandle personal_;
   std::vector<provider::cryptoapi::CertificateContextHandle> added_;
   std::vector<KeyContainer> containers_;
+  // Wine's container of each moved key, to the index of its own container.
+  std::map<std::wstring, std::size_t> moved_;
 };
 
 }  // namespace orvane::testing
