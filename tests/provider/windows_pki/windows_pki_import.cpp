@@ -95,7 +95,7 @@ void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) 
     moved = moved_.emplace(original_name, move_key(info)).first;
   }
   const KeyContainer& container = containers_[moved->second];
-  // Wine marks every certificate of the PFX with the key; only the key's own certificate has it.
+  // Wine marks other certificates of the PFX with the key too; only the key's own has it.
   if (!holds_public_key(container, certificate)) {
     if (!::CertSetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, 0, nullptr)) {
       fail("CertSetCertificateContextProperty");
