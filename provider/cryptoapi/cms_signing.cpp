@@ -30,7 +30,7 @@ SigningKey open_signing_key(PCCERT_CONTEXT certificate) {
                               CRYPT_SILENT | (info.dwFlags & CRYPT_MACHINE_KEYSET))) {
     throw last_platform_failure();
   }
-  // Wine's PFX import records a key specification of 3, which names no key.
+  // Wine's PFX import records a dwKeySpec of 3, which names no key.
   if (info.dwKeySpec == AT_SIGNATURE) key.key_spec = AT_SIGNATURE;
   return key;
 }

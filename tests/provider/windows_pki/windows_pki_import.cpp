@@ -121,7 +121,7 @@ std::size_t PersonalStoreImport::move_key(const CRYPT_KEY_PROV_INFO& info) {
                                 info.dwProvType, 0)) {
       fail("CryptAcquireContextW");
     }
-    // Wine records a key specification of 3, which names no key: look for either kind.
+    // Wine records a dwKeySpec of 3, which names no key: look for either kind.
     KeyHandle key;
     if (!::CryptGetUserKey(original.get(), container.key_spec, key.put())) {
       container.key_spec = AT_KEYEXCHANGE;
