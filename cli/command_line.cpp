@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/outcome.h"
+#include "provider/store_administration.h"
 
 namespace orvane::cli {
 namespace {
@@ -163,11 +164,14 @@ void add_service_provider(CLI::App& app, Invocation& invocation) {
 }
 
 void add_store(CLI::App& app, Invocation& invocation) {
-  CLI::App* store = add_command(app, "store", "List the store, import keys, trust roots",
-                                "The store folder holds My/ (yours, with keys), Root/ (trusted "
-                                "roots) and CA/.",
-                                "  orvane store list\n  orvane store import alice.p12 "
-                                "--password-file pw.txt\n  orvane store trust root.pem");
+  CLI::App* store = add_command(
+      app, "store", "List the store, import keys, trust roots",
+      provider::has_store_folders()
+          ? "The store folder holds My/ (yours, with keys), Root/ (trusted roots) and CA/."
+          : "The certificates are your Windows certificate stores: Personal (My) for yours,\n"
+            "with keys, and Trusted Root Certification Authorities (Root).",
+      "  orvane store list\n  orvane store import alice.p12 "
+      "--password-file pw.txt\n  orvane store trust root.pem");
   store->require_subcommand(1);
   add_command(*store, "list", "List the certificates that can sign, and skipped files",
               "Every certificate of the personal and smart-card stores, with the serial number\n"
@@ -177,8 +181,12 @@ void add_store(CLI::App& app, Invocation& invocation) {
 
   CLI::App* import = add_command(
       *store, "import", "Put a PKCS #12 file, or PEM certificates and keys, into My/",
-      "Keys are stored unencrypted, readable by you only; other certificates of a file with\n"
-      "keys go to CA/. Prints the serial numbers imported into My/.",
+      provider::has_store_folders()
+          ? "Keys are stored unencrypted, readable by you only; other certificates of a file "
+            "with\nkeys go to CA/. Prints the serial numbers imported into My/."
+          : "FILE is a PKCS #12 (.pfx) file; each key goes into a key container of its own,\n"
+            "the certificates into your personal store (My). Prints the serial numbers "
+            "imported.",
       "  orvane store import alice.p12 --password-file pw.txt\n"
       "  orvane store import alice-cert-and-key.pem");
   add_positional(import, "FILE", invocation.first, "The file to import")->required();
@@ -191,9 +199,13 @@ void add_store(CLI::App& app, Invocation& invocation) {
   invocation.has_password_file = password->count() > 0;
 });
 
-CLI::App* trust = add_command(*store, "trust", "Trust a root certificate (puts it into Root/)",
-                              "Signatures whose certificate chain ends in a trusted root verify.",
-                              "  orvane store trust company-root.pem");
+CLI::App* trust = add_command(
+    *store, "trust", "Trust a root certificate (puts it into Root/)",
+    provider::has_store_folders()
+        ? "Signatures whose certificate chain ends in a trusted root verify."
+        : "Signatures whose certificate chain ends in a trusted root verify. The root goes into\n"
+          "your Trusted Root Certification Authorities store; Windows asks you to confirm that.",
+    "  orvane store trust company-root.pem");
 add_positional(trust, "CERT", invocation.first, "The root certificate, PEM or DER")->required();
 trust->callback([&invocation] { invocation.command = Command::store_trust; });
 }  // namespace
@@ -231,8 +243,11 @@ std::variant<Invocation, int> parse_command_line(int argc, const char* const* ar
       "  orvane sign report.pdf --serial 4A6B8C9D0E1F\n"
       "Run `orvane COMMAND --help` for a command's options.");
   CLI::Option* store = app.add_option("--store", invocation.store,
-                                      "Store folder (default: $ORVANE_STORE_DIR, else "
-                                      "~/.local/share/orvane/store)")
+                                      provider::has_store_folders()
+                                          ? "Store folder (default: $ORVANE_STORE_DIR, else "
+                                            "~/.local/share/orvane/store)"
+                                          : "Not used here: the certificates are your Windows "
+                                            "certificate stores")
                            ->type_name("DIR");
   CLI::Option* system_dir = app.add_option("--system-dir", invocation.system_dir,
                                            "Folder of KPXServiceControl.INI (default: the "
@@ -269,6 +284,13 @@ std::variant<Invocation, int> parse_command_line(int argc, const char* const* ar
     return exit_usage;
   }
   invocation.has_store = store->count() > 0;
+  if (invocation.has_store && !provider::has_store_folders()) {
+    err << "orvane: --store names a store folder, and there are none here: the certificates "
+           "are your Windows certificate stores (certmgr.msc); import with `orvane store "
+           "import FILE.pfx`\n"
+        << usage_of(app) << "\n";
+    return exit_usage;
+  }
   invocation.has_system_dir = system_dir->count() > 0;
   return invocation;
 }

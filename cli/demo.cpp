@@ -5,7 +5,8 @@
 #include <random>
 
 #include "cli/outcome.h"
-#include "provider/openssl/demo_pki.h"
+#include "provider/store_administration.h"
+#include "runtime/program.h"
 #include "signing/sign.h"
 
 namespace orvane::cli {
@@ -49,7 +50,7 @@ std::string read_bytes(const fs::path& path) {
 void write_bytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  if (!out) throw std::runtime_error("cannot write " + path_to_utf8(path));
 }
 
 // A small PDF-like file with every byte value in it, so that a restored copy that is not
@@ -68,8 +69,8 @@ class Demonstration {
   Demonstration(const fs::path& folder, std::ostream& out) : folder_(folder), out_(out) {}
 
   std::string shown(const fs::path& path) const {
-    const std::string full = path.string();
-    const std::string base = folder_.string();
+    const std::string full = path_to_utf8(path);
+    const std::string base = path_to_utf8(folder_);
     return full.starts_with(base) ? "$DEMO" + full.substr(base.size()) : full;
   }
   std::string quoted(const fs::path& path) const {
@@ -108,7 +109,7 @@ class Demonstration {
 };
 
 Text path_text(const fs::path& path) {
-  return text_from_utf8(path.string());
+  return text_from_utf8(path_to_utf8(path));
 }
 
 void sign_and_verify(Sign& sign, const Text& serial, const fs::path& folder, Demonstration& demo) {
@@ -182,16 +183,22 @@ int run_demo(std::ostream& out, std::ostream& err) {
     {
       const ScratchFolder scratch;
       folder = scratch.path();
-      out << "Orvane demo: a throwaway store, PKI and sample file in DEMO=" << folder.string()
+      out << "Orvane demo: a throwaway store, PKI and sample file in DEMO=" << path_to_utf8(folder)
           << "\n";
       Demonstration demo(folder, out);
-      const auto pki =
-          provider::openssl::install_demo_pki(folder / "store", folder / "made-by-the-demo");
-      out << "\n$ export ORVANE_STORE_DIR=$DEMO/store\n$ orvane store trust "
-          << demo.quoted(pki.root_file) << "\n  trusted " << pki.root.summary.subject << ", serial "
-          << pki.root.summary.serial << "\n$ orvane store import " << demo.quoted(pki.signer_file)
-          << "\n  imported " << pki.signer.summary.subject << ", serial "
-          << pki.signer.summary.serial << ", with its private key\n";
+      const auto pki = provider::install_demo_pki(folder / "store", folder / "made-by-the-demo");
+      if (pki.in_store_folder) out << "\n$ export ORVANE_STORE_DIR=$DEMO/store";
+      out << "\n$ orvane store trust " << demo.quoted(pki.root_file) << "\n  trusted "
+          << pki.root.summary.subject << ", serial " << pki.root.summary.serial << "\n";
+      if (pki.in_store_folder) {
+        out << "$ orvane store import " << demo.quoted(pki.signer_file) << "\n  imported "
+            << pki.signer.summary.subject << ", serial " << pki.signer.summary.serial
+            << ", with its private key\n";
+      } else {
+        out << "  and put " << pki.signer.summary.subject << ", serial "
+            << pki.signer.summary.serial << ", with a new private key into your personal store;\n"
+            << "  both go from your certificate stores again when the demo ends\n";
+      }
 
       Platform platform = native_platform();
       // The demonstration reads no machine-wide configuration.
@@ -204,7 +211,7 @@ int run_demo(std::ostream& out, std::ostream& err) {
     }
     std::error_code error;
     const bool removed = !fs::exists(folder, error);
-    out << (removed ? "Removed " : "Could not remove ") << folder.string() << ".\n"
+    out << (removed ? "Removed " : "Could not remove ") << path_to_utf8(folder) << ".\n"
         << (as_expected ? "A real signature was made and verified: Orvane works here.\n"
                         : "Orvane does not work as it should here.\n");
     return as_expected && removed ? exit_success : exit_failure;

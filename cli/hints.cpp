@@ -3,7 +3,8 @@
 #include <fstream>
 
 #include "provider/crypt_error.h"
-#include "provider/openssl/store_safety.h"
+#include "provider/store_administration.h"
+#include "runtime/program.h"
 #include "signing/certificate_selection.h"
 
 namespace orvane::cli {
@@ -24,7 +25,7 @@ bool contains(const std::string& text, CryptError error) {
 
 bool is_missing(const std::string& path) {
   std::error_code error;
-  return !fs::exists(fs::path(path), error);
+  return !fs::exists(path_from_utf8(path), error);
 }
 
 // The hint for a missing input file, or for any other failure.
@@ -37,7 +38,7 @@ std::vector<std::string> missing_or(const std::string& path, std::vector<std::st
 
 std::vector<std::string> store_hints(const Settings& settings) {
   if (settings.store_root.empty()) return {};
-  return provider::openssl::refused_store_parts(settings.store_root);
+  return provider::refused_store_parts(settings.store_root);
 }
 
 std::string chain_hint(const std::string& reason) {
@@ -58,13 +59,14 @@ std::string chain_hint(const std::string& reason) {
 
 std::vector<std::string> sign_hints(const Text& answer, const Invocation& invocation,
                                     const Settings& settings) {
-  const std::string store = settings.store_root.string();
+  const std::string store = path_to_utf8(settings.store_root);
   if (answer == signing::certificate_not_present) {
     if (invocation.serial.empty())
       return {"pass the signer's serial number with --serial; " + list_serials};
     return {"no certificate with serial number " + invocation.serial +
             ", its private key and a validity period that includes today is in " +
-            (store.empty() ? "the store" : store) + ": " + list_serials};
+            (store.empty() ? "your personal store or on an inserted smart card" : store) + ": " +
+            list_serials};
   }
   if (starts_with(answer, signing::certificate_not_present)) {
     return {"the store " + store + " cannot be read: run `orvane store list` to see why"};

@@ -7,6 +7,7 @@
 #include "cli/hints.h"
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"
+#include "runtime/program.h"
 
 namespace {
 
@@ -48,7 +49,11 @@ Outcome run(const Invocation& invocation) {
 int main(int argc, char** argv) {
   orvane::reuse_freed_memory();
   try {
-    const auto parsed = parse_command_line(argc, argv, std::cout, std::cerr);
+    const std::vector<std::string> arguments = orvane::program_arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const auto& argument : arguments) pointers.push_back(argument.c_str());
+    const auto parsed = parse_command_line(static_cast<int>(pointers.size()), pointers.data(),
+                                           std::cout, std::cerr);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Invocation& invocation = std::get<Invocation>(parsed);
     if (invocation.command == Command::demo) return run_demo(std::cout, std::cerr);

@@ -4,15 +4,16 @@
 #include <fstream>
 
 #include "cli/hints.h"
-#include "provider/openssl/store_import.h"
+#include "provider/store_administration.h"
+#include "runtime/program.h"
 
 namespace orvane::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using provider::openssl::ListedCertificate;
-using provider::openssl::StoredCertificate;
-using provider::openssl::StoreError;
+using provider::ListedCertificate;
+using provider::StoredCertificate;
+using provider::StoreError;
 
 using Row = std::vector<std::string>;
 
@@ -53,7 +54,7 @@ Row listing_row(const ListedCertificate& listed) {
 }
 
 Outcome list_command(const Settings& settings) {
-  const auto listing = provider::openssl::list_stores(settings.store_root);
+  const auto listing = provider::list_stores(settings.store_root);
   std::vector<Row> rows{
       {"STORE", "SERIAL", "SUBJECT", "ISSUER", "VALID FROM", "VALID TO", "KEY", "TRUSTED"}};
   for (const auto& listed : listing.certificates) rows.push_back(listing_row(listed));
@@ -61,7 +62,7 @@ Outcome list_command(const Settings& settings) {
   if (!listing.skipped.empty()) {
     answer += "\n\nSkipped files:";
     for (const auto& file : listing.skipped) {
-      answer += "\n  " + file.path.string() + ": " + file.reason;
+      answer += "\n  " + path_to_utf8(file.path) + ": " + file.reason;
     }
   }
 
@@ -77,7 +78,9 @@ Outcome list_command(const Settings& settings) {
 
   Outcome outcome{answer, listing.problems.empty() ? exit_success : exit_failure, listing.problems};
   if (listing.certificates.empty() && listing.problems.empty()) {
-    outcome.notes.push_back(settings.store_root.string() +
+    const std::string store =
+        settings.store_root.empty() ? "your personal store" : path_to_utf8(settings.store_root);
+    outcome.notes.push_back(store +
                             " holds no certificate: import one with `orvane store import "
                             "FILE.p12`");
   }
@@ -91,7 +94,7 @@ Outcome list_command(const Settings& settings) {
 }
 
 std::string password_from(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(path_from_utf8(file), std::ios::binary);
   std::string line;
   if (!in || (!std::getline(in, line) && !in.eof())) {
     throw StoreError("cannot read the password file " + file + ": check the path");
@@ -104,8 +107,8 @@ std::string password_from(const std::string& file) {
 // What was stored where, for standard error.
 std::string stored_note(const std::string& action, const StoredCertificate& certificate) {
   std::string note = action + " " + certificate.summary.subject + ", serial " +
-                     certificate.summary.serial + ": " + certificate.certificate_file.string();
-  if (!certificate.key_file.empty()) note += ", its key " + certificate.key_file.string();
+                     certificate.summary.serial + ": " + path_to_utf8(certificate.certificate_file);
+  if (!certificate.key_file.empty()) note += ", its key " + path_to_utf8(certificate.key_file);
   return note;
 }
 
@@ -120,7 +123,7 @@ std::string untrusted_note(const StoredCertificate& certificate,
   });
   if (root != came_with.end() && certificate.summary.issuer != certificate.summary.subject) {
     return note + ": if you trust its root " + root->summary.subject + ", run `orvane store " +
-           "trust " + root->certificate_file.string() + "`";
+           "trust " + path_to_utf8(root->certificate_file) + "`";
   }
   const std::string hint = chain_hint(certificate.why_not_trusted);
   return hint.empty() ? note : note + ": " + hint;
@@ -130,7 +133,7 @@ Outcome import_command(const Invocation& invocation, const Settings& settings) {
   std::optional<std::string> password;
   if (invocation.has_password_file) password = password_from(invocation.password_file);
   const auto imported =
-      provider::openssl::import_into_store(settings.store_root, invocation.first, password);
+      provider::import_into_store(settings.store_root, path_from_utf8(invocation.first), password);
   std::vector<std::string> serials;
   Outcome outcome;
   for (const auto& certificate : imported.personal) {
@@ -148,7 +151,7 @@ Outcome import_command(const Invocation& invocation, const Settings& settings) {
 }
 
 Outcome trust_command(const Invocation& invocation, const Settings& settings) {
-  const auto trusted = provider::openssl::trust_roots(settings.store_root, invocation.first);
+  const auto trusted = provider::trust_roots(settings.store_root, path_from_utf8(invocation.first));
   std::vector<std::string> serials;
   Outcome outcome;
   for (const auto& certificate : trusted) {
@@ -165,7 +168,7 @@ Outcome trust_command(const Invocation& invocation, const Settings& settings) {
 
 Outcome run_store_command(const Invocation& invocation, const Settings& settings) {
   try {
-    if (settings.store_root.empty()) {
+    if (settings.store_root.empty() && provider::has_store_folders()) {
       throw StoreError("no store folder is known: pass --store DIR or set ORVANE_STORE_DIR");
     }
     switch (invocation.command) {

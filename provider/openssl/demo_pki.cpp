@@ -5,6 +5,7 @@
 
 #include "provider/openssl/certificate_issuer.h"
 #include "provider/openssl/pem_text.h"
+#include "provider/openssl/store_import.h"
 
 namespace orvane::provider::openssl {
 

@@ -1,14 +1,4 @@
 #pragma once
 
-#include <filesystem>
-#include <string>
-
-namespace orvane::provider::openssl {
-
-// A file of a store folder that contributed nothing, and why.
-struct SkippedFile {
-  std::filesystem::path path;
-  std::string reason;
-};
-
-}  // namespace orvane::provider::openssl
+// A file of a store folder that contributed nothing: the neutral type, for the store code.
+#include "provider/store_administration.h"

@@ -8,14 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace orvane::provider::openssl {
+#include "provider/store_administration.h"
 
-// A store management failure that the user can put right; the message, one line, says what
-// went wrong and what to do.
-class StoreError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace orvane::provider::openssl {
 
 // What a store folder will hold.
 enum class FolderUse { certificates, keys };

@@ -80,8 +80,8 @@ bool others_can_read(int descriptor);
 // than `limit` bytes.
 std::optional<std::string> read_opened(int descriptor, std::size_t limit);
 
-// One line for each part of the store under `store_root` that is not used, saying why: the
-// root alone when it is refused, since then nothing below it is read.
+// As provider::refused_store_parts: the root alone when it is refused, since then nothing
+// below it is read.
 std::vector<std::string> refused_store_parts(const std::filesystem::path& store_root);
 
 }  // namespace orvane::provider::openssl

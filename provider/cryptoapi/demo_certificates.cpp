@@ -1,0 +1,172 @@
+#include "provider/cryptoapi/demo_certificates.h"
+
+#include <list>
+#include <string>
+
+#include "provider/cryptoapi/key_container.h"
+#include "provider/store_administration.h"
+
+namespace orvane::provider::cryptoapi {
+namespace {
+
+[[noreturn]] void fail(const std::string& what) {
+  throw StoreError("the demonstration cannot make " + what + " (Windows error " +
+                   std::to_string(::GetLastError()) + ")");
+}
+
+std::vector<BYTE> encode(LPCSTR type, const void* value, const std::string& what) {
+  DWORD size = 0;
+  if (!::CryptEncodeObject(X509_ASN_ENCODING, type, value, nullptr, &size)) fail(what);
+  std::vector<BYTE> encoded(size);
+  if (!::CryptEncodeObject(X509_ASN_ENCODING, type, value, encoded.data(), &size)) fail(what);
+  encoded.resize(size);
+  return encoded;
+}
+
+std::vector<BYTE> name(const wchar_t* common_name) {
+  DWORD size = 0;
+  if (!::CertStrToNameW(X509_ASN_ENCODING, common_name, CERT_X500_NAME_STR, nullptr, nullptr, &size,
+                        nullptr)) {
+    fail("a name");
+  }
+  std::vector<BYTE> encoded(size);
+  if (!::CertStrToNameW(X509_ASN_ENCODING, common_name, CERT_X500_NAME_STR, nullptr, encoded.data(),
+                        &size, nullptr)) {
+    fail("a name");
+  }
+  encoded.resize(size);
+  return encoded;
+}
+
+// A key pair in a new container, of the kind that signs.
+ProviderHandle new_key(KeyContainer& container, DWORD flags) {
+  ProviderHandle provider = create_container(container);
+  container.key_spec = AT_SIGNATURE;
+  KeyHandle key;
+  if (!::CryptGenKey(provider.get(), AT_SIGNATURE, (2048u << 16) | flags, key.put())) {
+    fail("a key");
+  }
+  return provider;
+}
+
+FILETIME days_from_now(int days) {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER value{};
+  value.LowPart = now.dwLowDateTime;
+  value.HighPart = now.dwHighDateTime;
+  value.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(days) * 24 * 3600 * 10000000LL);
+  return {value.LowPart, value.HighPart};
+}
+
+// Sixteen random octets, least significant first as crypt32 keeps integers, positive.
+std::vector<BYTE> random_serial(HCRYPTPROV provider) {
+  std::vector<BYTE> serial(16);
+  if (!::CryptGenRandom(provider, static_cast<DWORD>(serial.size()), serial.data())) {
+    fail("a serial number");
+  }
+  serial.back() = static_cast<BYTE>((serial.back() & 0x7F) | 0x10);
+  return serial;
+}
+
+std::vector<BYTE> public_key_info(HCRYPTPROV provider) {
+  DWORD size = 0;
+  if (!::CryptExportPublicKeyInfo(provider, AT_SIGNATURE, X509_ASN_ENCODING, nullptr, &size)) {
+    fail("a public key");
+  }
+  std::vector<BYTE> info(size);
+  if (!::CryptExportPublicKeyInfo(provider, AT_SIGNATURE, X509_ASN_ENCODING,
+                                  reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(info.data()), &size)) {
+    fail("a public key");
+  }
+  return info;
+}
+
+// A certificate for the key of `subject_provider`, signed with `issuer_provider`'s key.
+std::vector<BYTE> issue(HCRYPTPROV issuer_provider, std::vector<BYTE> issuer_name,
+                        HCRYPTPROV subject_provider, std::vector<BYTE> subject_name, bool authority,
+                        int valid_days) {
+  CERT_BASIC_CONSTRAINTS2_INFO constraints{authority ? TRUE : FALSE, FALSE, 0};
+  std::vector<BYTE> basic = encode(szOID_BASIC_CONSTRAINTS2, &constraints, "a certificate");
+  BYTE usage_bits = authority ? (CERT_KEY_CERT_SIGN_KEY_USAGE | CERT_CRL_SIGN_KEY_USAGE)
+                              : (CERT_DIGITAL_SIGNATURE_KEY_USAGE | CERT_NON_REPUDIATION_KEY_USAGE);
+  CRYPT_BIT_BLOB usage_blob{1, &usage_bits, 0};
+  std::vector<BYTE> usage = encode(X509_KEY_USAGE, &usage_blob, "a certificate");
+  CERT_EXTENSION extensions[] = {
+      {const_cast<LPSTR>(szOID_BASIC_CONSTRAINTS2),
+       TRUE,
+       {static_cast<DWORD>(basic.size()), basic.data()}},
+      {const_cast<LPSTR>(szOID_KEY_USAGE), TRUE, {static_cast<DWORD>(usage.size()), usage.data()}},
+  };
+
+  std::vector<BYTE> serial = random_serial(issuer_provider);
+  std::vector<BYTE> key = public_key_info(subject_provider);
+  CRYPT_ALGORITHM_IDENTIFIER algorithm{const_cast<LPSTR>(szOID_RSA_SHA256RSA), {0, nullptr}};
+  CERT_INFO info{};
+  info.dwVersion = CERT_V3;
+  info.SerialNumber = {static_cast<DWORD>(serial.size()), serial.data()};
+  info.SignatureAlgorithm = algorithm;
+  info.Issuer = {static_cast<DWORD>(issuer_name.size()), issuer_name.data()};
+  info.NotBefore = days_from_now(-1);
+  info.NotAfter = days_from_now(valid_days);
+  info.Subject = {static_cast<DWORD>(subject_name.size()), subject_name.data()};
+  info.SubjectPublicKeyInfo = *reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(key.data());
+  info.cExtension = 2;
+  info.rgExtension = extensions;
+
+  DWORD size = 0;
+  if (!::CryptSignAndEncodeCertificate(issuer_provider, AT_SIGNATURE, X509_ASN_ENCODING,
+                                       X509_CERT_TO_BE_SIGNED, &info, &algorithm, nullptr, nullptr,
+                                       &size)) {
+    fail("a certificate");
+  }
+  std::vector<BYTE> certificate(size);
+  if (!::CryptSignAndEncodeCertificate(issuer_provider, AT_SIGNATURE, X509_ASN_ENCODING,
+                                       X509_CERT_TO_BE_SIGNED, &info, &algorithm, nullptr,
+                                       certificate.data(), &size)) {
+    fail("a certificate");
+  }
+  certificate.resize(size);
+  return certificate;
+}
+
+// Containers that go when the demonstration's certificates are made.
+class TemporaryContainers {
+ public:
+  ~TemporaryContainers() {
+    for (const auto& container : containers_) delete_container(container);
+  }
+  KeyContainer& add() {
+    containers_.push_back({unique_container_name(L"demo"), {}, 0, 0});
+    return containers_.back();
+  }
+  // `container` stays.
+  KeyContainer keep(const KeyContainer& container) {
+    KeyContainer kept = container;
+    containers_.remove_if([&kept](const KeyContainer& c) { return c.name == kept.name; });
+    return kept;
+  }
+
+ private:
+  // A list: each container is referred to while the next is added.
+  std::list<KeyContainer> containers_;
+};
+
+}  // namespace
+
+DemoCertificates make_demo_certificates() {
+  TemporaryContainers containers;
+  KeyContainer& root_key = containers.add();
+  const ProviderHandle root = new_key(root_key, 0);
+  KeyContainer& signer_key = containers.add();
+  const ProviderHandle signer = new_key(signer_key, 0);
+  const std::vector<BYTE> root_name = name(L"O=Orvane Demo, CN=Orvane Demo Root");
+  DemoCertificates made;
+  made.root_certificate = issue(root.get(), root_name, root.get(), root_name, true, 3650);
+  made.signer_certificate = issue(root.get(), root_name, signer.get(),
+                                  name(L"O=Orvane Demo, CN=Orvane Demo Signer"), false, 365);
+  made.signer_key = containers.keep(signer_key);
+  return made;
+}
+
+}  // namespace orvane::provider::cryptoapi

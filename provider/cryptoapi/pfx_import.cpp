@@ -1,0 +1,82 @@
+#include "provider/cryptoapi/pfx_import.h"
+
+#include <map>
+
+#include "provider/cryptoapi/certificate.h"
+#include "provider/store_administration.h"
+
+namespace orvane::provider::cryptoapi {
+namespace {
+
+StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password) {
+  CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
+  // Exportable only so that the key can move to a container of its own, where it is not.
+  return StoreHandle(::PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
+}
+
+}  // namespace
+
+OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* password,
+                     const std::string& file) {
+  CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
+  if (!::PFXIsPFXBlob(&blob)) {
+    throw StoreError(file +
+                     " is not a PKCS #12 (.pfx) file: export the certificate with its "
+                     "private key as one");
+  }
+  StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
+  if (!store && password == nullptr) store = import_store(bytes, nullptr);
+  if (!store) {
+    if (::GetLastError() == ERROR_INVALID_PASSWORD) {
+      throw StoreError(file + ": the password is wrong; pass the right one with --password-file");
+    }
+    throw StoreError(file + " cannot be imported (Windows error " +
+                     std::to_string(::GetLastError()) + ")");
+  }
+
+  // Each original container (Wine uses one for every key of a file) to the key moved out of it.
+  std::map<std::wstring, KeyContainer> moved;
+  PCCERT_CONTEXT context = nullptr;
+  try {
+    while ((context = ::CertEnumCertificatesInStore(store.get(), context)) != nullptr) {
+      CertificateContextHandle certificate(::CertDuplicateCertificateContext(context));
+      const std::vector<BYTE> bytes_of_info =
+          certificate_property(context, CERT_KEY_PROV_INFO_PROP_ID);
+      if (bytes_of_info.size() < sizeof(CRYPT_KEY_PROV_INFO)) {
+        others_.push_back(std::move(certificate));
+        continue;
+      }
+      const auto& info = *reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(bytes_of_info.data());
+      if (info.dwProvType == 0) {
+        // A key storage provider's key: Windows named its key uniquely already.
+        with_key_.push_back(std::move(certificate));
+        continue;
+      }
+      const std::wstring original = info.pwszContainerName ? info.pwszContainerName : L"";
+      auto found = moved.find(original);
+      if (found == moved.end()) {
+        found = moved.emplace(original, move_key(info)).first;
+        containers_.push_back(found->second);
+      }
+      // Wine marks the chain's certificates with the key too; only the key's own keeps it.
+      if (holds_key_of(found->second, context)) {
+        bind_key(context, found->second);
+        with_key_.push_back(std::move(certificate));
+      } else {
+        ::CertSetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, 0, nullptr);
+        others_.push_back(std::move(certificate));
+      }
+    }
+  } catch (...) {
+    // Leaving the enumeration early leaves its current context to free.
+    if (context != nullptr) ::CertFreeCertificateContext(context);
+    for (const auto& container : containers_) delete_container(container);
+    throw;
+  }
+}
+
+OpenedPfx::~OpenedPfx() {
+  for (const auto& container : containers_) delete_container(container);
+}
+
+}  // namespace orvane::provider::cryptoapi

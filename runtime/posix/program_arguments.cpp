@@ -1,0 +1,10 @@
+#include "runtime/program.h"
+
+namespace orvane {
+
+// The arguments are bytes as the caller passed them; Orvane reads them as UTF-8.
+std::vector<std::string> program_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+}  // namespace orvane
