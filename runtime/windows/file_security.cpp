@@ -40,20 +40,25 @@ class LocalMemory {
 std::vector<std::uint8_t> owner_only_security() {
   std::vector<std::uint8_t> sid = caller_sid();
   if (sid.empty()) return {};
-  // One block: the descriptor, then the access list, then the SID they point to.
+  // Built in absolute form, whose parts are pointers into `parts`, then handed out in
+  // self-relative form, which holds offsets: a copy of it stays valid wherever it goes.
   const DWORD acl_size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + static_cast<DWORD>(sid.size());
-  std::vector<std::uint8_t> block(SECURITY_DESCRIPTOR_MIN_LENGTH + acl_size + sid.size());
-  auto* descriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(block.data());
-  auto* acl = reinterpret_cast<PACL>(block.data() + SECURITY_DESCRIPTOR_MIN_LENGTH);
-  auto* own_sid = reinterpret_cast<PSID>(block.data() + SECURITY_DESCRIPTOR_MIN_LENGTH + acl_size);
-  std::copy(sid.begin(), sid.end(), static_cast<std::uint8_t*>(own_sid));
+  std::vector<std::uint8_t> parts(acl_size);
+  auto* acl = reinterpret_cast<PACL>(parts.data());
+  SECURITY_DESCRIPTOR descriptor{};
   const bool made =
-      ::InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+      ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
       ::InitializeAcl(acl, acl_size, ACL_REVISION) &&
-      ::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, own_sid) &&
-      ::SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE) &&
-      ::SetSecurityDescriptorControl(descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
-  return made ? block : std::vector<std::uint8_t>{};
+      ::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid.data()) &&
+      ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+      ::SetSecurityDescriptorOwner(&descriptor, sid.data(), FALSE) &&
+      ::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  if (!made) return {};
+  DWORD size = 0;
+  ::MakeSelfRelativeSD(&descriptor, nullptr, &size);
+  std::vector<std::uint8_t> relative(size);
+  if (size == 0 || !::MakeSelfRelativeSD(&descriptor, relative.data(), &size)) return {};
+  return relative;
 }
 
 void copy_access_of_own_file(const Text& earlier, HANDLE handle) {

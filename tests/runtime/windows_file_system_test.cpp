@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <functional>
 #include <thread>
@@ -8,6 +10,7 @@
 #include "runtime/failure.h"
 #include "runtime/platform.h"
 #include "runtime/windows/device_paths.h"
+#include "runtime/windows/file_security.h"
 #include "tests/support/failures.h"
 #include "tests/support/temp_folder.h"
 
@@ -60,6 +63,47 @@ TEST(WindowsFileSystem, AReplacementIsWholeOrNothingAndLeavesNoTemporaryFile) {
 
 bool under_wine() {
   return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The access list of `path`: whether only its owner may use it, inheriting nothing.
+bool owner_only(const std::filesystem::path& path) {
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+  const bool alone = acl != nullptr && acl->AceCount == 1 && (control & SE_DACL_PROTECTED) != 0;
+  ::LocalFree(descriptor);
+  return alone;
+}
+
+TEST(WindowsFileSystem, AFileCarryingContentIsTheCallersAloneFromItsFirstByte) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  testing::write_file(folder.path() / "source.pdf", std::string("%PDF"));
+  auto output = files->open_for_replacing(folder.text("m.txt"),
+                                          {.content_source = folder.text("source.pdf")});
+  output->write(Bytes{'M', 'I', 'I'});
+  output->commit();
+  EXPECT_EQ(testing::read_file(folder.path() / "m.txt"), "MII");
+  // Wine makes a file's access list up from its Unix mode.
+  if (!under_wine()) {
+    EXPECT_TRUE(owner_only(folder.path() / "m.txt"));
+  }
+
+  // The descriptor is handed about by value: it must hold offsets, not pointers into a buffer
+  // that is gone after the first copy.
+  const std::vector<std::uint8_t> descriptor = windows::owner_only_security();
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(const_cast<std::uint8_t*>(descriptor.data()), &control,
+                                             &revision));
+  EXPECT_NE(control & SE_SELF_RELATIVE, 0);
+  EXPECT_NE(control & SE_DACL_PROTECTED, 0);
 }
 
 TEST(WindowsFileSystem, ConcurrentAppendsNeitherInterleaveNorOverwrite) {
