@@ -22,8 +22,7 @@ bool is_microsoft_software_rsa_provider(const wchar_t* name) {
 SigningKey reopen_in_aes_provider(const CRYPT_KEY_PROV_INFO& info) {
   SigningKey key;
   if (!::CryptAcquireContextW(key.provider.put(), info.pwszContainerName, MS_ENH_RSA_AES_PROV_W,
-                              PROV_RSA_AES,
-                              CRYPT_SILENT | (info.dwFlags & CRYPT_MACHINE_KEYSET))) {
+                              PROV_RSA_AES, CRYPT_SILENT | (info.dwFlags & CRYPT_MACHINE_KEYSET))) {
     throw last_key_failure();
   }
   // Wine's PFX import records a dwKeySpec of 3, which names no key.
@@ -90,7 +89,6 @@ std::optional<CryptError> key_error(std::uint32_t code) {
     case SCARD_W_CHV_BLOCKED:
       return CryptError::pin_blocked;
     case SCARD_W_CARD_NOT_AUTHENTICATED:
-    case NTE_SILENT_CONTEXT:
       return CryptError::no_pin_presented;
     case SCARD_W_CANCELLED_BY_USER:
     case NTE_USER_CANCELLED:

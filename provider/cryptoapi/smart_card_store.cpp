@@ -41,9 +41,9 @@ std::vector<std::wstring> readers_with_card() {
     states[i].szReader = readers[i].c_str();
     states[i].dwCurrentState = SCARD_STATE_UNAWARE;
   }
-  if (states.empty() || ::SCardGetStatusChangeW(context.get(), 0, states.data(),
-                                                static_cast<DWORD>(states.size())) !=
-                            SCARD_S_SUCCESS) {
+  if (states.empty() ||
+      ::SCardGetStatusChangeW(context.get(), 0, states.data(), static_cast<DWORD>(states.size())) !=
+          SCARD_S_SUCCESS) {
     return {};
   }
   std::vector<std::wstring> with_card;
@@ -58,8 +58,8 @@ std::vector<std::wstring> readers_with_card() {
 
 // The certificate that the card keeps with key `container`, if any, in `store` with the
 // key-provider property of that key.
-void add_key_certificate(NCRYPT_PROV_HANDLE provider, const std::wstring& container,
-                         DWORD key_spec, HCERTSTORE store, CertificateList& certificates) {
+void add_key_certificate(NCRYPT_PROV_HANDLE provider, const std::wstring& container, DWORD key_spec,
+                         HCERTSTORE store, CertificateList& certificates) {
   NCryptKeyHandle key;
   if (::NCryptOpenKey(provider, key.put(), container.c_str(), key_spec, NCRYPT_SILENT_FLAG) !=
       ERROR_SUCCESS) {
@@ -108,8 +108,7 @@ void add_card_certificates(NCRYPT_PROV_HANDLE provider, const std::wstring& read
     const NCryptBuffer<NCryptKeyName> name(found);
     if (status != ERROR_SUCCESS || !name || name->pszName == nullptr) return;
     const std::wstring key_name = name->pszName;
-    const std::wstring container =
-        key_name.starts_with(L"\\\\.\\") ? key_name : scope + key_name;
+    const std::wstring container = key_name.starts_with(L"\\\\.\\") ? key_name : scope + key_name;
     add_key_certificate(provider, container, name->dwLegacyKeySpec, store, certificates);
   }
 }
