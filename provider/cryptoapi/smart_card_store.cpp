@@ -107,8 +107,9 @@ void add_card_certificates(NCRYPT_PROV_HANDLE provider, const std::wstring& read
     state.reset(position);
     const NCryptBuffer<NCryptKeyName> name(found);
     if (status != ERROR_SUCCESS || !name || name->pszName == nullptr) return;
+    // A name the card gives is taken within this reader's scope, never as a key elsewhere.
     const std::wstring key_name = name->pszName;
-    const std::wstring container = key_name.starts_with(L"\\\\.\\") ? key_name : scope + key_name;
+    const std::wstring container = key_name.starts_with(scope) ? key_name : scope + key_name;
     add_key_certificate(provider, container, name->dwLegacyKeySpec, store, certificates);
   }
 }
