@@ -1,7 +1,6 @@
 #include "provider/cryptoapi/cms_signing.h"
 
 #include "provider/crypt_error.h"
-#include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/file_time.h"
 #include "provider/cryptoapi/handles.h"
 #include "provider/cryptoapi/platform_error.h"
