@@ -1,8 +1,12 @@
 #pragma once
 
-// Owning handles for the crypt32 objects of this back end, each released in one place.
+// Owning handles for the crypt32, ncrypt and winscard objects of this back end, each released
+// in one place.
 
 #include <windows.h>  // with wincrypt.h
+// After windows.h:
+#include <ncrypt.h>
+#include <winscard.h>
 
 #include <memory>
 #include <utility>
@@ -25,7 +29,20 @@ struct DestroyKey {
   void operator()(HCRYPTKEY key) const { ::CryptDestroyKey(key); }
 };
 
-// A CSP or key handle, released once when it goes; these are integers, not pointers.
+struct FreeNCryptObject {
+  void operator()(NCRYPT_HANDLE object) const { ::NCryptFreeObject(object); }
+};
+
+struct FreeNCryptBuffer {
+  void operator()(void* buffer) const { ::NCryptFreeBuffer(buffer); }
+};
+
+struct ReleaseCardContext {
+  void operator()(SCARDCONTEXT context) const { ::SCardReleaseContext(context); }
+};
+
+// A CSP, key, key storage provider or smart-card context handle, released once when it goes;
+// these are integers, not pointers.
 template <typename Handle, typename Release>
 class UniqueCryptHandle {
  public:
@@ -66,5 +83,11 @@ using MessageHandle = std::unique_ptr<void, CloseMessage>;
 using ChainHandle = std::unique_ptr<const CERT_CHAIN_CONTEXT, FreeChain>;
 using ProviderHandle = UniqueCryptHandle<HCRYPTPROV, ReleaseContext>;
 using KeyHandle = UniqueCryptHandle<HCRYPTKEY, DestroyKey>;
+// What NCrypt hands out for the caller to free, such as an enumerated key name.
+template <typename T>
+using NCryptBuffer = std::unique_ptr<T, FreeNCryptBuffer>;
+using NCryptProviderHandle = UniqueCryptHandle<NCRYPT_PROV_HANDLE, FreeNCryptObject>;
+using NCryptKeyHandle = UniqueCryptHandle<NCRYPT_KEY_HANDLE, FreeNCryptObject>;
+using CardContextHandle = UniqueCryptHandle<SCARDCONTEXT, ReleaseCardContext>;
 
 }  // namespace orvane::provider::cryptoapi

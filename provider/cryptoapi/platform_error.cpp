@@ -7,8 +7,7 @@
 
 namespace orvane::provider::cryptoapi {
 
-Failure last_platform_failure() {
-  const DWORD error = ::GetLastError();
+Failure platform_failure(std::uint32_t error) {
   // crypt32 reports HRESULTs already; plain system codes become one.
   const auto code = static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error));
   if (code == 0) return crypt_failure(CryptError::message_error);
@@ -20,6 +19,10 @@ Failure last_platform_failure() {
   Text text = windows::text_from_wide(buffer, length);
   if (text.empty()) text = crypt_error_text(static_cast<CryptError>(code));
   return Failure(static_cast<std::int32_t>(code), std::move(text));
+}
+
+Failure last_platform_failure() {
+  return platform_failure(::GetLastError());
 }
 
 }  // namespace orvane::provider::cryptoapi

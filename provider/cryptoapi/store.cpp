@@ -3,6 +3,7 @@
 #include "provider/crypt_error.h"
 #include "provider/cryptoapi/certificate_collection.h"
 #include "provider/cryptoapi/platform_error.h"
+#include "provider/cryptoapi/smart_card_store.h"
 #include "runtime/windows/wide_text.h"
 
 namespace orvane::provider::cryptoapi {
@@ -39,9 +40,8 @@ void CryptoapiStore::Open(StoreLocation location, const Text& name, StoreOpenMod
       certificates_ = certificates_of(open_user_system_store(name).get());
       return;
     case StoreLocation::smart_card_user:
-      // Reading cards goes through each reader's card and its provider, which this back end
-      // does not do yet; with no reader (all that Wine offers) the store is empty anyway.
-      certificates_.clear();
+      // The cards' own certificates, whatever the store name: a card has no named stores.
+      certificates_ = smart_card_certificates();
       return;
   }
   throw crypt_failure(CryptError::invalid_parameter);

@@ -8,6 +8,7 @@
 
 #include "provider/content_bytes.h"
 #include "provider/crypt_error.h"
+#include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/factory.h"
 #include "tests/provider/windows_pki/windows_pki_import.h"
 #include "tests/support/failures.h"
@@ -31,14 +32,18 @@ void write_file(const std::filesystem::path& path, ByteView bytes) {
   ASSERT_TRUE(out.good()) << path;
 }
 
+std::unique_ptr<CertificateCollection> personal_certificates_with_key(Factory& factory) {
+  auto store = factory.CreateStore();
+  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+  return store->Certificates()->Find(FindType::extended_property,
+                                     FindCriterion(key_provider_info_property), false);
+}
+
 TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
   testing::PersonalStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
   auto factory = cryptoapi::CryptoapiFactory();
-  auto store = factory.CreateStore();
-  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
-  const auto with_key = store->Certificates()->Find(
-      FindType::extended_property, FindCriterion(key_provider_info_property), false);
+  const auto with_key = personal_certificates_with_key(factory);
   ASSERT_EQ(with_key->Count(), 1);
 
   auto signer = factory.CreateSigner();
@@ -78,6 +83,111 @@ TEST(CryptoapiSigning, RefusesACertificateWithoutKeyAndAnUnboundSigner) {
   without_key->SetCertificate(certificates->Item(1));
   EXPECT_EQ(testing::failure_number([&] { signed_data->Sign(*without_key, false, Encoding::any); }),
             crypt_error_number(CryptError::no_key));
+}
+
+TEST(CryptoapiSigning, AKeyStorageProviderKeyThatIsNotThereIsNoKey) {
+  const std::wstring container = L"orvane-no-such-key-" + std::to_wstring(::GetCurrentProcessId());
+  CRYPT_KEY_PROV_INFO key{};
+  key.pwszContainerName = const_cast<wchar_t*>(container.c_str());
+  key.pwszProvName = const_cast<wchar_t*>(MS_KEY_STORAGE_PROVIDER);
+  key.dwProvType = 0;
+  testing::PersonalStoreImport imported;
+  imported.add_certificate(pki_folder / "expired.der", &key);
+  auto factory = cryptoapi::CryptoapiFactory();
+  const auto with_key = personal_certificates_with_key(factory);
+  ASSERT_EQ(with_key->Count(), 1);
+  auto signer = factory.CreateSigner();
+  signer->SetCertificate(with_key->Item(1));
+  auto signed_data = factory.CreateSignedData();
+  signed_data->SetContent(u"x");
+  EXPECT_EQ(testing::failure_number([&] { signed_data->Sign(*signer, true, Encoding::any); }),
+            crypt_error_number(CryptError::no_key));
+}
+
+// A persisted RSA key of the software key storage provider and a certificate bound to it
+// with provider type 0, as Windows' own enrolment makes them; gone again with this object.
+class KeyStorageProviderKey {
+ public:
+  KeyStorageProviderKey() : name_(L"orvane-test-" + std::to_wstring(::GetCurrentProcessId())) {
+    if (::NCryptOpenStorageProvider(provider_.put(), MS_KEY_STORAGE_PROVIDER, 0) != 0) return;
+    DWORD bits = 2048;
+    DWORD usage = NCRYPT_ALLOW_SIGNING_FLAG;
+    if (::NCryptCreatePersistedKey(provider_.get(), &key_, BCRYPT_RSA_ALGORITHM, name_.c_str(), 0,
+                                   NCRYPT_OVERWRITE_KEY_FLAG) != 0 ||
+        ::NCryptSetProperty(key_, NCRYPT_LENGTH_PROPERTY, reinterpret_cast<BYTE*>(&bits),
+                            sizeof bits, 0) != 0 ||
+        ::NCryptSetProperty(key_, NCRYPT_KEY_USAGE_PROPERTY, reinterpret_cast<BYTE*>(&usage),
+                            sizeof usage, 0) != 0 ||
+        ::NCryptFinalizeKey(key_, 0) != 0) {
+      return;
+    }
+    // Wine 8 makes the key but keeps it nowhere: it cannot be opened again by its name.
+    cryptoapi::NCryptKeyHandle reopened;
+    persisted_ = ::NCryptOpenKey(provider_.get(), reopened.put(), name_.c_str(), 0, 0) == 0;
+  }
+  ~KeyStorageProviderKey() {
+    // NCryptDeleteKey frees the handle too, when it succeeds.
+    if (key_ != 0 && (!persisted_ || ::NCryptDeleteKey(key_, 0) != 0)) ::NCryptFreeObject(key_);
+  }
+  KeyStorageProviderKey(const KeyStorageProviderKey&) = delete;
+  KeyStorageProviderKey& operator=(const KeyStorageProviderKey&) = delete;
+
+  bool persisted() const { return persisted_; }
+
+  // A self-signed certificate over the key that names it by provider and key name.
+  cryptoapi::CertificateContextHandle certificate() const {
+    CRYPT_KEY_PROV_INFO info{};
+    info.pwszContainerName = const_cast<wchar_t*>(name_.c_str());
+    info.pwszProvName = const_cast<wchar_t*>(MS_KEY_STORAGE_PROVIDER);
+    BYTE subject[256];
+    CERT_NAME_BLOB name{sizeof subject, subject};
+    if (!::CertStrToNameW(X509_ASN_ENCODING, L"CN=Orvane CNG Test Signer", CERT_X500_NAME_STR,
+                          nullptr, subject, &name.cbData, nullptr)) {
+      return nullptr;
+    }
+    CRYPT_ALGORITHM_IDENTIFIER algorithm{const_cast<char*>(szOID_RSA_SHA256RSA), {}};
+    return cryptoapi::CertificateContextHandle(::CertCreateSelfSignCertificate(
+        key_, &name, 0, &info, &algorithm, nullptr, nullptr, nullptr));
+  }
+
+ private:
+  std::wstring name_;
+  cryptoapi::NCryptProviderHandle provider_;
+  NCRYPT_KEY_HANDLE key_ = 0;
+  bool persisted_ = false;
+};
+
+TEST(CryptoapiSigning, SignsWithAKeyStorageProviderKey) {
+  const KeyStorageProviderKey key;
+  if (!key.persisted()) {
+    GTEST_SKIP() << "Wine 8's ncrypt keeps no persisted keys (NCryptOpenKey is a stub), and its "
+                    "crypt32 neither acquires a key of provider type 0 nor signs messages with "
+                    "an NCrypt key";
+  }
+  const cryptoapi::CertificateContextHandle certificate = key.certificate();
+  ASSERT_TRUE(certificate);
+  auto factory = cryptoapi::CryptoapiFactory();
+  auto signer = factory.CreateSigner();
+  signer->SetCertificate(std::make_shared<cryptoapi::CryptoapiCertificate>(
+      cryptoapi::CertificateContextHandle(::CertDuplicateCertificateContext(certificate.get()))));
+  auto signed_data = factory.CreateSignedData();
+  signed_data->SetContent(u"signed with a CNG key");
+  const std::string text = text_to_utf8(signed_data->Sign(*signer, false, Encoding::binary));
+
+  DWORD size = 0;
+  ASSERT_TRUE(::CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64, nullptr, &size, nullptr,
+                                     nullptr));
+  std::vector<BYTE> der(size);
+  ASSERT_TRUE(::CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64, der.data(), &size,
+                                     nullptr, nullptr));
+  CRYPT_VERIFY_MESSAGE_PARA verify{};
+  verify.cbSize = sizeof verify;
+  verify.dwMsgAndCertEncodingType = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+  DWORD content_size = 0;
+  EXPECT_TRUE(
+      ::CryptVerifyMessageSignature(&verify, 0, der.data(), size, nullptr, &content_size, nullptr))
+      << std::hex << ::GetLastError();
+  EXPECT_EQ(content_size, content_bytes(signed_data->Content()).size());
 }
 
 }  // namespace

@@ -66,11 +66,16 @@ void PersonalStoreImport::import_pfx(const std::filesystem::path& pfx,
   }
 }
 
-void PersonalStoreImport::add_certificate(const std::filesystem::path& der) {
+void PersonalStoreImport::add_certificate(const std::filesystem::path& der,
+                                          const CRYPT_KEY_PROV_INFO* key) {
   const std::vector<BYTE> bytes = read_file(der);
   const CertificateContextHandle certificate(::CertCreateCertificateContext(
       X509_ASN_ENCODING, bytes.data(), static_cast<DWORD>(bytes.size())));
   if (!certificate) fail("CertCreateCertificateContext");
+  if (key != nullptr &&
+      !::CertSetCertificateContextProperty(certificate.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, key)) {
+    fail("CertSetCertificateContextProperty");
+  }
   add(certificate.get());
 }
 

@@ -22,8 +22,11 @@ class PersonalStoreImport {
   // every key in the user's one default container). Wine keeps only the key's certificate and
   // its chain; add other certificates one by one.
   void import_pfx(const std::filesystem::path& pfx, const std::wstring& password);
-  // A DER certificate, without a key.
-  void add_certificate(const std::filesystem::path& der);
+  // A DER certificate, without a key, or bound to the key that `key` names (which need not
+  // exist).
+  void add_certificate(const std::filesystem::path& der, const CRYPT_KEY_PROV_INFO* key = nullptr);
+  // A certificate as it is, with its properties.
+  void add(PCCERT_CONTEXT certificate);
 
  private:
   struct KeyContainer {
@@ -38,7 +41,6 @@ class PersonalStoreImport {
   std::size_t move_key(const CRYPT_KEY_PROV_INFO& info);
   static bool holds_public_key(const KeyContainer& container, PCCERT_CONTEXT certificate);
   static const wchar_t* provider_name(const KeyContainer& container);
-  void add(PCCERT_CONTEXT certificate);
   bool commit();
   void remove();
 
