@@ -25,6 +25,10 @@ struct DestroyKey {
   void operator()(HCRYPTKEY key) const { ::CryptDestroyKey(key); }
 };
 
+struct DestroyHash {
+  void operator()(HCRYPTHASH hash) const { ::CryptDestroyHash(hash); }
+};
+
 // A CSP or key handle, released once when it goes; these are integers, not pointers.
 template <typename Handle, typename Release>
 class UniqueCryptHandle {
@@ -66,5 +70,6 @@ using MessageHandle = std::unique_ptr<void, CloseMessage>;
 using ChainHandle = std::unique_ptr<const CERT_CHAIN_CONTEXT, FreeChain>;
 using ProviderHandle = UniqueCryptHandle<HCRYPTPROV, ReleaseContext>;
 using KeyHandle = UniqueCryptHandle<HCRYPTKEY, DestroyKey>;
+using HashHandle = UniqueCryptHandle<HCRYPTHASH, DestroyHash>;
 
 }  // namespace orvane::provider::cryptoapi

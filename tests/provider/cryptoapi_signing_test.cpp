@@ -32,7 +32,7 @@ void write_file(const std::filesystem::path& path, ByteView bytes) {
 }
 
 TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
-  testing::PersonalStoreImport imported;
+  testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
   auto factory = cryptoapi::CryptoapiFactory();
   auto store = factory.CreateStore();
@@ -61,7 +61,7 @@ TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
 }
 
 TEST(CryptoapiSigning, RefusesACertificateWithoutKeyAndAnUnboundSigner) {
-  testing::PersonalStoreImport imported;
+  testing::UserStoreImport imported;
   imported.add_certificate(pki_folder / "expired.der");
   auto factory = cryptoapi::CryptoapiFactory();
   auto store = factory.CreateStore();
