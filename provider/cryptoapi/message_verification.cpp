@@ -1,6 +1,8 @@
 #include "provider/cryptoapi/message_verification.h"
 
 #include <algorithm>
+#include <map>
+#include <string>
 #include <string_view>
 
 #include "provider/crypt_error.h"
@@ -133,14 +135,32 @@ std::unique_ptr<Decoded, FreeLocal> decode_attribute(const CRYPT_ATTR_BLOB& valu
   return std::unique_ptr<Decoded, FreeLocal>(decoded);
 }
 
+// The content's digest by each algorithm that a signer names, taken once for all of them.
+class ContentDigests {
+ public:
+  explicit ContentDigests(ByteView content) : content_(content) {}
+  const Bytes& of(const char* algorithm) {
+    const std::string key = algorithm != nullptr ? algorithm : "";
+    auto found = digests_.find(key);
+    if (found == digests_.end()) {
+      found = digests_.emplace(key, content_hash(algorithm, content_)).first;
+    }
+    return found->second;
+  }
+
+ private:
+  ByteView content_;
+  std::map<std::string, Bytes> digests_;
+};
+
 // The content's digest, taken here, against the messageDigest attribute: a signature over
 // the attributes alone proves nothing about a content that does not match them.
-void check_content_digest(const CMSG_SIGNER_INFO& signer, ByteView content) {
+void check_content_digest(const CMSG_SIGNER_INFO& signer, ContentDigests& digests) {
   const auto recorded = attribute_value(signer.AuthAttrs, szOID_RSA_messageDigest);
   if (!recorded) fail(CryptError::attribute_missing);
   const auto digest = decode_attribute<CRYPT_DATA_BLOB>(*recorded, X509_OCTET_STRING);
   if (!digest) fail(CryptError::hash_value);
-  const Bytes taken = content_hash(signer.HashAlgorithm.pszObjId, content);
+  const Bytes& taken = digests.of(signer.HashAlgorithm.pszObjId);
   if (!std::equal(taken.begin(), taken.end(), digest->pbData, digest->pbData + digest->cbData)) {
     fail(CryptError::hash_value);
   }
@@ -189,7 +209,7 @@ VerifiedMessage verify_message(TextView text, std::optional<ByteView> detached_c
   } else {
     verified.content = message_parameter(message.get(), CMSG_CONTENT_PARAM, 0);
   }
-  const ByteView content = detached_content ? *detached_content : ByteView(verified.content);
+  ContentDigests digests(detached_content ? *detached_content : ByteView(verified.content));
 
   for (DWORD i = 0; i < signer_count; ++i) {
     Bytes signer_bytes = message_parameter(message.get(), CMSG_SIGNER_INFO_PARAM, i);
@@ -201,7 +221,7 @@ VerifiedMessage verify_message(TextView text, std::optional<ByteView> detached_c
     // Without signed attributes the signature is over the content's digest itself, which the
     // platform has checked.
     if (signer.AuthAttrs.cAttr > 0) {
-      check_content_digest(signer, content);
+      check_content_digest(signer, digests);
       if (const auto error = content_type_error(signer, message.get())) fail(*error);
     }
     if (check_certificates) {

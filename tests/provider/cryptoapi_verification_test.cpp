@@ -85,19 +85,33 @@ TEST_F(CryptoapiVerificationTest, OpensslMessagesVerifyAndAttachedContentComesBa
   EXPECT_EQ(
       code_of([&] { verify(detached, VerifyFlag::signature_and_certificate, &other_content); }),
       number(CryptError::hash_value));
+
+  // Without signed attributes there is no digest to compare: the signature itself must fail.
+  const Bytes without_attributes = pki_bytes("openssl-detached-noattr.der");
+  EXPECT_NO_THROW(verify(without_attributes, VerifyFlag::signature_and_certificate, &content));
+  EXPECT_EQ(code_of([&] {
+              verify(without_attributes, VerifyFlag::signature_and_certificate, &other_content);
+            }),
+            number(CryptError::bad_signature));
 }
 
 // Wine's crypt32 checks the signature over the signed attributes but never compares the
 // content with their messageDigest: the back end must.
 TEST_F(CryptoapiVerificationTest, AttachedMessageWithContentAlteredInPlaceFails) {
-  Bytes message = pki_bytes("openssl-attached.der");
+  const Bytes message = pki_bytes("openssl-attached.der");
   const auto at = std::search(message.begin(), message.end(), content.begin(), content.end());
   ASSERT_NE(at, message.end());
-  *(at + 3) ^= 0x01;
+  Bytes other_content = message;
+  other_content[static_cast<std::size_t>(at - message.begin()) + 3] ^= 0x01;
   for (const VerifyFlag flag :
        {VerifyFlag::signature_only, VerifyFlag::signature_and_certificate}) {
-    EXPECT_EQ(code_of([&] { verify(message, flag); }), number(CryptError::hash_value));
+    EXPECT_EQ(code_of([&] { verify(other_content, flag); }), number(CryptError::hash_value));
   }
+  // The signature is the last field of the last signer.
+  Bytes other_signature = message;
+  other_signature.back() ^= 0x01;
+  EXPECT_EQ(code_of([&] { verify(other_signature, VerifyFlag::signature_only); }),
+            number(CryptError::bad_signature));
 }
 
 TEST_F(CryptoapiVerificationTest, OwnMessagesVerifyAttachedAndDetached) {

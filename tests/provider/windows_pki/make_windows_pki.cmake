@@ -7,7 +7,8 @@
 #   expired.der  an expired certificate under the intermediate; the tests import it without key
 #   content.txt  known content bytes (odd in length, with bytes above 0x7F)
 #   openssl-attached.der, openssl-detached.der   messages that openssl signed over content.txt
-#                with the signer's key, carrying the intermediate
+#                with the signer's key, carrying the intermediate; openssl-detached-noattr.der
+#                the same without signed attributes, its signature over the content's digest
 #   expired-attached.der    the same signed by the expired certificate
 #   untrusted-attached.der  the same signed by the untrusted certificate
 #   pki.txt      one line a certificate: its name, then its serial-number text
@@ -77,6 +78,7 @@ function(sign_with certificate key output)
 endfunction()
 sign_with(signer.pem signer-key.pem openssl-attached.der -nodetach)
 sign_with(signer.pem signer-key.pem openssl-detached.der)
+sign_with(signer.pem signer-key.pem openssl-detached-noattr.der -noattr)
 sign_with(expired.pem ca/expired-key.pem expired-attached.der -nodetach)
 sign_with(ca/untrusted.pem ca/untrusted-key.pem untrusted-attached.der -nodetach)
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
