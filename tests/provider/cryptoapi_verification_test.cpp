@@ -145,12 +145,18 @@ TEST_F(CryptoapiVerificationTest, OwnMessagesVerifyAttachedAndDetached) {
             number(CryptError::hash_value));
 }
 
-TEST_F(CryptoapiVerificationTest, UntrustedOrExpiredSignersFailOnlyTheCertificateCheck) {
+TEST_F(CryptoapiVerificationTest, UntrustedPartialOrExpiredChainsFailOnlyTheCertificateCheck) {
   const Bytes untrusted = pki_bytes("untrusted-attached.der");
   EXPECT_EQ(verify(untrusted, VerifyFlag::signature_only)->Content(),
             text_from_content_bytes(content));
   EXPECT_EQ(code_of([&] { verify(untrusted, VerifyFlag::signature_and_certificate); }),
             number(CryptError::untrusted_root));
+
+  // Wine's base policy passes a chain that stops short of any root; its status does not.
+  const Bytes partial = pki_bytes("partial-attached.der");
+  EXPECT_NO_THROW(verify(partial, VerifyFlag::signature_only));
+  EXPECT_EQ(code_of([&] { verify(partial, VerifyFlag::signature_and_certificate); }),
+            number(CryptError::chaining));
 
   const Bytes expired = pki_bytes("expired-attached.der");
   EXPECT_NO_THROW(verify(expired, VerifyFlag::signature_only));

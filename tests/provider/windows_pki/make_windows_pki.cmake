@@ -11,6 +11,7 @@
 #                the same without signed attributes, its signature over the content's digest
 #   expired-attached.der    the same signed by the expired certificate
 #   untrusted-attached.der  the same signed by the untrusted certificate
+#   partial-attached.der    the signer's message without the intermediate: no chain reaches a root
 #   pki.txt      one line a certificate: its name, then its serial-number text
 # The signer's serial has its top bit set, so its DER INTEGER carries a leading 00 octet; the
 # expired certificate's validity ended on 2021-01-01 00:00:00 UTC.
@@ -81,6 +82,8 @@ sign_with(signer.pem signer-key.pem openssl-detached.der)
 sign_with(signer.pem signer-key.pem openssl-detached-noattr.der -noattr)
 sign_with(expired.pem ca/expired-key.pem expired-attached.der -nodetach)
 sign_with(ca/untrusted.pem ca/untrusted-key.pem untrusted-attached.der -nodetach)
+run_openssl(cms -sign -binary -md sha256 -in content.txt -signer signer.pem -inkey signer-key.pem
+            -nodetach -outform DER -out partial-attached.der)
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")
