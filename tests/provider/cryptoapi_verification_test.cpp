@@ -145,7 +145,7 @@ TEST_F(CryptoapiVerificationTest, OwnMessagesVerifyAttachedAndDetached) {
             number(CryptError::hash_value));
 }
 
-TEST_F(CryptoapiVerificationTest, UntrustedPartialOrExpiredChainsFailOnlyTheCertificateCheck) {
+TEST_F(CryptoapiVerificationTest, SignersThatOnlyTheCertificateCheckRefuses) {
   const Bytes untrusted = pki_bytes("untrusted-attached.der");
   EXPECT_EQ(verify(untrusted, VerifyFlag::signature_only)->Content(),
             text_from_content_bytes(content));
@@ -162,6 +162,12 @@ TEST_F(CryptoapiVerificationTest, UntrustedPartialOrExpiredChainsFailOnlyTheCert
   EXPECT_NO_THROW(verify(expired, VerifyFlag::signature_only));
   EXPECT_EQ(code_of([&] { verify(expired, VerifyFlag::signature_and_certificate); }),
             number(CryptError::expired));
+
+  // The chain holds; the signer policy refuses a certificate that is not for signing.
+  EXPECT_EQ(code_of([&] {
+              verify(pki_bytes("encipherment-attached.der"), VerifyFlag::signature_and_certificate);
+            }),
+            number(CryptError::wrong_usage));
 
   // A validating search keeps what a verification with the certificate check would accept.
   testing::UserStoreImport imported;

@@ -12,6 +12,7 @@
 #   expired-attached.der    the same signed by the expired certificate
 #   untrusted-attached.der  the same signed by the untrusted certificate
 #   partial-attached.der    the signer's message without the intermediate: no chain reaches a root
+#   encipherment-attached.der  signed by a certificate whose key usage does not allow signing
 #   pki.txt      one line a certificate: its name, then its serial-number text
 # The signer's serial has its top bit set, so its DER INTEGER carries a leading 00 octet; the
 # expired certificate's validity ended on 2021-01-01 00:00:00 UTC.
@@ -84,6 +85,13 @@ sign_with(expired.pem ca/expired-key.pem expired-attached.der -nodetach)
 sign_with(ca/untrusted.pem ca/untrusted-key.pem untrusted-attached.der -nodetach)
 run_openssl(cms -sign -binary -md sha256 -in content.txt -signer signer.pem -inkey signer-key.pem
             -nodetach -outform DER -out partial-attached.der)
+# A certificate for key encipherment only, under the intermediate: its chain holds, its usage not.
+file(WRITE ${out}/ca/encipherment.ext "basicConstraints = CA:FALSE\nkeyUsage = critical, keyEncipherment\n")
+run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/encipherment-key.pem
+            -out ca/encipherment.csr -subj /CN=Orvane\ Windows\ Test\ Encipherment)
+run_openssl(x509 -req -in ca/encipherment.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+            -set_serial 0x4402 -days 3650 -extfile ca/encipherment.ext -out ca/encipherment.pem)
+sign_with(ca/encipherment.pem ca/encipherment-key.pem encipherment-attached.der -nodetach)
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")
