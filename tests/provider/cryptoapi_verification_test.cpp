@@ -27,7 +27,7 @@ Bytes pki_bytes(const char* name) {
   return Bytes(bytes.begin(), bytes.end());
 }
 
-// The code that `call` failed with, as a CryptError to compare.
+// The failure number that `call` threw; 0 when it threw none.
 std::int32_t code_of(const std::function<void()>& call) {
   return testing::failure_number(call);
 }
