@@ -2,7 +2,7 @@
 
 #include "provider/certificate_matcher.h"
 #include "provider/crypt_error.h"
-#include "runtime/failure.h"
+#include "provider/cryptoapi/chain_verification.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -21,12 +21,11 @@ std::shared_ptr<const Certificate> CryptoapiCertificateCollection::Item(std::int
 std::unique_ptr<CertificateCollection> CryptoapiCertificateCollection::Find(
     FindType type, const FindCriterion& criterion, bool valid_only) const {
   const auto matches = certificate_matcher<CryptoapiCertificate>(type, criterion);
-  // Chain validation through the platform's chain engine is not part of this back end yet;
-  // refusing is sound, keeping certificates unchecked would not be.
-  if (valid_only) throw Failure(RuntimeError::cannot_create_object);
   CertificateList found;
   for (const auto& certificate : certificates_) {
-    if (matches(*certificate)) found.push_back(certificate);
+    if (!matches(*certificate)) continue;
+    if (valid_only && chain_error(certificate->context())) continue;
+    found.push_back(certificate);
   }
   return std::make_unique<CryptoapiCertificateCollection>(std::move(found));
 }

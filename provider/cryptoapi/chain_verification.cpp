@@ -1,18 +1,69 @@
 #include "provider/cryptoapi/chain_verification.h"
 
+#include <array>
+#include <utility>
+
+#include "provider/chain_fault.h"
 #include "provider/cryptoapi/platform_error.h"
+#include "provider/cryptoapi/signer_policy_check.h"
 
 namespace orvane::provider::cryptoapi {
+namespace {
 
-CertificateList build_chain(PCCERT_CONTEXT certificate) {
+ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
   CERT_CHAIN_PARA parameters{};
   parameters.cbSize = sizeof parameters;
   PCCERT_CHAIN_CONTEXT built = nullptr;
-  if (!::CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore,
+  if (!::CertGetCertificateChain(nullptr, certificate, nullptr,
+                                 additional != nullptr ? additional : certificate->hCertStore,
                                  &parameters, 0, nullptr, &built)) {
     throw last_platform_failure();
   }
-  const ChainHandle chain(built);
+  return ChainHandle(built);
+}
+
+// Revocation is not asked for (the other back ends read no revocation lists either), so its
+// unknown status is no fault; a time-nesting fault is one that the base policy ignores.
+constexpr DWORD ignored_status = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
+                                 CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED;
+
+constexpr std::array<std::pair<DWORD, ChainFault>, 18> status_faults = {{
+    {CERT_TRUST_IS_NOT_TIME_VALID, ChainFault::expired},
+    {CERT_TRUST_IS_REVOKED, ChainFault::revoked},
+    {CERT_TRUST_IS_NOT_SIGNATURE_VALID, ChainFault::certificate_signature},
+    {CERT_TRUST_HAS_WEAK_SIGNATURE, ChainFault::certificate_signature},
+    {CERT_TRUST_IS_NOT_VALID_FOR_USAGE, ChainFault::wrong_usage},
+    {CERT_TRUST_IS_UNTRUSTED_ROOT, ChainFault::untrusted_root},
+    {CERT_TRUST_IS_CYCLIC, ChainFault::partial_chain},
+    {CERT_TRUST_IS_PARTIAL_CHAIN, ChainFault::partial_chain},
+    {CERT_TRUST_INVALID_EXTENSION, ChainFault::critical_extension},
+    {CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT, ChainFault::critical_extension},
+    {CERT_TRUST_INVALID_POLICY_CONSTRAINTS, ChainFault::invalid_policy},
+    {CERT_TRUST_NO_ISSUANCE_CHAIN_POLICY, ChainFault::invalid_policy},
+    {CERT_TRUST_INVALID_BASIC_CONSTRAINTS, ChainFault::role},
+    {CERT_TRUST_INVALID_NAME_CONSTRAINTS, ChainFault::invalid_name},
+    {CERT_TRUST_HAS_NOT_SUPPORTED_NAME_CONSTRAINT, ChainFault::invalid_name},
+    {CERT_TRUST_HAS_NOT_DEFINED_NAME_CONSTRAINT, ChainFault::invalid_name},
+    {CERT_TRUST_HAS_NOT_PERMITTED_NAME_CONSTRAINT, ChainFault::invalid_name},
+    {CERT_TRUST_HAS_EXCLUDED_NAME_CONSTRAINT, ChainFault::invalid_name},
+}};
+
+ChainFaults faults_of(DWORD status) {
+  ChainFaults faults;
+  DWORD rest = status & ~ignored_status;
+  for (const auto& [bit, fault] : status_faults) {
+    if (rest & bit) faults.add(fault);
+    rest &= ~bit;
+  }
+  // Any status bit not named here (distrust, certificate trust lists) is still a fault.
+  if (rest != 0) faults.add(ChainFault::other);
+  return faults;
+}
+
+}  // namespace
+
+CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
+  const ChainHandle chain = get_chain(certificate, additional);
   CertificateList certificates;
   if (chain->cChain == 0) return certificates;
   const CERT_SIMPLE_CHAIN& simple = *chain->rgpChain[0];
@@ -21,6 +72,26 @@ CertificateList build_chain(PCCERT_CONTEXT certificate) {
         ::CertDuplicateCertificateContext(simple.rgpElement[i]->pCertContext))));
   }
   return certificates;
+}
+
+std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
+  const ChainHandle chain = get_chain(certificate, additional);
+  if (const auto error = faults_of(chain->TrustStatus.dwErrorStatus).crypt_error()) return error;
+  // Both must hold: Wine's base policy passes chains whose status has faults, and on Windows
+  // the policy may refuse what the status does not show.
+  CERT_CHAIN_POLICY_PARA policy{};
+  policy.cbSize = sizeof policy;
+  CERT_CHAIN_POLICY_STATUS status{};
+  status.cbSize = sizeof status;
+  if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_BASE, chain.get(), &policy, &status)) {
+    throw last_platform_failure();
+  }
+  if (status.dwError != 0) return crypt_error_of(ChainFault::other);
+  if (chain->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
+  for (DWORD i = 0; i < chain->cChain; ++i) {
+    if (const auto weak = weak_chain_error(*chain->rgpChain[i])) return weak;
+  }
+  return std::nullopt;
 }
 
 bool is_self_issued(PCCERT_CONTEXT certificate) {

@@ -1,12 +1,21 @@
 #pragma once
 
+#include <optional>
+
+#include "provider/crypt_error.h"
 #include "provider/cryptoapi/certificate.h"
 
 namespace orvane::provider::cryptoapi {
 
-// The chain of `certificate` as the platform's chain engine builds it from the user's stores,
-// its own certificate first.
-CertificateList build_chain(PCCERT_CONTEXT certificate);
+// The chain of `certificate` as the platform's chain engine builds it from the user's stores
+// and `additional` (a message's certificates; the certificate's own store when null), its own
+// certificate first.
+CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional = nullptr);
+
+// Nothing when the chain of `certificate`, built as build_chain does, is trusted now: its whole
+// error status is clear, the base policy passes and no certificate of it is weak by the signer
+// policy; otherwise the code that the chain's fault stands for (provider/chain_fault.h).
+std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional = nullptr);
 
 // Whether `certificate` is its own issuer: a root.
 bool is_self_issued(PCCERT_CONTEXT certificate);

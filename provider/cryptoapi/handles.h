@@ -29,6 +29,10 @@ struct DestroyKey {
   void operator()(HCRYPTKEY key) const { ::CryptDestroyKey(key); }
 };
 
+struct DestroyHash {
+  void operator()(HCRYPTHASH hash) const { ::CryptDestroyHash(hash); }
+};
+
 struct FreeNCryptObject {
   void operator()(NCRYPT_HANDLE object) const { ::NCryptFreeObject(object); }
 };
@@ -83,6 +87,7 @@ using MessageHandle = std::unique_ptr<void, CloseMessage>;
 using ChainHandle = std::unique_ptr<const CERT_CHAIN_CONTEXT, FreeChain>;
 using ProviderHandle = UniqueCryptHandle<HCRYPTPROV, ReleaseContext>;
 using KeyHandle = UniqueCryptHandle<HCRYPTKEY, DestroyKey>;
+using HashHandle = UniqueCryptHandle<HCRYPTHASH, DestroyHash>;
 // What NCrypt hands out for the caller to free, such as an enumerated key name.
 template <typename T>
 using NCryptBuffer = std::unique_ptr<T, FreeNCryptBuffer>;

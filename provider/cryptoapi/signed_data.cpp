@@ -1,12 +1,13 @@
 #include "provider/cryptoapi/signed_data.h"
 
 #include "provider/base64.h"
+#include "provider/content_bytes.h"
 #include "provider/crypt_error.h"
 #include "provider/cryptoapi/chain_verification.h"
 #include "provider/cryptoapi/cms_signing.h"
+#include "provider/cryptoapi/message_verification.h"
 #include "provider/cryptoapi/signer.h"
 #include "provider/signing_certificate.h"
-#include "runtime/failure.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -36,12 +37,25 @@ Text CryptoapiSignedData::Sign(Signer& signer, bool detached, Encoding) {
   return base64_lines(sign_content(request, content_.bytes(), detached));
 }
 
-void CryptoapiSignedData::Verify(const Text&, bool, VerifyFlag) {
-  throw Failure(RuntimeError::cannot_create_object);
+void CryptoapiSignedData::Verify(const Text& message, bool detached, VerifyFlag flag) {
+  signers_.clear();
+  carried_.reset();
+  VerifiedMessage verified =
+      verify_message(message, detached ? std::optional(content_.bytes()) : std::nullopt,
+                     flag == VerifyFlag::signature_and_certificate);
+  if (!detached) SetContent(text_from_content_bytes(verified.content));
+  signers_ = std::move(verified.signers);
+  carried_ = std::move(verified.carried);
 }
 
-std::unique_ptr<Signer> CryptoapiSignedData::Signers(std::int32_t) const {
-  throw crypt_failure(CryptError::invalid_index);
+std::unique_ptr<Signer> CryptoapiSignedData::Signers(std::int32_t index) const {
+  if (index < 1 || static_cast<std::size_t>(index) > signers_.size()) {
+    throw crypt_failure(CryptError::invalid_index);
+  }
+  auto signer =
+      std::make_unique<CryptoapiSigner>(StoreHandle(::CertDuplicateStore(carried_.get())));
+  signer->SetCertificate(signers_[static_cast<std::size_t>(index - 1)]);
+  return signer;
 }
 
 }  // namespace orvane::provider::cryptoapi

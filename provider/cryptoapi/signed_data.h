@@ -1,12 +1,13 @@
 #pragma once
 
+#include "provider/cryptoapi/certificate.h"
 #include "provider/provider.h"
 #include "provider/signed_content.h"
 
 namespace orvane::provider::cryptoapi {
 
-// Signs its content with a certificate of the user's stores. Verification is not part of this
-// back end yet: Verify fails with 429 and there are no signers to read.
+// Signs its content with a certificate of the user's stores, and verifies messages against the
+// user's stores and the platform's chain engine.
 class CryptoapiSignedData final : public SignedData {
  public:
   void SetContent(Text content) override;
@@ -14,12 +15,17 @@ class CryptoapiSignedData final : public SignedData {
   const Text& Content() const override;
   // Refuses a signer as signing_certificate says; otherwise fails with the platform's code.
   Text Sign(Signer& signer, bool detached, Encoding encoding) override;
+  // As verify_message says; after an attached message, Content() is the content it carries.
   void Verify(const Text& message, bool detached, VerifyFlag flag) override;
-  // CRYPT_E_INVALID_INDEX: no message has verified.
+  // CRYPT_E_INVALID_INDEX outside the signers of the last message that verified. The signer's
+  // chain is built with the certificates that message carried.
   std::unique_ptr<Signer> Signers(std::int32_t index) const override;
 
  private:
   SignedContent content_;
+  // Of the last message that verified: each signer's certificate and what the message carried.
+  CertificateList signers_;
+  StoreHandle carried_;
 };
 
 }  // namespace orvane::provider::cryptoapi

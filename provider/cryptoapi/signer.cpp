@@ -7,6 +7,8 @@
 
 namespace orvane::provider::cryptoapi {
 
+CryptoapiSigner::CryptoapiSigner(StoreHandle carried) : carried_(std::move(carried)) {}
+
 void CryptoapiSigner::SetCertificate(std::shared_ptr<const Certificate> certificate) {
   auto ours = std::dynamic_pointer_cast<const CryptoapiCertificate>(std::move(certificate));
   if (!ours) throw crypt_failure(CryptError::invalid_parameter);
@@ -19,7 +21,8 @@ void CryptoapiSigner::AddAuthenticatedAttribute(const Attribute& attribute) {
 
 std::unique_ptr<CertificateCollection> CryptoapiSigner::Chain() const {
   if (!certificate_) throw crypt_failure(CryptError::not_found);
-  return std::make_unique<CryptoapiCertificateCollection>(build_chain(certificate_->context()));
+  return std::make_unique<CryptoapiCertificateCollection>(
+      build_chain(certificate_->context(), carried_.get()));
 }
 
 }  // namespace orvane::provider::cryptoapi

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "provider/chain_fault.h"
 #include "provider/openssl/signer_policy_check.h"
 #include "provider/openssl/store_folder.h"
 #include "provider/openssl/system_roots.h"
@@ -46,48 +47,48 @@ class VerifiedChains {
 
 namespace {
 
-CryptError crypt_error_of(int verify_error) {
+ChainFault chain_fault_of(int verify_error) {
   switch (verify_error) {
     case X509_V_ERR_CERT_HAS_EXPIRED:
     case X509_V_ERR_CERT_NOT_YET_VALID:
     case X509_V_ERR_ERROR_IN_CERT_NOT_BEFORE_FIELD:
     case X509_V_ERR_ERROR_IN_CERT_NOT_AFTER_FIELD:
-      return CryptError::expired;
+      return ChainFault::expired;
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
     case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
     case X509_V_ERR_CERT_UNTRUSTED:
-      return CryptError::untrusted_root;
+      return ChainFault::untrusted_root;
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
     case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-      return CryptError::chaining;
+      return ChainFault::partial_chain;
     case X509_V_ERR_CERT_SIGNATURE_FAILURE:
     case X509_V_ERR_UNABLE_TO_DECRYPT_CERT_SIGNATURE:
     case X509_V_ERR_UNABLE_TO_DECODE_ISSUER_PUBLIC_KEY:
-      return CryptError::certificate_signature;
+      return ChainFault::certificate_signature;
     case X509_V_ERR_INVALID_CA:
-      return CryptError::role;
+      return ChainFault::role;
     case X509_V_ERR_PATH_LENGTH_EXCEEDED:
-      return CryptError::path_length;
+      return ChainFault::path_length;
     case X509_V_ERR_INVALID_PURPOSE:
     case X509_V_ERR_KEYUSAGE_NO_CERTSIGN:
-      return CryptError::wrong_usage;
+      return ChainFault::wrong_usage;
     case X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION:
-      return CryptError::critical_extension;
+      return ChainFault::critical_extension;
     case X509_V_ERR_CERT_REVOKED:
-      return CryptError::revoked;
+      return ChainFault::revoked;
     case X509_V_ERR_INVALID_POLICY_EXTENSION:
     case X509_V_ERR_NO_EXPLICIT_POLICY:
-      return CryptError::invalid_policy;
+      return ChainFault::invalid_policy;
     case X509_V_ERR_PERMITTED_VIOLATION:
     case X509_V_ERR_EXCLUDED_VIOLATION:
     case X509_V_ERR_SUBTREE_MINMAX:
     case X509_V_ERR_UNSUPPORTED_CONSTRAINT_TYPE:
     case X509_V_ERR_UNSUPPORTED_CONSTRAINT_SYNTAX:
     case X509_V_ERR_UNSUPPORTED_NAME_SYNTAX:
-      return CryptError::invalid_name;
+      return ChainFault::invalid_name;
     default:
-      return CryptError::trust_failure;
+      return ChainFault::other;
   }
 }
 
@@ -113,15 +114,18 @@ X509StackPtr untrusted_stack(const TrustMaterial& trust, const std::vector<X509P
 struct VerifierRun {
   X509StackPtr untrusted;  // the context refers to it
   X509StoreCtxPtr context;
+  // Every fault met on the way; on the heap, because the context refers to it.
+  std::unique_ptr<ChainFaults> faults;
   bool verified = false;
 };
 
-// Runs the verifier over `leaf` at the current time; `keep_going` builds the whole chain past
-// every error instead of stopping at the first.
+// Runs the verifier over `leaf` at the current time. It builds the whole chain past every
+// error and records each, so that the fault reported is chosen as on every back end rather
+// than by the order in which OpenSSL happens to meet them.
 VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
-                         const std::vector<X509Ptr>& carried, bool keep_going, bool with_personal) {
+                         const std::vector<X509Ptr>& carried, bool with_personal) {
   VerifierRun run{untrusted_stack(trust, carried, with_personal),
-                  X509StoreCtxPtr(X509_STORE_CTX_new())};
+                  X509StoreCtxPtr(X509_STORE_CTX_new()), std::make_unique<ChainFaults>()};
   if (!run.context || X509_STORE_CTX_init(run.context.get(), trust.trusted_roots.get(), leaf,
                                           run.untrusted.get()) != 1) {
     throw crypt_failure(CryptError::message_error);
@@ -133,13 +137,20 @@ VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
   if (X509_VERIFY_PARAM_add0_policy(X509_STORE_CTX_get0_param(run.context.get()),
                                     OBJ_nid2obj(NID_any_policy)) != 1 ||
       X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(run.context.get()),
-                                  X509_V_FLAG_POLICY_CHECK) != 1) {
+                                  X509_V_FLAG_POLICY_CHECK) != 1 ||
+      X509_STORE_CTX_set_app_data(run.context.get(), run.faults.get()) != 1) {
     throw crypt_failure(CryptError::message_error);
   }
-  if (keep_going) {
-    X509_STORE_CTX_set_verify_cb(run.context.get(), [](int, X509_STORE_CTX*) { return 1; });
-  }
-  run.verified = X509_verify_cert(run.context.get()) == 1;
+  X509_STORE_CTX_set_verify_cb(run.context.get(), [](int ok, X509_STORE_CTX* context) {
+    if (ok == 0) {
+      static_cast<ChainFaults*>(X509_STORE_CTX_get_app_data(context))
+          ->add(chain_fault_of(X509_STORE_CTX_get_error(context)));
+    }
+    return 1;
+  });
+  const bool completed = X509_verify_cert(run.context.get()) == 1;
+  if (!completed && run.faults->empty()) run.faults->add(ChainFault::other);
+  run.verified = run.faults->empty();
   ERR_clear_error();
   return run;
 }
@@ -194,13 +205,13 @@ std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root) {
 
 std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
                                  const std::vector<X509Ptr>& carried) {
-  VerifierRun run = run_verifier(leaf, trust, carried, true, false);
+  VerifierRun run = run_verifier(leaf, trust, carried, false);
   STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(run.context.get());
   const int length = sk_X509_num(built);
   const bool ends_in_root =
       length > 0 && (X509_get_extension_flags(sk_X509_value(built, length - 1)) & EXFLAG_SS);
   if (!ends_in_root) {
-    run = run_verifier(leaf, trust, carried, true, true);
+    run = run_verifier(leaf, trust, carried, true);
     built = X509_STORE_CTX_get0_chain(run.context.get());
   }
   std::vector<X509Ptr> chain;
@@ -216,9 +227,9 @@ std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
   if (trust.verified_chains && !key.empty() && trust.verified_chains->holds(key, now)) {
     return std::nullopt;
   }
-  VerifierRun run = run_verifier(leaf, trust, carried, false, false);
-  if (!run.verified) run = run_verifier(leaf, trust, carried, false, true);
-  if (!run.verified) return crypt_error_of(X509_STORE_CTX_get_error(run.context.get()));
+  VerifierRun run = run_verifier(leaf, trust, carried, false);
+  if (!run.verified) run = run_verifier(leaf, trust, carried, true);
+  if (!run.verified) return run.faults->crypt_error();
   if (const auto weak = weak_chain_error(X509_STORE_CTX_get0_chain(run.context.get()))) {
     return weak;
   }

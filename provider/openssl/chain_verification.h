@@ -56,7 +56,8 @@ std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
 // Nothing when `leaf` chains to a trusted root, every certificate of the chain is valid now,
 // the chain holds under RFC 5280's certificate policies (any policy acceptable, none required
 // until a certificate requires one) and name constraints, and no certificate of it is weak by
-// the signer policy; otherwise the CryptoAPI code that Windows reports for the same fault.
+// the signer policy; otherwise the code of the chain's fault, chosen and mapped as on every back
+// end (provider/chain_fault.h).
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
                                       const std::vector<X509Ptr>& carried);
 

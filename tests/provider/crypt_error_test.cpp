@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "provider/chain_fault.h"
+
 namespace orvane::provider {
 namespace {
 
@@ -18,6 +20,22 @@ TEST(CryptFailure, CarriesTheStatusCodeAsANegativeNumberAndItsWindowsText) {
 
   EXPECT_EQ(crypt_failure(CryptError::bad_signature).number(), -2146893818);  // 0x80090006
   EXPECT_STREQ(crypt_failure(CryptError::bad_signature).what(), "Invalid Signature.");
+}
+
+// Verifiers report a chain's faults together (CryptoAPI) or one after another (OpenSSL); both
+// must name the same one.
+TEST(ChainFaults, TheReportedFaultIsChosenByOnePrecedenceWhateverTheOrderFound) {
+  EXPECT_EQ(ChainFaults{}.crypt_error(), std::nullopt);
+  EXPECT_EQ((ChainFaults{ChainFault::expired, ChainFault::untrusted_root}).crypt_error(),
+            CryptError::untrusted_root);
+  EXPECT_EQ((ChainFaults{ChainFault::untrusted_root, ChainFault::expired}).crypt_error(),
+            CryptError::untrusted_root);
+  EXPECT_EQ((ChainFaults{ChainFault::other, ChainFault::expired}).crypt_error(),
+            CryptError::expired);
+  EXPECT_EQ(
+      (ChainFaults{ChainFault::partial_chain, ChainFault::certificate_signature}).crypt_error(),
+      CryptError::certificate_signature);
+  EXPECT_EQ(ChainFaults{ChainFault::other}.crypt_error(), CryptError::trust_failure);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ std::unique_ptr<CertificateCollection> personal_certificates_with_key(Factory& f
 }
 
 TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
-  testing::PersonalStoreImport imported;
+  testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
   auto factory = cryptoapi::CryptoapiFactory();
   const auto with_key = personal_certificates_with_key(factory);
@@ -66,7 +66,7 @@ TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
 }
 
 TEST(CryptoapiSigning, RefusesACertificateWithoutKeyAndAnUnboundSigner) {
-  testing::PersonalStoreImport imported;
+  testing::UserStoreImport imported;
   imported.add_certificate(pki_folder / "expired.der");
   auto factory = cryptoapi::CryptoapiFactory();
   auto store = factory.CreateStore();
@@ -91,7 +91,7 @@ TEST(CryptoapiSigning, AKeyStorageProviderKeyThatIsNotThereIsNoKey) {
   key.pwszContainerName = const_cast<wchar_t*>(container.c_str());
   key.pwszProvName = const_cast<wchar_t*>(MS_KEY_STORAGE_PROVIDER);
   key.dwProvType = 0;
-  testing::PersonalStoreImport imported;
+  testing::UserStoreImport imported;
   imported.add_certificate(pki_folder / "expired.der", &key);
   auto factory = cryptoapi::CryptoapiFactory();
   const auto with_key = personal_certificates_with_key(factory);

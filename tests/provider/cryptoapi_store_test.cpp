@@ -62,7 +62,7 @@ class CryptoapiStoreTest : public ::testing::Test {
   }
 
   const std::map<std::string, Text> pki = expected_serials();
-  testing::PersonalStoreImport imported;
+  testing::UserStoreImport imported;
 };
 
 TEST_F(CryptoapiStoreTest, ListsImportedCertificatesWithTheirDerSerialText) {

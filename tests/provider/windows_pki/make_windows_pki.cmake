@@ -1,7 +1,18 @@
 # Makes the Windows tests' PKI with the host's openssl (OPENSSL), in OUTPUT_DIR:
 #   signer.pfx   the signer's key and certificate with its chain (intermediate.pem, root.pem),
 #                under the password in pfx-password.txt
-#   expired.der  an expired certificate without a key
+#   root.der, intermediate.der, signer.der, untrusted.der   certificates alone: the root for
+#                the tests to trust, the signer and its issuer,
+#                and a self-signed one that nobody trusts
+#   expired.der  an expired certificate under the intermediate; the tests import it without key
+#   content.txt  known content bytes (odd in length, with bytes above 0x7F)
+#   openssl-attached.der, openssl-detached.der   messages that openssl signed over content.txt
+#                with the signer's key, carrying the intermediate; openssl-detached-noattr.der
+#                the same without signed attributes, its signature over the content's digest
+#   expired-attached.der    the same signed by the expired certificate
+#   untrusted-attached.der  the same signed by the untrusted certificate
+#   partial-attached.der    the signer's message without the intermediate: no chain reaches a root
+#   encipherment-attached.der  signed by a certificate whose key usage does not allow signing
 #   pki.txt      one line a certificate: its name, then its serial-number text
 # The signer's serial has its top bit set, so its DER INTEGER carries a leading 00 octet; the
 # expired certificate's validity ended on 2021-01-01 00:00:00 UTC.
@@ -44,14 +55,44 @@ file(WRITE ${out}/ca/index.txt "")
 file(WRITE ${out}/ca/serial.txt "7E01\n")
 run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/expired-key.pem -out ca/expired.csr
             -subj /CN=Orvane\ Windows\ Test\ Expired)
-run_openssl(ca -batch -config ca/ca.cnf -selfsign -keyfile ca/expired-key.pem -in ca/expired.csr
-            -out expired.pem -startdate 20200101000000Z -enddate 20210101000000Z -notext)
+# Under the trusted intermediate, so that its period is the only fault of its chain.
+run_openssl(ca -batch -config ca/ca.cnf -cert intermediate.pem -keyfile ca/intermediate-key.pem
+            -in ca/expired.csr -out expired.pem -startdate 20200101000000Z
+            -enddate 20210101000000Z -notext)
 
 run_openssl(x509 -in expired.pem -outform DER -out expired.der)
 
 file(WRITE ${out}/pfx-password.txt "orvane-test")
 run_openssl(pkcs12 -export -inkey signer-key.pem -in signer.pem -certfile chain.pem
             -passout pass:orvane-test -out signer.pfx)
+
+foreach(name root intermediate signer)
+  run_openssl(x509 -in ${name}.pem -outform DER -out ${name}.der)
+endforeach()
+run_openssl(req -x509 -newkey rsa:2048 -nodes -keyout ca/untrusted-key.pem -out ca/untrusted.pem
+            -subj /CN=Orvane\ Windows\ Test\ Untrusted -days 3650)
+
+# Odd in length, with a CR LF and bytes above 0x7F: it must come back byte for byte.
+file(WRITE ${out}/content.txt "Orvane interop content\r\ndéjà vu!.")
+function(sign_with certificate key output)
+  run_openssl(cms -sign -binary -md sha256 -in content.txt -signer ${certificate} -inkey ${key}
+              -certfile intermediate.pem -outform DER -out ${output} ${ARGN})
+endfunction()
+sign_with(signer.pem signer-key.pem openssl-attached.der -nodetach)
+sign_with(signer.pem signer-key.pem openssl-detached.der)
+sign_with(signer.pem signer-key.pem openssl-detached-noattr.der -noattr)
+sign_with(expired.pem ca/expired-key.pem expired-attached.der -nodetach)
+sign_with(ca/untrusted.pem ca/untrusted-key.pem untrusted-attached.der -nodetach)
+run_openssl(cms -sign -binary -md sha256 -in content.txt -signer signer.pem -inkey signer-key.pem
+            -nodetach -outform DER -out partial-attached.der)
+# A certificate for key encipherment only, under the intermediate: its chain holds, its usage not.
+file(WRITE ${out}/ca/encipherment.ext "basicConstraints = CA:FALSE\nkeyUsage = critical, keyEncipherment\n")
+run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/encipherment-key.pem
+            -out ca/encipherment.csr -subj /CN=Orvane\ Windows\ Test\ Encipherment)
+run_openssl(x509 -req -in ca/encipherment.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+            -set_serial 0x4402 -days 3650 -extfile ca/encipherment.ext -out ca/encipherment.pem)
+sign_with(ca/encipherment.pem ca/encipherment-key.pem encipherment-attached.der -nodetach)
+run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")
 file(REMOVE_RECURSE ${out}/ca)

@@ -18,15 +18,9 @@ using provider::cryptoapi::StoreHandle;
   throw std::runtime_error(std::string(call) + " failed with " + std::to_string(::GetLastError()));
 }
 
-std::vector<BYTE> read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-StoreHandle open_personal_store() {
+StoreHandle open_user_store(const wchar_t* name) {
   StoreHandle store(
-      ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"My"));
+      ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, name));
   if (!store) fail("CertOpenStore");
   return store;
 }
@@ -40,15 +34,20 @@ std::wstring unique_container_name() {
 
 }  // namespace
 
-PersonalStoreImport::PersonalStoreImport() : personal_(open_personal_store()) {}
+std::vector<BYTE> read_pki_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
-PersonalStoreImport::~PersonalStoreImport() {
+UserStoreImport::UserStoreImport(const wchar_t* store) : store_(open_user_store(store)) {}
+
+UserStoreImport::~UserStoreImport() {
   remove();
 }
 
-void PersonalStoreImport::import_pfx(const std::filesystem::path& pfx,
-                                     const std::wstring& password) {
-  std::vector<BYTE> bytes = read_file(pfx);
+void UserStoreImport::import_pfx(const std::filesystem::path& pfx, const std::wstring& password) {
+  std::vector<BYTE> bytes = read_pki_file(pfx);
   CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), bytes.data()};
   const StoreHandle imported(
       ::PFXImportCertStore(&blob, password.c_str(), CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
@@ -66,9 +65,9 @@ void PersonalStoreImport::import_pfx(const std::filesystem::path& pfx,
   }
 }
 
-void PersonalStoreImport::add_certificate(const std::filesystem::path& der,
-                                          const CRYPT_KEY_PROV_INFO* key) {
-  const std::vector<BYTE> bytes = read_file(der);
+void UserStoreImport::add_certificate(const std::filesystem::path& der,
+                                      const CRYPT_KEY_PROV_INFO* key) {
+  const std::vector<BYTE> bytes = read_pki_file(der);
   const CertificateContextHandle certificate(::CertCreateCertificateContext(
       X509_ASN_ENCODING, bytes.data(), static_cast<DWORD>(bytes.size())));
   if (!certificate) fail("CertCreateCertificateContext");
@@ -79,9 +78,9 @@ void PersonalStoreImport::add_certificate(const std::filesystem::path& der,
   add(certificate.get());
 }
 
-void PersonalStoreImport::add(PCCERT_CONTEXT certificate) {
+void UserStoreImport::add(PCCERT_CONTEXT certificate) {
   PCCERT_CONTEXT added = nullptr;
-  if (!::CertAddCertificateContextToStore(personal_.get(), certificate,
+  if (!::CertAddCertificateContextToStore(store_.get(), certificate,
                                           CERT_STORE_ADD_REPLACE_EXISTING, &added)) {
     fail("CertAddCertificateContextToStore");
   }
@@ -89,7 +88,7 @@ void PersonalStoreImport::add(PCCERT_CONTEXT certificate) {
   if (!commit()) fail("CertControlStore");
 }
 
-void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) {
+void UserStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) {
   std::vector<BYTE> info_bytes =
       provider::cryptoapi::certificate_property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
   if (info_bytes.empty()) return;
@@ -116,7 +115,7 @@ void PersonalStoreImport::move_key_to_own_container(PCCERT_CONTEXT certificate) 
   }
 }
 
-std::size_t PersonalStoreImport::move_key(const CRYPT_KEY_PROV_INFO& info) {
+std::size_t UserStoreImport::move_key(const CRYPT_KEY_PROV_INFO& info) {
   KeyContainer container{unique_container_name(), info.pwszProvName ? info.pwszProvName : L"",
                          info.dwProvType, info.dwKeySpec};
   std::vector<BYTE> key_blob;
@@ -160,8 +159,7 @@ std::size_t PersonalStoreImport::move_key(const CRYPT_KEY_PROV_INFO& info) {
   return containers_.size() - 1;
 }
 
-bool PersonalStoreImport::holds_public_key(const KeyContainer& container,
-                                           PCCERT_CONTEXT certificate) {
+bool UserStoreImport::holds_public_key(const KeyContainer& container, PCCERT_CONTEXT certificate) {
   ProviderHandle provider;
   if (!::CryptAcquireContextW(provider.put(), container.name.c_str(), provider_name(container),
                               container.provider_type, 0)) {
@@ -182,13 +180,13 @@ bool PersonalStoreImport::holds_public_key(const KeyContainer& container,
              X509_ASN_ENCODING, &certificate->pCertInfo->SubjectPublicKeyInfo, key_info) != FALSE;
 }
 
-bool PersonalStoreImport::commit() {
+bool UserStoreImport::commit() {
   // Wine writes a system store out when its last reference goes, and the contexts kept here
   // are references: without this, other handles would not see the change until the end.
-  return ::CertControlStore(personal_.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr) != FALSE;
+  return ::CertControlStore(store_.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr) != FALSE;
 }
 
-void PersonalStoreImport::remove() {
+void UserStoreImport::remove() {
   // CertDeleteCertificateFromStore frees the context it is given, whatever it returns.
   for (auto& added : added_) ::CertDeleteCertificateFromStore(added.release());
   added_.clear();
@@ -202,7 +200,7 @@ void PersonalStoreImport::remove() {
   moved_.clear();
 }
 
-const wchar_t* PersonalStoreImport::provider_name(const KeyContainer& container) {
+const wchar_t* UserStoreImport::provider_name(const KeyContainer& container) {
   return container.provider.empty() ? nullptr : container.provider.c_str();
 }
 

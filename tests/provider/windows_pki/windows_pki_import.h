@@ -9,14 +9,18 @@
 
 namespace orvane::testing {
 
-// Certificates added to the current user's personal store for a test; everything added goes
-// again with this object.
-class PersonalStoreImport {
+// The bytes of a file of the test PKI.
+std::vector<BYTE> read_pki_file(const std::filesystem::path& path);
+
+// Certificates added to one of the current user's stores for a test, the personal store unless
+// another is named ("Root" trusts them; Wine asks no confirmation for that); everything added
+// goes again with this object.
+class UserStoreImport {
  public:
-  PersonalStoreImport();
-  ~PersonalStoreImport();
-  PersonalStoreImport(const PersonalStoreImport&) = delete;
-  PersonalStoreImport& operator=(const PersonalStoreImport&) = delete;
+  explicit UserStoreImport(const wchar_t* store = L"My");
+  ~UserStoreImport();
+  UserStoreImport(const UserStoreImport&) = delete;
+  UserStoreImport& operator=(const UserStoreImport&) = delete;
 
   // The certificates of a PFX, each private key in a container of its own (Wine's import puts
   // every key in the user's one default container). Wine keeps only the key's certificate and
@@ -44,7 +48,7 @@ class PersonalStoreImport {
   bool commit();
   void remove();
 
-  provider::cryptoapi::StoreHandle personal_;
+  provider::cryptoapi::StoreHandle store_;
   std::vector<provider::cryptoapi::CertificateContextHandle> added_;
   std::vector<KeyContainer> containers_;
   // Wine's container of each moved key, to the index of its own container.
