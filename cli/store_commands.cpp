@@ -80,9 +80,8 @@ Outcome list_command(const Settings& settings) {
   if (listing.certificates.empty() && listing.problems.empty()) {
     const std::string store =
         settings.store_root.empty() ? "your personal store" : path_to_utf8(settings.store_root);
-    outcome.notes.push_back(store +
-                            " holds no certificate: import one with `orvane store import "
-                            "FILE.p12`");
+    outcome.notes.push_back(store + " holds no certificate: import one with `orvane store import " +
+                            (provider::has_store_folders() ? "FILE.p12`" : "FILE.pfx`"));
   }
   for (const auto& listed : listing.certificates) {
     if (listed.trusted) continue;

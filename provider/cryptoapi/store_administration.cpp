@@ -10,7 +10,7 @@
 #include "provider/base64.h"
 #include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/certificate_summary.h"
-#include "provider/cryptoapi/certificate_trust.h"
+#include "provider/cryptoapi/chain_verification.h"
 #include "provider/cryptoapi/demo_certificates.h"
 #include "provider/cryptoapi/key_container.h"
 #include "provider/cryptoapi/pfx_import.h"
@@ -65,7 +65,7 @@ CertificateContextHandle add_to(HCERTSTORE store, PCCERT_CONTEXT certificate, co
 }
 
 void judge_trust(StoredCertificate& stored, PCCERT_CONTEXT certificate) {
-  if (const auto error = cryptoapi::certificate_trust_error(certificate)) {
+  if (const auto error = cryptoapi::chain_error(certificate)) {
     stored.why_not_trusted = text_to_utf8(crypt_error_text(*error));
   } else {
     stored.trusted = true;
@@ -184,7 +184,7 @@ StoreListing list_stores(const fs::path&) {
         listed.store = name;
         listed.summary = cryptoapi::summarize(certificate->context());
         listed.has_key = certificate->has_key();
-        if (const auto error = cryptoapi::certificate_trust_error(certificate->context())) {
+        if (const auto error = cryptoapi::chain_error(certificate->context())) {
           listed.why_not_trusted = text_to_utf8(crypt_error_text(*error));
         } else {
           listed.trusted = true;

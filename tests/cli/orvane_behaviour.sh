@@ -230,5 +230,18 @@ expect "log status" 0 "$status"
 grep -q ' - Orvane.dll : nightly run: 3 files failed' "$work"/logs/KPX_Error_Log_*.txt ||
   fail "the log entry is missing"
 
+# --- The demonstration removes what it made; on Windows a store folder is a usage error.
+cmd store list
+before=$out
+cmd demo
+expect "demo" 0 "$status"
+cmd store list
+expect "the demo leaves the stores as they were" "$before" "$out"
+if [ "$platform" = windows ]; then
+  cmd --store "$(native "$work/store")" store list
+  expect "--store on Windows" 2 "$status"
+  case $err in *"Windows certificate stores"*) ;; *) fail "--store says why: $err" ;; esac
+fi
+
 echo "$failures check(s) failed"
 exit "$failures"
