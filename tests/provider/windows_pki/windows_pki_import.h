@@ -1,11 +1,11 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "provider/cryptoapi/handles.h"
+#include "provider/cryptoapi/key_container.h"
 
 namespace orvane::testing {
 
@@ -33,26 +33,12 @@ class UserStoreImport {
   void add(PCCERT_CONTEXT certificate);
 
  private:
-  struct KeyContainer {
-    std::wstring name;
-    std::wstring provider;
-    DWORD provider_type = 0;
-    DWORD key_spec = 0;
-  };
-
-  void move_key_to_own_container(PCCERT_CONTEXT certificate);
-  // Moves the key of `info` to a new container; its index in containers_.
-  std::size_t move_key(const CRYPT_KEY_PROV_INFO& info);
-  static bool holds_public_key(const KeyContainer& container, PCCERT_CONTEXT certificate);
-  static const wchar_t* provider_name(const KeyContainer& container);
   bool commit();
   void remove();
 
   provider::cryptoapi::StoreHandle store_;
   std::vector<provider::cryptoapi::CertificateContextHandle> added_;
-  std::vector<KeyContainer> containers_;
-  // Wine's container of each moved key, to the index of its own container.
-  std::map<std::wstring, std::size_t> moved_;
+  std::vector<provider::cryptoapi::KeyContainer> containers_;
 };
 
 }  // namespace orvane::testing
