@@ -61,6 +61,8 @@ struct Library {
   GUID libid;
   WORD major_version;
   WORD minor_version;
+  // The locale the library is registered under. CreateTypeLib2 writes 0x409 into the file's
+  // header by itself and records this one beside it.
   LCID locale;
 };
 
@@ -124,7 +126,7 @@ inline constexpr Library library = {
     {0x578D55FD, 0x08E4, 0x4219, {0x9F, 0x1F, 0x35, 0x72, 0x15, 0x17, 0x73, 0xA9}},
     19,
     2,
-    0x409,
+    LOCALE_NEUTRAL,
 };
 
 inline constexpr SafetyInterface object_safety = {
