@@ -1,5 +1,6 @@
 #include "com/registration.h"
 
+#include <cwchar>
 #include <string>
 
 #include "com/boundary.h"
@@ -82,15 +83,55 @@ void unregister_class(const Class& described) {
   if (!registered_in_other_view(described)) delete_key(described.prog_id);
 }
 
-bool type_library_registered() {
-  BSTR path = nullptr;
+// HKCR\TypeLib\{libid}\<version in hex>, which both bitnesses share.
+std::wstring type_library_version_key() {
   const Library& library = description::library;
-  if (FAILED(QueryPathOfRegTypeLib(library.libid, library.major_version, library.minor_version, 0,
-                                   &path))) {
+  wchar_t version[16] = {};
+  swprintf(version, 16, L"%x.%x", library.major_version, library.minor_version);
+  return L"TypeLib\\" + text_of(library.libid) + L"\\" + version;
+}
+
+bool has_subkeys(const std::wstring& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
     return false;
   }
-  SysFreeString(path);
-  return true;
+  DWORD subkeys = 0;
+  const LONG status = RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(opened);
+  return status == ERROR_SUCCESS && subkeys > 0;
+}
+
+void delete_key_in_view(const std::wstring& key, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS | view, &opened) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  const LONG emptied = RegDeleteTreeW(opened, nullptr);
+  RegCloseKey(opened);
+  check_registry(emptied);
+  const LONG status = RegDeleteKeyExW(HKEY_CLASSES_ROOT, key.c_str(), view, 0);
+  if (status != ERROR_FILE_NOT_FOUND) check_registry(status);
+}
+
+// UnRegisterTypeLib is not used: it removes the interfaces' keys even while the other
+// bitness's registration of the library still needs them (Wine removes them from both views).
+// This removes this platform's entry, and the library and its interfaces only with the last.
+void unregister_type_library() {
+  const std::wstring version = type_library_version_key();
+  const std::wstring locale = version + L"\\" + std::to_wstring(description::library.locale);
+  delete_key(locale + (this_platform == SYS_WIN64 ? L"\\win64" : L"\\win32"));
+  if (has_subkeys(locale)) return;
+  delete_key(version);
+  const std::wstring library = L"TypeLib\\" + text_of(description::library.libid);
+  if (!has_subkeys(library)) delete_key(library);
+  for (const Interface* described : description::interfaces) {
+    const std::wstring key = L"Interface\\" + text_of(described->iid);
+    delete_key_in_view(key, KEY_WOW64_64KEY);
+    delete_key_in_view(key, KEY_WOW64_32KEY);
+  }
 }
 
 template <typename Body>
@@ -121,11 +162,7 @@ HRESULT register_server() {
 
 HRESULT unregister_server() {
   return registration_step([] {
-    const Library& library = description::library;
-    if (type_library_registered()) {
-      check(UnRegisterTypeLib(library.libid, library.major_version, library.minor_version, 0,
-                              this_platform));
-    }
+    unregister_type_library();
     for (const Class* described : description::classes) {
       if (described->creatable) unregister_class(*described);
     }
