@@ -1,0 +1,196 @@
+// Orvane.dll registered and removed by the prefix's own regsvr32, and created through COM
+// as a client creates it.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <filesystem>
+#include <string>
+
+#include "com/com_ptr.h"
+#include "com/interfaces.h"
+#include "com/object_safety.h"
+
+namespace orvane::com {
+namespace {
+
+const CLSID sign_class = {
+    0x7A409161, 0x6859, 0x4BF4, {0xB2, 0x5D, 0xCE, 0xF2, 0x41, 0x41, 0xF0, 0xD5}};
+const CLSID xml_class = {
+    0xCA540219, 0x6B14, 0x47A3, {0xBC, 0x81, 0x2B, 0x09, 0x16, 0x0C, 0xC5, 0x06}};
+const CLSID object_safety_class = {
+    0xAFB9027A, 0x13EF, 0x4418, {0xA4, 0x84, 0x9F, 0xDE, 0x58, 0x31, 0x0C, 0x3A}};
+const IID sign_iid = {0xDFDA18EB, 0x0BF0, 0x4B7D, {0x8F, 0xCA, 0x6D, 0x2F, 0xBF, 0x97, 0xC1, 0xB5}};
+const IID sign_alias_iid = {
+    0x1949B5F6, 0xCB5D, 0x4075, {0x80, 0x7F, 0x5B, 0x87, 0x15, 0x3D, 0x2B, 0xB7}};
+const IID object_safety_iid = {
+    0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
+const GUID library_id = {
+    0x578D55FD, 0x08E4, 0x4219, {0x9F, 0x1F, 0x35, 0x72, 0x15, 0x17, 0x73, 0xA9}};
+
+// Runs a program of the prefix (regsvr32) and answers its exit code.
+DWORD run(std::wstring command) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return GetLastError() | 0x80000000u;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+std::wstring quoted(const wchar_t* path) {
+  return L" \"" + std::wstring(path) + L"\"";
+}
+
+// regsvr32 of this test's bitness: the prefix's system32 one, which a 32-bit process sees
+// redirected to the 32-bit one in SysWOW64.
+DWORD regsvr32(const wchar_t* options, const wchar_t* dll = ORVANE_COM_DLL) {
+  return run(L"regsvr32.exe " + std::wstring(options) + quoted(dll));
+}
+
+std::wstring registry_text(const std::wstring& key, const wchar_t* name) {
+  wchar_t value[MAX_PATH * 2] = {};
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS) {
+    return L"(missing)";
+  }
+  return value;
+}
+
+std::wstring comparable_path(std::wstring path) {
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  std::transform(path.begin(), path.end(), path.begin(),
+                 [](wchar_t c) { return std::towlower(c); });
+  return path;
+}
+
+bool type_library_registered() {
+  ComPtr<ITypeLib> library;
+  return SUCCEEDED(LoadRegTypeLib(library_id, 19, 2, 0, library.put()));
+}
+
+class RegistrationTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
+  void TearDown() override {
+    regsvr32(L"/u /s");
+    CoUninitialize();
+  }
+};
+
+TEST_F(RegistrationTest, Regsvr32RegistersTheClassesAndRemovesThemAgain) {
+  ASSERT_EQ(regsvr32(L"/s"), 0u);
+
+  const std::wstring sign_key = L"CLSID\\{7A409161-6859-4BF4-B25D-CEF24141F0D5}";
+  EXPECT_EQ(comparable_path(registry_text(sign_key + L"\\InprocServer32", nullptr)),
+            comparable_path(ORVANE_COM_DLL));
+  EXPECT_EQ(registry_text(sign_key + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(registry_text(sign_key + L"\\ProgID", nullptr), L"Orvane.Sign");
+  EXPECT_EQ(registry_text(sign_key + L"\\VersionIndependentProgID", nullptr), L"Orvane.Sign");
+  EXPECT_EQ(registry_text(L"CLSID\\{CA540219-6B14-47A3-BC81-2B09160CC506}\\InprocServer32",
+                          L"ThreadingModel"),
+            L"Apartment");
+  CLSID found{};
+  EXPECT_EQ(CLSIDFromProgID(L"Orvane.Sign", &found), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(found, sign_class));
+  EXPECT_EQ(CLSIDFromProgID(L"Orvane.XML", &found), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(found, xml_class));
+  EXPECT_TRUE(type_library_registered());
+  EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}\\TypeLib", nullptr),
+            L"{578D55FD-08E4-4219-9F1F-3572151773A9}");
+
+  ASSERT_EQ(regsvr32(L"/u /s"), 0u);
+  EXPECT_EQ(registry_text(sign_key + L"\\InprocServer32", nullptr), L"(missing)");
+  EXPECT_NE(CLSIDFromProgID(L"Orvane.Sign", &found), S_OK);
+  EXPECT_NE(CLSIDFromProgID(L"Orvane.XML", &found), S_OK);
+  EXPECT_FALSE(type_library_registered());
+  EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}", nullptr),
+            L"(missing)");
+  ComPtr<IUnknown> object;
+  EXPECT_EQ(
+      CoCreateInstance(sign_class, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()),
+      REGDB_E_CLASSNOTREG);
+}
+
+TEST_F(RegistrationTest, ClientsCreateSignAndXmlButNotVbObjSafety) {
+  ASSERT_EQ(regsvr32(L"/s"), 0u);
+
+  ComPtr<SignInterface> sign;
+  ASSERT_EQ(CoCreateInstance(sign_class, nullptr, CLSCTX_INPROC_SERVER, sign_iid, sign.put_void()),
+            S_OK);
+  ComPtr<SignInterface> alias;
+  ASSERT_EQ(sign->QueryInterface(sign_alias_iid, alias.put_void()), S_OK);
+  EXPECT_EQ(alias.get(), sign.get());
+  ComPtr<IDispatch> dispatch;
+  ASSERT_EQ(sign->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetSerialNO")};
+  DISPID id = 0;
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 0x60030006);
+
+  // Scripts may ask; the component stays unsafe for scripting and initialisation.
+  ComPtr<ObjectSafetyInterface> safety;
+  ASSERT_EQ(sign->QueryInterface(object_safety_iid, safety.put_void()), S_OK);
+  DWORD supported = 0;
+  DWORD enabled = 7;
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IDispatch, &supported, &enabled), S_OK);
+  EXPECT_EQ(supported, 3u);
+  EXPECT_EQ(enabled, 0u);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, 1, 1), E_FAIL);
+
+  ComPtr<IUnknown> xml;
+  EXPECT_EQ(
+      CoCreateInstance(xml_class, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, xml.put_void()),
+      S_OK);
+  ComPtr<IUnknown> not_creatable;
+  EXPECT_EQ(CoCreateInstance(object_safety_class, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             not_creatable.put_void()),
+            REGDB_E_CLASSNOTREG);
+  // Nor does the server hand out a factory for it when asked directly.
+  HMODULE server = LoadLibraryW(ORVANE_COM_DLL);
+  ASSERT_NE(server, nullptr);
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get_class_object = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(server, "DllGetClassObject")));
+  ASSERT_NE(get_class_object, nullptr);
+  ComPtr<IClassFactory> factory;
+  EXPECT_EQ(get_class_object(object_safety_class, IID_IClassFactory, factory.put_void()),
+            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_FALSE(factory);
+  FreeLibrary(server);
+}
+
+#ifdef ORVANE_X86_COM_DLL
+// Both bitnesses in one prefix: the 32-bit regsvr32 of SysWOW64 registers the x86 build.
+TEST_F(RegistrationTest, UnregisteringX86LeavesX64Working) {
+  if (!std::filesystem::exists(ORVANE_X86_COM_DLL)) {
+    GTEST_SKIP() << "no x86 build beside this one (build the windows-x86 preset first)";
+  }
+  const std::wstring x86_regsvr32 = L"C:\\windows\\syswow64\\regsvr32.exe ";
+  ASSERT_EQ(regsvr32(L"/s"), 0u);
+  ASSERT_EQ(run(x86_regsvr32 + L"/s" + quoted(ORVANE_X86_COM_DLL)), 0u);
+  ASSERT_EQ(run(x86_regsvr32 + L"/u /s" + quoted(ORVANE_X86_COM_DLL)), 0u);
+
+  CLSID found{};
+  EXPECT_EQ(CLSIDFromProgID(L"Orvane.Sign", &found), S_OK);
+  ComPtr<SignInterface> sign;
+  EXPECT_EQ(CoCreateInstance(found, nullptr, CLSCTX_INPROC_SERVER, sign_iid, sign.put_void()),
+            S_OK);
+  EXPECT_TRUE(type_library_registered());
+  EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}\\TypeLib", nullptr),
+            L"{578D55FD-08E4-4219-9F1F-3572151773A9}");
+}
+#endif
+
+}  // namespace
+}  // namespace orvane::com
