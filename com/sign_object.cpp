@@ -1,9 +1,15 @@
 #include "com/sign_object.h"
 
+#include <memory>
+#include <optional>
+
+#include "com/automation_values.h"
+#include "com/boundary.h"
 #include "com/dispatch_object.h"
 #include "com/interfaces.h"
 #include "com/library_description.h"
 #include "com/object_safety.h"
+#include "signing/sign.h"
 
 namespace orvane::com {
 namespace {
@@ -30,22 +36,91 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
   ULONG STDMETHODCALLTYPE AddRef() override { return add_reference(); }
   ULONG STDMETHODCALLTYPE Release() override { return release_reference(); }
 
-  // Not built yet: the methods are wired to the core Sign object in a later step; until then
-  // they say so instead of answering.
-  HRESULT STDMETHODCALLTYPE Signfile(VARIANT*, BSTR*, VARIANT_BOOL*, BSTR*, VARIANT_BOOL*,
-                                     VARIANT*) override {
-    return E_NOTIMPL;
+  // The vtable methods: the answer goes through the final out-parameter and the call itself
+  // succeeds; only a value without text, or a missing out-parameter, fails the call.
+  HRESULT STDMETHODCALLTYPE Signfile(VARIANT* inputfilename, BSTR* sSerialNo,
+                                     VARIANT_BOOL* bDetached, BSTR* sExtension,
+                                     VARIANT_BOOL* IsContent, VARIANT* result) override {
+    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
+      std::optional<Variant> input = variant_from(inputfilename);
+      if (!input) return std::nullopt;
+      const Variant given = *input;
+      Text extension = text_from(sExtension);
+      const Text given_extension = extension;
+      Text answered = sign.Signfile(*input, text_from(sSerialNo), bool_from(bDetached), extension,
+                                    bool_from(IsContent));
+      if (*input != given) write_back(inputfilename, *input);
+      if (extension != given_extension) write_back(sExtension, extension);
+      return answered;
+    });
   }
-  HRESULT STDMETHODCALLTYPE Verify(VARIANT*, VARIANT*, VARIANT_BOOL*, BSTR*, BSTR*) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE Verify(VARIANT* OriginalFileName, VARIANT* DigitalSignedFileName,
+                                   VARIANT_BOOL* bDetached, BSTR* sSerialNo,
+                                   BSTR* result) override {
+    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
+      const std::optional<Variant> original = variant_from(OriginalFileName);
+      std::optional<Variant> signed_name = variant_from(DigitalSignedFileName);
+      if (!original || !signed_name) return std::nullopt;
+      const Variant given = *signed_name;
+      Text answered =
+          sign.Verify(*original, *signed_name, bool_from(bDetached), text_from(sSerialNo));
+      if (*signed_name != given) write_back(DigitalSignedFileName, *signed_name);
+      return answered;
+    });
   }
-  HRESULT STDMETHODCALLTYPE VerifyCodeWithFile(BSTR*, VARIANT*, VARIANT_BOOL*, BSTR*) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE VerifyCodeWithFile(BSTR* OriginalFileName, VARIANT* sSignedContents,
+                                               VARIANT_BOOL* bDetached, BSTR* result) override {
+    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
+      const std::optional<Variant> contents = variant_from(sSignedContents);
+      if (!contents) return std::nullopt;
+      return sign.VerifyCodeWithFile(text_from(OriginalFileName), *contents, bool_from(bDetached));
+    });
   }
-  HRESULT STDMETHODCALLTYPE ServiceProviderDS(VARIANT, VARIANT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetServiceProviderDS(BSTR*, BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE LogError(BSTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetSerialNO(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ServiceProviderDS(VARIANT FilePath, VARIANT* result) override {
+    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
+      const std::optional<Variant> path = variant_from(&FilePath);
+      if (!path) return std::nullopt;
+      return sign.ServiceProviderDS(*path);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetServiceProviderDS(BSTR* sData, BSTR* result) override {
+    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
+      return sign.GetServiceProviderDS(text_from(sData));
+    });
+  }
+  HRESULT STDMETHODCALLTYPE LogError(BSTR* sErr) override {
+    return guarded([&] {
+      core().LogError(text_from(sErr));
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetSerialNO(BSTR* result) override {
+    return answer(result,
+                  [&](signing::Sign& sign) -> std::optional<Text> { return sign.GetSerialNO(); });
+  }
+
+ private:
+  // The core object, made on the first call that needs it.
+  signing::Sign& core() {
+    if (!core_) core_ = std::make_unique<signing::Sign>();
+    return *core_;
+  }
+
+  // Runs a method of the core and hands its answer out through `result`. A VARIANT without
+  // text (nullopt) is refused with Type mismatch: until the core's Variant carries such values
+  // and fails at the method's own stage, the boundary cannot pass them on.
+  template <typename Result, typename Call>
+  HRESULT answer(Result* result, Call&& call) {
+    if (result == nullptr) return E_POINTER;
+    return guarded([&] {
+      const std::optional<Text> answered = call(core());
+      if (!answered) return DISP_E_TYPEMISMATCH;
+      set_result(result, *answered);
+      return S_OK;
+    });
+  }
+
+  std::unique_ptr<signing::Sign> core_;
 };
 
 }  // namespace

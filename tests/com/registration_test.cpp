@@ -12,50 +12,21 @@
 #include "com/com_ptr.h"
 #include "com/interfaces.h"
 #include "com/object_safety.h"
+#include "tests/com/server_registration.h"
 
 namespace orvane::com {
 namespace {
 
-const CLSID sign_class = {
-    0x7A409161, 0x6859, 0x4BF4, {0xB2, 0x5D, 0xCE, 0xF2, 0x41, 0x41, 0xF0, 0xD5}};
-const CLSID xml_class = {
-    0xCA540219, 0x6B14, 0x47A3, {0xBC, 0x81, 0x2B, 0x09, 0x16, 0x0C, 0xC5, 0x06}};
+using namespace testing;
+
 const CLSID object_safety_class = {
     0xAFB9027A, 0x13EF, 0x4418, {0xA4, 0x84, 0x9F, 0xDE, 0x58, 0x31, 0x0C, 0x3A}};
-const IID sign_iid = {0xDFDA18EB, 0x0BF0, 0x4B7D, {0x8F, 0xCA, 0x6D, 0x2F, 0xBF, 0x97, 0xC1, 0xB5}};
 const IID sign_alias_iid = {
     0x1949B5F6, 0xCB5D, 0x4075, {0x80, 0x7F, 0x5B, 0x87, 0x15, 0x3D, 0x2B, 0xB7}};
 const IID object_safety_iid = {
     0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
 const GUID library_id = {
     0x578D55FD, 0x08E4, 0x4219, {0x9F, 0x1F, 0x35, 0x72, 0x15, 0x17, 0x73, 0xA9}};
-
-// Runs a program of the prefix (regsvr32) and answers its exit code.
-DWORD run(std::wstring command) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return GetLastError() | 0x80000000u;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
-}
-
-std::wstring quoted(const wchar_t* path) {
-  return L" \"" + std::wstring(path) + L"\"";
-}
-
-// regsvr32 of this test's bitness: the prefix's system32 one, which a 32-bit process sees
-// redirected to the 32-bit one in SysWOW64.
-DWORD regsvr32(const wchar_t* options, const wchar_t* dll = ORVANE_COM_DLL) {
-  return run(L"regsvr32.exe " + std::wstring(options) + quoted(dll));
-}
 
 std::wstring registry_text(const std::wstring& key, const wchar_t* name) {
   wchar_t value[MAX_PATH * 2] = {};

@@ -1,0 +1,145 @@
+// A C++ client calling the Sign object through the vtable of _Sign: the answer comes back
+// through the final out-parameter, failures of the component are answers and not failed calls,
+// and the methods write back into the caller's variables.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "com/com_ptr.h"
+#include "com/interfaces.h"
+#include "tests/com/server_registration.h"
+#include "tests/provider/windows_pki/windows_pki_import.h"
+
+namespace orvane::com {
+namespace {
+
+const std::filesystem::path pki_folder = ORVANE_WINDOWS_PKI;
+
+struct Bstr {
+  explicit Bstr(const wchar_t* text) : value(SysAllocString(text)) {}
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(value); }
+  BSTR value;
+};
+
+struct Var {
+  Var() { VariantInit(&value); }
+  explicit Var(const wchar_t* text) : Var() {
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(text);
+  }
+  Var(const Var&) = delete;
+  Var& operator=(const Var&) = delete;
+  ~Var() { VariantClear(&value); }
+  VARIANT value;
+};
+
+std::wstring text_of(BSTR value) {
+  return value ? std::wstring(value, SysStringLen(value)) : L"";
+}
+std::wstring text_of(const VARIANT& value) {
+  return value.vt == VT_BSTR ? text_of(value.bstrVal) : L"(not a string)";
+}
+
+class SignThroughVtable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    ASSERT_EQ(testing::regsvr32(L"/s"), 0u);
+    ASSERT_EQ(CoCreateInstance(testing::sign_class, nullptr, CLSCTX_INPROC_SERVER,
+                               testing::sign_iid, sign_.put_void()),
+              S_OK);
+    wchar_t temporary[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temporary);
+    folder_ =
+        std::filesystem::path(temporary) / ("orvane-com-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    sign_.reset();
+    testing::regsvr32(L"/u /s");
+    CoUninitialize();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  static std::wstring pfx_password() {
+    std::ifstream in(pki_folder / "pfx-password.txt");
+    std::string password;
+    std::getline(in, password);
+    return std::wstring(password.begin(), password.end());
+  }
+
+  ComPtr<SignInterface> sign_;
+  std::filesystem::path folder_;
+};
+
+TEST_F(SignThroughVtable, SigningWritesTheMessageAndTheExtensionBackIntoTheCallersVariables) {
+  orvane::testing::PersonalStoreImport imported;
+  imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
+  Bstr serial(L"00A1B2C3D4");
+  VARIANT_BOOL attached = VARIANT_FALSE;
+
+  // Content mode: the message comes back through inputfilename.
+  Var content(L"Orvane signs this");
+  Bstr no_extension(L"");
+  VARIANT_BOOL is_content = VARIANT_TRUE;
+  Var answer;
+  ASSERT_EQ(sign_->Signfile(&content.value, &serial.value, &attached, &no_extension.value,
+                            &is_content, &answer.value),
+            S_OK);
+  EXPECT_EQ(text_of(answer.value), L"success");
+  EXPECT_EQ(text_of(content.value).substr(0, 3), L"MII");  // Base64 of a DER SEQUENCE
+
+  // File mode: the default suffix comes back through sExtension, the message beside the file.
+  const std::filesystem::path file = folder_ / "contract.txt";
+  std::ofstream(file) << "the terms";
+  Var path(file.wstring().c_str());
+  Bstr extension(L"");
+  VARIANT_BOOL file_mode = VARIANT_FALSE;
+  Var file_answer;
+  ASSERT_EQ(sign_->Signfile(&path.value, &serial.value, &attached, &extension.value, &file_mode,
+                            &file_answer.value),
+            S_OK);
+  EXPECT_EQ(text_of(file_answer.value), L"success");
+  EXPECT_EQ(text_of(extension.value), L"_Signature.txt");
+  EXPECT_EQ(text_of(path.value), file.wstring());
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "contract_Signature.txt"));
+}
+
+TEST_F(SignThroughVtable, FailuresAreAnswersAndTheCallSucceeds) {
+  Bstr serial(L"00A1B2C3D4");
+  Bstr none(L"");
+  VARIANT_BOOL attached = VARIANT_FALSE;
+  VARIANT_BOOL is_content = VARIANT_TRUE;
+  Var content(L"x");
+  Var answer;
+  Bstr unknown(L"0BADBAD0");
+  EXPECT_EQ(sign_->Signfile(&content.value, &unknown.value, &attached, &none.value, &is_content,
+                            &answer.value),
+            S_OK);
+  EXPECT_EQ(text_of(answer.value),
+            L"Error: Certificate is either damaged, uninstalled or not present.");
+
+  Var original((folder_ / "missing.txt").wstring().c_str());
+  Var signature((folder_ / "missing_Signature.txt").wstring().c_str());
+  VARIANT_BOOL detached = VARIANT_TRUE;
+  BSTR verified = nullptr;
+  EXPECT_EQ(sign_->Verify(&original.value, &signature.value, &detached, &serial.value, &verified),
+            S_OK);
+  EXPECT_EQ(text_of(verified), L"Original File Not Found Or Can't BE Accessed");
+  SysFreeString(verified);
+
+  Bstr entry(L"Orvane.Dll : a test entry");
+  EXPECT_EQ(sign_->LogError(&entry.value), S_OK);
+  // A missing out-parameter is the caller's fault, not an answer.
+  EXPECT_EQ(sign_->GetSerialNO(nullptr), E_POINTER);
+}
+
+}  // namespace
+}  // namespace orvane::com
