@@ -7,14 +7,17 @@
 
 #include <new>
 
+#include "com/boundary.h"
 #include "com/com_ptr.h"
+#include "com/dispatch_arguments.h"
+#include "com/library_description.h"
 #include "com/module.h"
 #include "com/type_information.h"
 
 namespace orvane::com {
 
-template <typename Interface>
-class DispatchObject : public Interface {
+template <typename Vtable>
+class DispatchObject : public Vtable {
  public:
   DispatchObject(const DispatchObject&) = delete;
   DispatchObject& operator=(const DispatchObject&) = delete;
@@ -44,16 +47,51 @@ class DispatchObject : public Interface {
     if (FAILED(loaded)) return loaded;
     return type_info_->GetIDsOfNames(names, count, ids);
   }
-  // Not built yet: the object's own dispatch (defaults of omitted arguments, script variables
-  // by reference, named arguments) comes with the wiring of the methods to the core.
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
+  // The object's own dispatch rather than the platform's from the type information, which
+  // refuses script variables for BSTR* and, under Wine, crashes on an omitted optional
+  // argument by reference.
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* parameters,
+                                   VARIANT* result, EXCEPINFO*, UINT* argument_error) override {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (parameters == nullptr) return E_INVALIDARG;
+    for (size_t index = 0; index < described_.members.size(); ++index) {
+      const Member& member = described_.members[index];
+      if (member.dispatch_id == id && accepts(member.kind, flags)) {
+        return guarded([&] { return invoke(index, *parameters, result, argument_error); });
+      }
+    }
+    return DISP_E_MEMBERNOTFOUND;
   }
 
  protected:
-  explicit DispatchObject(const GUID& iid) : iid_(iid) { module::add_reference(); }
+  explicit DispatchObject(const Interface& described) : described_(described) {
+    module::add_reference();
+  }
   virtual ~DispatchObject() { module::release_reference(); }
+
+  // Calls member `index` of the interface's table through the vtable, its result (if any)
+  // into `result`, which holds nothing yet.
+  virtual HRESULT call(size_t index, DispatchArguments& arguments, VARIANT* result) = 0;
+
+  // For the members that hand back a BSTR or a VARIANT_BOOL through their final parameter.
+  template <typename Call>
+  static HRESULT text_result(VARIANT* result, Call&& call) {
+    BSTR answer = nullptr;
+    const HRESULT called = call(&answer);
+    if (FAILED(called)) return called;
+    result->vt = VT_BSTR;
+    result->bstrVal = answer;
+    return S_OK;
+  }
+  template <typename Call>
+  static HRESULT bool_result(VARIANT* result, Call&& call) {
+    VARIANT_BOOL answer = VARIANT_FALSE;
+    const HRESULT called = call(&answer);
+    if (FAILED(called)) return called;
+    result->vt = VT_BOOL;
+    result->boolVal = answer;
+    return S_OK;
+  }
 
   ULONG add_reference() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
   ULONG release_reference() {
@@ -65,10 +103,41 @@ class DispatchObject : public Interface {
  private:
   HRESULT load() {
     if (type_info_) return S_OK;
-    return load_type_info(iid_, type_info_.put());
+    return load_type_info(described_.iid, type_info_.put());
   }
 
-  const GUID& iid_;
+  static bool accepts(INVOKEKIND kind, WORD flags) {
+    // Script hosts call a method whose value they use as a method and a property get at once.
+    if (kind == INVOKE_PROPERTYPUT) return (flags & DISPATCH_PROPERTYPUT) != 0;
+    if (kind == INVOKE_PROPERTYGET) return (flags & DISPATCH_PROPERTYGET) != 0;
+    return (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) != 0;
+  }
+
+  HRESULT invoke(size_t index, const DISPPARAMS& parameters, VARIANT* result,
+                 UINT* argument_error) {
+    try {
+      DispatchArguments arguments(described_.members[index], parameters);
+      VARIANT answer;
+      VariantInit(&answer);
+      const HRESULT called = call(index, arguments, &answer);
+      if (FAILED(called)) {
+        VariantClear(&answer);
+        return called;
+      }
+      arguments.write_back();
+      if (result != nullptr) {
+        *result = answer;  // a member without a result leaves it Empty
+      } else {
+        VariantClear(&answer);
+      }
+      return S_OK;
+    } catch (const DispatchRefusal& refused) {
+      if (argument_error != nullptr) *argument_error = refused.argument;
+      return refused.result;
+    }
+  }
+
+  const Interface& described_;
   LONG references_ = 1;
   ComPtr<ITypeInfo> type_info_;
 };

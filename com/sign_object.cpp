@@ -16,7 +16,7 @@ namespace {
 
 class SignObject final : public DispatchObject<SignInterface>, public ObjectSafety {
  public:
-  SignObject() : DispatchObject(description::sign_interface.iid) {}
+  SignObject() : DispatchObject(description::sign_interface) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
@@ -100,6 +100,32 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
   }
 
  private:
+  // Members in the order of description::sign_members.
+  HRESULT call(size_t index, DispatchArguments& a, VARIANT* result) override {
+    switch (index) {
+      case 0:
+        return Signfile(a.variant(0), a.bstr(1), a.boolean(2), a.bstr(3), a.boolean(4), result);
+      case 1:
+        return text_result(result, [&](BSTR* answer) {
+          return Verify(a.variant(0), a.variant(1), a.boolean(2), a.bstr(3), answer);
+        });
+      case 2:
+        return text_result(result, [&](BSTR* answer) {
+          return VerifyCodeWithFile(a.bstr(0), a.variant(1), a.boolean(2), answer);
+        });
+      case 3:
+        return ServiceProviderDS(*a.variant(0), result);
+      case 4:
+        return text_result(result,
+                           [&](BSTR* answer) { return GetServiceProviderDS(a.bstr(0), answer); });
+      case 5:
+        return LogError(a.bstr(0));
+      case 6:
+        return text_result(result, [&](BSTR* answer) { return GetSerialNO(answer); });
+    }
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
   // The core object, made on the first call that needs it.
   signing::Sign& core() {
     if (!core_) core_ = std::make_unique<signing::Sign>();
