@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <new>
+#include <type_traits>
 
 #include "com/boundary.h"
 #include "com/com_ptr.h"
@@ -73,23 +74,19 @@ class DispatchObject : public Vtable {
   // into `result`, which holds nothing yet.
   virtual HRESULT call(size_t index, DispatchArguments& arguments, VARIANT* result) = 0;
 
-  // For the members that hand back a BSTR or a VARIANT_BOOL through their final parameter.
-  template <typename Call>
-  static HRESULT text_result(VARIANT* result, Call&& call) {
-    BSTR answer = nullptr;
+  // For the members that hand back their answer through a final BSTR* or VARIANT_BOOL*.
+  template <typename Answer, typename Call>
+  static HRESULT answer_into(VARIANT* result, Call&& call) {
+    Answer answer{};
     const HRESULT called = call(&answer);
     if (FAILED(called)) return called;
-    result->vt = VT_BSTR;
-    result->bstrVal = answer;
-    return S_OK;
-  }
-  template <typename Call>
-  static HRESULT bool_result(VARIANT* result, Call&& call) {
-    VARIANT_BOOL answer = VARIANT_FALSE;
-    const HRESULT called = call(&answer);
-    if (FAILED(called)) return called;
-    result->vt = VT_BOOL;
-    result->boolVal = answer;
+    if constexpr (std::is_same_v<Answer, BSTR>) {
+      result->vt = VT_BSTR;
+      result->bstrVal = answer;
+    } else {
+      result->vt = VT_BOOL;
+      result->boolVal = answer;
+    }
     return S_OK;
   }
 

@@ -106,22 +106,22 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
       case 0:
         return Signfile(a.variant(0), a.bstr(1), a.boolean(2), a.bstr(3), a.boolean(4), result);
       case 1:
-        return text_result(result, [&](BSTR* answer) {
+        return answer_into<BSTR>(result, [&](BSTR* answer) {
           return Verify(a.variant(0), a.variant(1), a.boolean(2), a.bstr(3), answer);
         });
       case 2:
-        return text_result(result, [&](BSTR* answer) {
+        return answer_into<BSTR>(result, [&](BSTR* answer) {
           return VerifyCodeWithFile(a.bstr(0), a.variant(1), a.boolean(2), answer);
         });
       case 3:
         return ServiceProviderDS(*a.variant(0), result);
       case 4:
-        return text_result(result,
-                           [&](BSTR* answer) { return GetServiceProviderDS(a.bstr(0), answer); });
+        return answer_into<BSTR>(
+            result, [&](BSTR* answer) { return GetServiceProviderDS(a.bstr(0), answer); });
       case 5:
         return LogError(a.bstr(0));
       case 6:
-        return text_result(result, [&](BSTR* answer) { return GetSerialNO(answer); });
+        return answer_into<BSTR>(result, [&](BSTR* answer) { return GetSerialNO(answer); });
     }
     return DISP_E_MEMBERNOTFOUND;
   }

@@ -69,14 +69,14 @@ class XmlObject final : public DispatchObject<XmlInterface> {
   HRESULT call(size_t index, DispatchArguments& a, VARIANT* result) override {
     switch (index) {
       case 0:
-        return text_result(result, [&](BSTR* answer) { return get_sXmlData(answer); });
+        return answer_into<BSTR>(result, [&](BSTR* answer) { return get_sXmlData(answer); });
       case 1:
         return put_sXmlData(*a.bstr(0));
       case 2:
-        return bool_result(
+        return answer_into<VARIANT_BOOL>(
             result, [&](VARIANT_BOOL* answer) { return LoadXml(a.bstr(0), a.boolean(1), answer); });
       case 3:
-        return text_result(result, [&](BSTR* answer) {
+        return answer_into<BSTR>(result, [&](BSTR* answer) {
           return ReadNodeData(a.bstr(0), a.bstr(1), a.bstr(2), answer);
         });
       case 4:

@@ -2,8 +2,10 @@
 
 // Orvane.dll registered in the test's Wine prefix, and the identities clients know it by.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 namespace orvane::com::testing {
@@ -22,5 +24,18 @@ std::wstring quoted(const wchar_t* path);
 // regsvr32 of this test's bitness on `dll`: the prefix's system32 one, which a 32-bit process
 // sees redirected to the 32-bit one in SysWOW64.
 DWORD regsvr32(const wchar_t* options, const wchar_t* dll = ORVANE_COM_DLL);
+
+// The password of the test PKI's signer.pfx.
+std::wstring pfx_password(const std::filesystem::path& pki_folder);
+
+// A test with COM started, the server registered and a temporary folder of its own; all of it
+// goes again afterwards.
+class RegisteredServer : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::filesystem::path folder_;
+};
 
 }  // namespace orvane::com::testing

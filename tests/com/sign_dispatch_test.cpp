@@ -81,30 +81,20 @@ HRESULT call(IDispatch* object, const wchar_t* member,
   return object->Invoke(ids[0], IID_NULL, 0, flags, &parameters, result, nullptr, &argument_error);
 }
 
-class SignThroughDispatch : public ::testing::Test {
+class SignThroughDispatch : public testing::RegisteredServer {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ASSERT_EQ(testing::regsvr32(L"/s"), 0u);
+    RegisteredServer::SetUp();
     ASSERT_EQ(CoCreateInstance(testing::sign_class, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                sign_.put_void()),
               S_OK);
-    wchar_t temporary[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temporary);
-    folder_ = std::filesystem::path(temporary) /
-              ("orvane-dispatch-" + std::to_string(GetCurrentProcessId()));
-    std::filesystem::create_directories(folder_);
   }
   void TearDown() override {
-    sign_.reset();
-    testing::regsvr32(L"/u /s");
-    CoUninitialize();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+    sign_.reset();  // before COM goes
+    RegisteredServer::TearDown();
   }
 
   ComPtr<IDispatch> sign_;
-  std::filesystem::path folder_;
 };
 
 TEST_F(SignThroughDispatch, OmittedOptionalsTakeTheirDefaultsAndLogErrorAnswersNothing) {
@@ -137,10 +127,7 @@ TEST_F(SignThroughDispatch, OmittedOptionalsTakeTheirDefaultsAndLogErrorAnswersN
 
 TEST_F(SignThroughDispatch, NamedArgumentsAndScriptVariablesByReference) {
   orvane::testing::PersonalStoreImport imported;
-  std::ifstream password_file(pki_folder / "pfx-password.txt");
-  std::string password;
-  std::getline(password_file, password);
-  imported.import_pfx(pki_folder / "signer.pfx", std::wstring(password.begin(), password.end()));
+  imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
 
   // Content mode by name, bDetached and sExtension left out: the message comes back through
   // the script's variable.

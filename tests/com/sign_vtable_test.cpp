@@ -46,42 +46,25 @@ std::wstring text_of(const VARIANT& value) {
   return value.vt == VT_BSTR ? text_of(value.bstrVal) : L"(not a string)";
 }
 
-class SignThroughVtable : public ::testing::Test {
+class SignThroughVtable : public testing::RegisteredServer {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ASSERT_EQ(testing::regsvr32(L"/s"), 0u);
+    RegisteredServer::SetUp();
     ASSERT_EQ(CoCreateInstance(testing::sign_class, nullptr, CLSCTX_INPROC_SERVER,
                                testing::sign_iid, sign_.put_void()),
               S_OK);
-    wchar_t temporary[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temporary);
-    folder_ =
-        std::filesystem::path(temporary) / ("orvane-com-" + std::to_string(GetCurrentProcessId()));
-    std::filesystem::create_directories(folder_);
   }
   void TearDown() override {
-    sign_.reset();
-    testing::regsvr32(L"/u /s");
-    CoUninitialize();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
-  static std::wstring pfx_password() {
-    std::ifstream in(pki_folder / "pfx-password.txt");
-    std::string password;
-    std::getline(in, password);
-    return std::wstring(password.begin(), password.end());
+    sign_.reset();  // before COM goes
+    RegisteredServer::TearDown();
   }
 
   ComPtr<SignInterface> sign_;
-  std::filesystem::path folder_;
 };
 
 TEST_F(SignThroughVtable, SigningWritesTheMessageAndTheExtensionBackIntoTheCallersVariables) {
   orvane::testing::PersonalStoreImport imported;
-  imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
+  imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
   Bstr serial(L"00A1B2C3D4");
   VARIANT_BOOL attached = VARIANT_FALSE;
 
