@@ -14,6 +14,10 @@ const VARIANT* dereferenced(const VARIANT* value) {
 
 }  // namespace
 
+bool dangling(const VARIANT* value) {
+  return (value->vt & VT_BYREF) != 0 && value->byref == nullptr;
+}
+
 Text text_from(const BSTR* value) {
   if (value == nullptr || *value == nullptr) return {};
   return Text(reinterpret_cast<const char16_t*>(*value), SysStringLen(*value));
@@ -32,11 +36,13 @@ BSTR bstr_from(const Text& text) {
 
 std::optional<Variant> variant_from(const VARIANT* argument) {
   if (argument == nullptr) return Variant();
+  const VARIANT* source = dereferenced(argument);
+  if (dangling(source)) return std::nullopt;
   VARIANT value;
   VariantInit(&value);
   // Copying through the platform takes every reference off (VT_BYREF of any kind).
   // The platform reads the source but declares it writable.
-  if (FAILED(VariantCopyInd(&value, const_cast<VARIANT*>(dereferenced(argument))))) {
+  if (FAILED(VariantCopyInd(&value, const_cast<VARIANT*>(source)))) {
     return std::nullopt;
   }
   std::optional<Variant> result;

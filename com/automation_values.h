@@ -23,6 +23,9 @@ namespace orvane::com {
 // an object without a default value), where the automation runtime fails with Type mismatch.
 std::optional<Variant> variant_from(const VARIANT* value);
 
+// A reference to nothing, which the platform's conversions and copies would follow.
+bool dangling(const VARIANT* value);
+
 // A BSTR's text; a null BSTR, and a null pointer to one, are "" as in automation.
 Text text_from(const BSTR* value);
 // A VARIANT_BOOL argument; a null pointer (an optional argument left out) is False.

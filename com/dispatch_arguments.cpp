@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "com/automation_values.h"
+
 namespace orvane::com {
 namespace {
 
@@ -19,6 +21,12 @@ void check_allocated(HRESULT result) {
 DispatchArguments::DispatchArguments(const Member& member, const DISPPARAMS& parameters)
     : slots_(member.parameters.size()) {
   for (Slot& slot : slots_) VariantInit(&slot.local);
+  // The caller's counts are not trusted to match its arrays' presence or each other.
+  if (parameters.cNamedArgs > parameters.cArgs ||
+      (parameters.cArgs > 0 && parameters.rgvarg == nullptr) ||
+      (parameters.cNamedArgs > 0 && parameters.rgdispidNamedArgs == nullptr)) {
+    throw DispatchRefusal{E_INVALIDARG, 0};
+  }
   const UINT named = parameters.cNamedArgs;
   const UINT positional = parameters.cArgs - named;
   // A property put names its value DISPID_PROPERTYPUT; it is the last parameter.
@@ -69,6 +77,10 @@ void DispatchArguments::fill(Slot& slot, const Parameter& parameter, VARIANT* ar
       slot.boolean = &slot.local.boolVal;
       return;
     }
+  }
+  if (dangling(argument) ||
+      (argument->vt == (VT_BYREF | VT_VARIANT) && dangling(argument->pvarVal))) {
+    throw DispatchRefusal{DISP_E_TYPEMISMATCH, position};
   }
   if (parameter.type == VT_VARIANT) {
     // The copy keeps any reference, so the method's writes reach the caller's variable.

@@ -125,6 +125,30 @@ TEST_F(SignThroughDispatch, OmittedOptionalsTakeTheirDefaultsAndLogErrorAnswersN
             DISP_E_PARAMNOTOPTIONAL);
 }
 
+TEST_F(SignThroughDispatch, MalformedCallsAreRefusedRatherThanFollowed) {
+  LPOLESTR name = const_cast<LPOLESTR>(L"GetServiceProviderDS");
+  DISPID id = 0;
+  ASSERT_EQ(sign_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+  Var answer;
+  // More named arguments than arguments.
+  Var data(L"x");
+  DISPID named = 0;
+  DISPPARAMS counts{&data.value, &named, 1, 2};
+  EXPECT_EQ(
+      sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &counts, &answer.value, nullptr, nullptr),
+      E_INVALIDARG);
+  // A variable by reference that refers to nothing.
+  Var nowhere;
+  DISPPARAMS dangling{&nowhere.value, nullptr, 1, 0};
+  for (const VARTYPE reference : {VT_BYREF | VT_BSTR, VT_BYREF | VT_VARIANT}) {
+    nowhere.value.vt = reference;
+    EXPECT_EQ(
+        sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &dangling, &answer.value, nullptr, nullptr),
+        DISP_E_TYPEMISMATCH);
+  }
+  nowhere.value.vt = VT_EMPTY;
+}
+
 TEST_F(SignThroughDispatch, NamedArgumentsAndScriptVariablesByReference) {
   orvane::testing::PersonalStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
