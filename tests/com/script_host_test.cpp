@@ -1,0 +1,29 @@
+// Scripts driving the server through the script host's own dispatch calls (cscript).
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+
+#include "tests/com/server_registration.h"
+#include "tests/provider/windows_pki/windows_pki_import.h"
+
+namespace orvane::com {
+namespace {
+
+const std::filesystem::path pki_folder = ORVANE_WINDOWS_PKI;
+const std::filesystem::path scripts = ORVANE_COM_SCRIPTS;
+
+using ScriptHost = testing::RegisteredServer;
+
+TEST_F(ScriptHost, VbscriptSignsReadsTagsAndGetsItsVariablesBack) {
+  orvane::testing::PersonalStoreImport imported;
+  imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
+  // The script host of this test's bitness, as for regsvr32; it exits with the failed checks.
+  EXPECT_EQ(testing::run(L"cscript.exe //nologo" + testing::quoted((scripts / "sign.vbs").c_str()) +
+                         L" 00A1B2C3D4" + testing::quoted(folder_.c_str())),
+            0u);
+}
+
+}  // namespace
+}  // namespace orvane::com
