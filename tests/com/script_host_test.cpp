@@ -17,7 +17,7 @@ const std::filesystem::path scripts = ORVANE_COM_SCRIPTS;
 using ScriptHost = testing::RegisteredServer;
 
 TEST_F(ScriptHost, VbscriptSignsReadsTagsAndGetsItsVariablesBack) {
-  orvane::testing::PersonalStoreImport imported;
+  orvane::testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
   // The script host of this test's bitness, as for regsvr32; it exits with the failed checks.
   EXPECT_EQ(testing::run(L"cscript.exe //nologo" + testing::quoted((scripts / "sign.vbs").c_str()) +

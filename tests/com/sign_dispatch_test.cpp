@@ -150,7 +150,7 @@ TEST_F(SignThroughDispatch, MalformedCallsAreRefusedRatherThanFollowed) {
 }
 
 TEST_F(SignThroughDispatch, NamedArgumentsAndScriptVariablesByReference) {
-  orvane::testing::PersonalStoreImport imported;
+  orvane::testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
 
   // Content mode by name, bDetached and sExtension left out: the message comes back through

@@ -63,7 +63,7 @@ class SignThroughVtable : public testing::RegisteredServer {
 };
 
 TEST_F(SignThroughVtable, SigningWritesTheMessageAndTheExtensionBackIntoTheCallersVariables) {
-  orvane::testing::PersonalStoreImport imported;
+  orvane::testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
   Bstr serial(L"00A1B2C3D4");
   VARIANT_BOOL attached = VARIANT_FALSE;
