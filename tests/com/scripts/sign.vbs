@@ -1,8 +1,9 @@
 ' Orvane.Sign and Orvane.XML from VBScript, as scripts call them.
 ' Arguments: the signer's serial number, and a folder to write in.
-' Ends with the number of failed checks: Wine's cscript ends with 0 after an uncaught error.
+' Ends with the number of failed checks. Wine's cscript ends with 0 after an uncaught error, so
+' the script also leaves "finished.txt" in the folder once every check has run.
 Option Explicit
-Dim failures, serial, folder, sign, message, answer, fso, path, extension, xml, refused
+Dim failures, serial, folder, sign, message, answer, fso, path, extension, xml, refused, restored
 failures = 0
 
 Sub Check(what, actual, expected)
@@ -32,6 +33,20 @@ Check "file mode", answer, "success"
 Check "the suffix in the variable", extension, "_Signature.txt"
 Check "the signature file", fso.FileExists(folder & "\contract_Signature.txt"), True
 
+' Attached: the restored name comes back through the variable.
+restored = folder & "\copy.xyz"
+Check "attached verify", sign.Verify(folder & "\contract_Signature.txt", restored, False, serial), _
+      "success"
+Check "the restored name in the variable", restored, folder & "\copy.txt"
+Check "the restored content", fso.OpenTextFile(restored).ReadAll, "the terms"
+
+' Detached, verified at once; then verified with and without the login certificate's serial.
+Check "detached", sign.Signfile(path, serial, True), "success"
+Check "detached verify", sign.Verify(path, folder & "\contract_Signature.txt", True, serial), _
+      "success"
+Check "three arguments", sign.Verify(path, folder & "\contract_Signature.txt", True), _
+      "The file has not been signed with the certificate used for login."
+
 ' Only inputfilename: the serial number "" names no certificate.
 Check "defaults", sign.Signfile(path), _
       "Error: Certificate is either damaged, uninstalled or not present."
@@ -47,4 +62,5 @@ Set refused = CreateObject("Orvane.vbObjSafety")
 Check "vbObjSafety cannot be created", Err.Number, 429
 On Error GoTo 0
 
+fso.CreateTextFile(folder & "\finished.txt", True).Write failures
 WScript.Quit failures
