@@ -11,7 +11,6 @@
 
 #include "com/com_ptr.h"
 #include "com/interfaces.h"
-#include "com/object_safety.h"
 #include "tests/com/server_registration.h"
 
 namespace orvane::com {
@@ -23,8 +22,6 @@ const CLSID object_safety_class = {
     0xAFB9027A, 0x13EF, 0x4418, {0xA4, 0x84, 0x9F, 0xDE, 0x58, 0x31, 0x0C, 0x3A}};
 const IID sign_alias_iid = {
     0x1949B5F6, 0xCB5D, 0x4075, {0x80, 0x7F, 0x5B, 0x87, 0x15, 0x3D, 0x2B, 0xB7}};
-const IID object_safety_iid = {
-    0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
 const GUID library_id = {
     0x578D55FD, 0x08E4, 0x4219, {0x9F, 0x1F, 0x35, 0x72, 0x15, 0x17, 0x73, 0xA9}};
 
@@ -108,16 +105,6 @@ TEST_F(RegistrationTest, ClientsCreateSignAndXmlButNotVbObjSafety) {
   DISPID id = 0;
   EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
   EXPECT_EQ(id, 0x60030006);
-
-  // Scripts may ask; the component stays unsafe for scripting and initialisation.
-  ComPtr<ObjectSafetyInterface> safety;
-  ASSERT_EQ(sign->QueryInterface(object_safety_iid, safety.put_void()), S_OK);
-  DWORD supported = 0;
-  DWORD enabled = 7;
-  EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IDispatch, &supported, &enabled), S_OK);
-  EXPECT_EQ(supported, 3u);
-  EXPECT_EQ(enabled, 0u);
-  EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, 1, 1), E_FAIL);
 
   ComPtr<IUnknown> xml;
   EXPECT_EQ(

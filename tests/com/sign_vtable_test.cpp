@@ -3,6 +3,7 @@
 // and the methods write back into the caller's variables.
 
 #include <gtest/gtest.h>
+#include <ocidl.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "com/com_ptr.h"
 #include "com/interfaces.h"
+#include "com/object_safety.h"
 #include "tests/com/server_registration.h"
 #include "tests/provider/windows_pki/windows_pki_import.h"
 
@@ -122,6 +124,38 @@ TEST_F(SignThroughVtable, FailuresAreAnswersAndTheCallSucceeds) {
   EXPECT_EQ(sign_->LogError(&entry.value), S_OK);
   // A missing out-parameter is the caller's fault, not an answer.
   EXPECT_EQ(sign_->GetSerialNO(nullptr), E_POINTER);
+}
+
+TEST_F(SignThroughVtable, ScriptingSafetyIsReportedButNeverGranted) {
+  const IID object_safety = {
+      0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
+  ComPtr<ObjectSafetyInterface> safety;
+  ASSERT_EQ(sign_->QueryInterface(object_safety, safety.put_void()), S_OK);
+  DWORD supported = 0;
+  DWORD enabled = 7;
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IPersistPropertyBag, &supported, &enabled),
+            S_OK);
+  EXPECT_EQ(supported, 3u);
+  EXPECT_EQ(enabled, 0u);
+  // An interface outside the table: refused, and the supported options are written anyway.
+  supported = 0;
+  enabled = 7;
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(&IID_IUnknown, &supported, &enabled), E_NOINTERFACE);
+  EXPECT_EQ(supported, 3u);
+  EXPECT_EQ(enabled, 7u);
+  // No interface named: only the supported options.
+  supported = 0;
+  EXPECT_EQ(safety->GetInterfaceSafetyOptions(nullptr, &supported, &enabled), S_OK);
+  EXPECT_EQ(supported, 3u);
+  EXPECT_EQ(enabled, 7u);
+
+  for (const DWORD options : {0u, 1u, 3u}) {
+    EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IDispatch, options, options), E_FAIL);
+  }
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IPersistStream, 2, 2), E_FAIL);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IPersistStream, 1, 1), E_FAIL);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(&IID_IUnknown, 1, 1), E_NOINTERFACE);
+  EXPECT_EQ(safety->SetInterfaceSafetyOptions(nullptr, 1, 1), S_OK);
 }
 
 }  // namespace
