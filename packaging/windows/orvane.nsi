@@ -49,15 +49,15 @@ VIAddVersionKey LegalCopyright "the Orvane developers"
 ; The installer is a 32-bit program: without redirection off, System32 would be SysWOW64.
 !macro Regsvr32 SYSTEM_FOLDER OPTIONS DLL
   ${DisableX64FSRedirection}
+  ClearErrors
   ExecWait '"$WINDIR\${SYSTEM_FOLDER}\regsvr32.exe" /s ${OPTIONS} "${DLL}"' $0
-  ${EnableX64FSRedirection}
   ${IfThen} ${Errors} ${|} StrCpy $0 "not started" ${|}
+  ${EnableX64FSRedirection}
 !macroend
 
 ; Registers or fails the installation: a server that is installed but not registered would
 ; make every CreateObject fail with nothing to say why.
 !macro Register SYSTEM_FOLDER DLL
-  ClearErrors
   !insertmacro Regsvr32 ${SYSTEM_FOLDER} "" "${DLL}"
   ${If} $0 != 0
     DetailPrint "$WINDIR\${SYSTEM_FOLDER}\regsvr32 ${DLL} failed: $0"
@@ -69,7 +69,6 @@ VIAddVersionKey LegalCopyright "the Orvane developers"
 
 !macro Unregister SYSTEM_FOLDER DLL
   ${If} ${FileExists} "${DLL}"
-    ClearErrors
     !insertmacro Regsvr32 ${SYSTEM_FOLDER} /u "${DLL}"
     ${IfThen} $0 != 0 ${|} DetailPrint "$WINDIR\${SYSTEM_FOLDER}\regsvr32 /u ${DLL} failed: $0" ${|}
   ${EndIf}
