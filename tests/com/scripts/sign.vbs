@@ -1,9 +1,12 @@
 ' Orvane.Sign and Orvane.XML from VBScript, as scripts call them.
-' Arguments: the signer's serial number, and a folder to write in.
+' Arguments: the signer's serial number, a folder to write in, the test PKI's folder (with a
+' text file and openssl's detached signature of it, as Base64), and a folder where the messages
+' made here are left for the openssl command on the host to verify.
 ' Ends with the number of failed checks. Wine's cscript ends with 0 after an uncaught error, so
 ' the script also leaves "finished.txt" in the folder once every check has run.
 Option Explicit
 Dim failures, serial, folder, sign, message, answer, fso, path, extension, xml, refused, restored
+Dim pki, out, signature, detached
 failures = 0
 
 Sub Check(what, actual, expected)
@@ -15,6 +18,8 @@ End Sub
 
 serial = WScript.Arguments(0)
 folder = WScript.Arguments(1)
+pki = WScript.Arguments(2)
+out = WScript.Arguments(3)
 Set sign = CreateObject("Orvane.Sign")
 
 ' Content mode, sExtension left out: the signature comes back through the variable.
@@ -50,6 +55,35 @@ Check "three arguments", sign.Verify(path, folder & "\contract_Signature.txt", T
 ' Only inputfilename: the serial number "" names no certificate.
 Check "defaults", sign.Signfile(path), _
       "Error: Certificate is either damaged, uninstalled or not present."
+
+' All five arguments, attached into a name of the caller's suffix; then detached.
+extension = "_attached.txt"
+Check "five arguments", sign.Signfile(path, serial, False, extension, False), "success"
+extension = ".p7s"
+Check "four arguments", sign.Signfile(path, serial, True, extension), "success"
+fso.CopyFile folder & "\contract_attached.txt", out & "\attached.txt", True
+fso.CopyFile folder & "\contract.p7s", out & "\detached.txt", True
+fso.CopyFile path, out & "\content.txt", True
+
+' VerifyCodeWithFile: a signature the openssl command made over a file's bytes.
+signature = fso.OpenTextFile(pki & "\openssl-detached.b64").ReadAll
+detached = True
+Check "VerifyCodeWithFile", sign.VerifyCodeWithFile(pki & "\content.txt", signature, detached), _
+      "success"
+signature = "MIIB" & signature
+Check "VerifyCodeWithFile, damaged", _
+      sign.VerifyCodeWithFile(pki & "\content.txt", signature, detached), _
+      "Signature or Certificate is not valid "
+
+' The configured certificate (the test wrote the configuration file into this bitness's
+' system directory).
+Check "GetSerialNO", sign.GetSerialNO(), serial
+message = "<invoice>42</invoice>"
+answer = sign.GetServiceProviderDS(message)
+Check "GetServiceProviderDS", Left(answer, 3), "MII"
+Check "sData is never written", message, "<invoice>42</invoice>"
+Check "ServiceProviderDS", Left(sign.ServiceProviderDS(path), 3), "MII"
+Check "ServiceProviderDS, no file", sign.ServiceProviderDS(folder & "\missing.txt"), "-1"
 
 sign.LogError "Orvane.Dll : VBScript : a statement without a result"
 

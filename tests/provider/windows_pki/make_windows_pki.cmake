@@ -7,6 +7,7 @@
 #   expired.der  an expired certificate under the intermediate; the tests import it without key
 #   content.txt  known content bytes (odd in length, with bytes above 0x7F)
 #   openssl-attached.der, openssl-detached.der   messages that openssl signed over content.txt
+#                (the detached one also as Base64 text, openssl-detached.b64)
 #                with the signer's key, carrying the intermediate; openssl-detached-noattr.der
 #                the same without signed attributes, its signature over the content's digest
 #   expired-attached.der    the same signed by the expired certificate
@@ -81,6 +82,8 @@ endfunction()
 sign_with(signer.pem signer-key.pem openssl-attached.der -nodetach)
 sign_with(signer.pem signer-key.pem openssl-detached.der)
 sign_with(signer.pem signer-key.pem openssl-detached-noattr.der -noattr)
+# The same detached signature as the text a script passes on.
+run_openssl(base64 -in openssl-detached.der -out openssl-detached.b64)
 sign_with(expired.pem ca/expired-key.pem expired-attached.der -nodetach)
 sign_with(ca/untrusted.pem ca/untrusted-key.pem untrusted-attached.der -nodetach)
 run_openssl(cms -sign -binary -md sha256 -in content.txt -signer signer.pem -inkey signer-key.pem
