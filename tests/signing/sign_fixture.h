@@ -53,8 +53,8 @@ class SignTest : public ::testing::Test {
   // The DER of a message text, in a file of the test's own.
   std::filesystem::path der_file(const Text& message, const std::string& name) const;
 
-  // A signer with its key other than `pki.user`, of another key type where the back end has
-  // one that the platform can keep.
+  // A signer other than `pki.user` with its key in the store: the EC one on Linux; RSA under
+  // Wine, which keeps no CNG keys (the only kind that holds EC keys).
   const PkiRole& other_signer() const;
 
 #ifndef _WIN32
