@@ -18,13 +18,6 @@ namespace {
 
 const std::filesystem::path pki_folder = ORVANE_WINDOWS_PKI;
 
-std::wstring pfx_password() {
-  std::ifstream in(pki_folder / "pfx-password.txt");
-  std::string password;
-  std::getline(in, password);
-  return std::wstring(password.begin(), password.end());
-}
-
 void write_file(const std::filesystem::path& path, ByteView bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -41,7 +34,7 @@ std::unique_ptr<CertificateCollection> personal_certificates_with_key(Factory& f
 
 TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
   testing::UserStoreImport imported;
-  imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
+  imported.import_pfx(pki_folder / "signer.pfx", testing::read_pfx_password(pki_folder));
   auto factory = cryptoapi::CryptoapiFactory();
   const auto with_key = personal_certificates_with_key(factory);
   ASSERT_EQ(with_key->Count(), 1);

@@ -28,13 +28,6 @@ std::map<std::string, Text> expected_serials() {
   return serials;
 }
 
-std::wstring pfx_password() {
-  std::ifstream in(pki_folder / "pfx-password.txt");
-  std::string password;
-  std::getline(in, password);
-  return std::wstring(password.begin(), password.end());
-}
-
 // The serial numbers of `collection` that belong to the test PKI.
 std::multiset<Text> pki_serials(const CertificateCollection& collection,
                                 const std::map<std::string, Text>& pki) {
@@ -57,7 +50,7 @@ class CryptoapiStoreTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    imported.import_pfx(pki_folder / "signer.pfx", pfx_password());
+    imported.import_pfx(pki_folder / "signer.pfx", testing::read_pfx_password(pki_folder));
     imported.add_certificate(pki_folder / "expired.der");
   }
 

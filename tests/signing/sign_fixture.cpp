@@ -1,23 +1,20 @@
 #include "tests/signing/sign_fixture.h"
 
-#include <ctime>
+#include <algorithm>
 
 #include "config/error_log.h"
 #include "provider/base64.h"
 #include "provider/content_bytes.h"
-#include "tests/provider/openssl_cli.h"
 
 namespace orvane::signing {
 
 namespace fs = std::filesystem;
-using testing::quoted;
 using testing::read_file;
-using testing::run_openssl;
 
 SignTest::SignTest()
     : work(test.folder.path() / "work"),
-      pki(test_pki::install_test_pki(test.folder.path() / "store")),
-      sign(test.platform, provider::default_factory(test.folder.path() / "store")) {
+      pki(install_sign_pki(test.folder.path() / "store")),
+      sign(test.platform, provider::default_factory(pki.store_root)) {
   fs::create_directory(work);
   test.clock->set(native_clock()->now());
   configure("");
@@ -74,47 +71,6 @@ fs::path SignTest::der_file(const Text& message, const std::string& name) const 
   const fs::path file = test.folder.path() / name;
   testing::write_file(file, der.value_or(Bytes{}));
   return file;
-}
-
-std::optional<std::string> SignTest::openssl_verify(
-    const fs::path& der, const std::optional<std::string>& content) const {
-  const fs::path content_file = test.folder.path() / "openssl-content.bin";
-  const fs::path out = test.folder.path() / "openssl-out.bin";
-  if (content) testing::write_file(content_file, *content);
-  if (!run_openssl("cms -verify -binary -inform DER -in " + quoted(der) +
-                   (content ? " -content " + quoted(content_file) : std::string()) + " -CAfile " +
-                   quoted(pki.root.certificate) + " -out " + quoted(out))) {
-    return std::nullopt;
-  }
-  return read_file(out);
-}
-
-std::string SignTest::openssl_sign(const std::string& content,
-                                   const test_pki::TestCertificate& signer,
-                                   const std::string& options) const {
-  const fs::path content_file = test.folder.path() / "openssl-content.bin";
-  const fs::path out = test.folder.path() / "openssl-message";
-  testing::write_file(content_file, content);
-  EXPECT_TRUE(run_openssl("cms -sign -binary -md sha256 -in " + quoted(content_file) + " -signer " +
-                          quoted(signer.certificate) + " -inkey " + quoted(signer.private_key) +
-                          " -certfile " + quoted(pki.intermediate.certificate) + " -out " +
-                          quoted(out) + " " + options));
-  return read_file(out);
-}
-
-std::vector<std::string> SignTest::signing_times(const fs::path& der) const {
-  const fs::path printed = test.folder.path() / "printed.txt";
-  EXPECT_TRUE(run_openssl("cms -cmsout -print -noout -inform DER -in " + quoted(der) + " -out " +
-                          quoted(printed)));
-  // The value follows its attribute's name: "object: signingTime (...)", "set:", "UTCTIME:...".
-  std::vector<std::string> times;
-  const std::string text = read_file(printed);
-  for (auto at = text.find("signingTime"); at != std::string::npos;
-       at = text.find("signingTime", at + 1)) {
-    const auto value = text.find("TIME:", at);
-    times.push_back(text.substr(value + 5, text.find('\n', value) - value - 5));
-  }
-  return times;
 }
 
 std::pair<Text, Text> SignTest::sign_file(const std::string& file, const Text& serial,

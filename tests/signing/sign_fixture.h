@@ -7,15 +7,29 @@
 #include <optional>
 #include <string>
 
-#include "provider/openssl/test_pki/test_pki.h"
 #include "signing/sign.h"
 #include "tests/support/test_platform.h"
 
+#ifdef _WIN32
+#include "tests/signing/windows_sign_pki.h"
+#else
+#include "provider/openssl/test_pki/test_pki.h"
+#endif
+
 namespace orvane::signing {
 
-// A Sign object over the OpenSSL back end with the test PKI in a store of its own, a system
-// directory whose configuration file names a log folder, a clock that the test sets (the real
-// time at the start), and a work folder for the files it signs and verifies.
+#ifdef _WIN32
+using SignPki = WindowsSignPki;
+using PkiRole = WindowsPkiRole;
+#else
+using SignPki = test_pki::TestPki;
+using PkiRole = test_pki::TestCertificate;
+#endif
+
+// A Sign object over the platform's default back end with the test PKI in its stores (on Linux
+// a store of its own, under Wine the user's stores), a system directory whose configuration
+// file names a log folder, a clock that the test sets (the real time at the start), and a work
+// folder for the files it signs and verifies.
 class SignTest : public ::testing::Test {
  protected:
   SignTest();
@@ -38,6 +52,13 @@ class SignTest : public ::testing::Test {
 
   // The DER of a message text, in a file of the test's own.
   std::filesystem::path der_file(const Text& message, const std::string& name) const;
+
+  // A signer other than `pki.user` with its key in the store: the EC one on Linux; RSA under
+  // Wine, which keeps no CNG keys (the only kind that holds EC keys).
+  const PkiRole& other_signer() const;
+
+#ifndef _WIN32
+  // The openssl command does not run under Wine: tests that check through it are Linux's.
   // The content that the openssl command finds in the DER message `der` after verifying it
   // against the test root (detached: against `content`); nothing when it does not verify.
   std::optional<std::string> openssl_verify(const std::filesystem::path& der,
@@ -48,6 +69,7 @@ class SignTest : public ::testing::Test {
                            const std::string& options) const;
   // The signing times that the openssl command prints for the DER message `der`.
   std::vector<std::string> signing_times(const std::filesystem::path& der) const;
+#endif
 
   // Signs `file` in the work folder in file mode; the answer and the extension handed back.
   std::pair<Text, Text> sign_file(const std::string& file, const Text& serial, bool detached,
@@ -55,9 +77,13 @@ class SignTest : public ::testing::Test {
 
   testing::TestPlatform test;
   std::filesystem::path work;
-  test_pki::TestPki pki;
+  SignPki pki;
   Sign sign;
 };
+
+// The test PKI where the default back end finds it; `store_root` where the back end has stores
+// of its own.
+SignPki install_sign_pki(const std::filesystem::path& store_root);
 
 // `text` as UTF-16LE bytes, as the provider signs it.
 std::string utf16le(const Text& text);

@@ -15,6 +15,9 @@
 #   partial-attached.der    the signer's message without the intermediate: no chain reaches a root
 #   encipherment-attached.der  signed by a certificate whose key usage does not allow signing
 #   pki.txt      one line a certificate: its name, then its serial-number text
+#   second.pfx   a second signer under the intermediate, like signer.pfx
+#   keyless.der  a valid certificate under the intermediate whose key is nowhere
+#   sign-pki.txt the Sign object tests' roles, in pki.txt's form
 # The signer's serial has its top bit set, so its DER INTEGER carries a leading 00 octet; the
 # expired certificate's validity ended on 2021-01-01 00:00:00 UTC.
 cmake_minimum_required(VERSION 3.25)
@@ -98,4 +101,18 @@ sign_with(ca/encipherment.pem ca/encipherment-key.pem encipherment-attached.der 
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")
+
+# The Sign object's tests need a second signer and a certificate that cannot sign for want of
+# its key.
+run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/second-key.pem -out ca/second.csr
+            -subj /CN=Orvane\ Windows\ Test\ Second\ Signer)
+run_openssl(x509 -req -in ca/second.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+            -set_serial 0x5E02 -days 3650 -extfile ca/signer.ext -out ca/second.pem)
+run_openssl(pkcs12 -export -inkey ca/second-key.pem -in ca/second.pem -certfile chain.pem
+            -passout pass:orvane-test -out second.pfx)
+run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/keyless-key.pem -out ca/keyless.csr
+            -subj /CN=Orvane\ Windows\ Test\ Keyless)
+run_openssl(x509 -req -in ca/keyless.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+            -set_serial 0x5E03 -days 3650 -extfile ca/signer.ext -outform DER -out keyless.der)
+file(WRITE ${out}/sign-pki.txt "user 00A1B2C3D4\nsecond_user 5E02\nwithout_key 5E03\nexpired 7E01\n")
 file(REMOVE_RECURSE ${out}/ca)

@@ -32,6 +32,13 @@ std::vector<BYTE> read_pki_file(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::wstring read_pfx_password(const std::filesystem::path& pki_folder) {
+  std::ifstream in(pki_folder / "pfx-password.txt");
+  std::string password;
+  std::getline(in, password);
+  return std::wstring(password.begin(), password.end());
+}
+
 UserStoreImport::UserStoreImport(const wchar_t* store) : store_(open_user_store(store)) {}
 
 UserStoreImport::~UserStoreImport() {

@@ -11,6 +11,8 @@ namespace orvane::testing {
 
 // The bytes of a file of the test PKI.
 std::vector<BYTE> read_pki_file(const std::filesystem::path& path);
+// The password of the PKI's PFX files in `pki_folder`.
+std::wstring read_pfx_password(const std::filesystem::path& pki_folder);
 
 // Certificates added to one of the current user's stores for a test, the personal store unless
 // another is named ("Root" trusts them; Wine asks no confirmation for that); everything added
