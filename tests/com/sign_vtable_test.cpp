@@ -126,6 +126,61 @@ TEST_F(SignThroughVtable, FailuresAreAnswersAndTheCallSucceeds) {
   EXPECT_EQ(sign_->GetSerialNO(nullptr), E_POINTER);
 }
 
+// Values without text reach the method, which answers as its stage does; a date is signed as
+// the component's own text of it, whatever the host's locale.
+TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
+  orvane::testing::UserStoreImport imported;
+  imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
+  orvane::testing::UserStoreImport trusted(L"Root");
+  trusted.add_certificate(pki_folder / "root.der");
+  Bstr serial(L"00A1B2C3D4");
+  Bstr none(L"");
+  VARIANT_BOOL detached = VARIANT_TRUE;
+  VARIANT_BOOL is_content = VARIANT_TRUE;
+
+  Var array;
+  array.value.vt = VT_ARRAY | VT_VARIANT;
+  array.value.parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  ASSERT_NE(array.value.parray, nullptr);
+  Var omitted;
+  omitted.value.vt = VT_ERROR;
+  omitted.value.scode = DISP_E_PARAMNOTFOUND;
+  for (Var* value : {&array, &omitted}) {
+    Var answer;
+    EXPECT_EQ(sign_->Signfile(&value->value, &serial.value, &detached, &none.value, &is_content,
+                              &answer.value),
+              S_OK);
+    EXPECT_EQ(text_of(answer.value), L"Err Description: Type mismatch");
+    BSTR verified = nullptr;
+    Var signature(L"x_Signature.txt");
+    EXPECT_EQ(sign_->Verify(&value->value, &signature.value, &detached, &serial.value, &verified),
+              S_OK);
+    EXPECT_EQ(text_of(verified), L"Original File Not Found Or Can't BE Accessed");
+    SysFreeString(verified);
+  }
+
+  // 6 December 2026 18:00, by reference as a script's variable holds it.
+  DATE date = 46362.75;
+  Var content;
+  content.value.vt = VT_BYREF | VT_DATE;
+  content.value.pdate = &date;
+  Var answer;
+  ASSERT_EQ(sign_->Signfile(&content.value, &serial.value, &detached, &none.value, &is_content,
+                            &answer.value),
+            S_OK);
+  ASSERT_EQ(text_of(answer.value), L"success");
+  ASSERT_EQ(content.value.vt, VT_BSTR);  // the message replaced the date
+  const std::filesystem::path signed_text = folder_ / "date.txt";
+  std::ofstream(signed_text, std::ios::binary)
+      .write(reinterpret_cast<const char*>(L"06/12/2026 18:00:00"), 19 * sizeof(wchar_t));
+  Bstr signed_path(signed_text.wstring().c_str());
+  BSTR verified = nullptr;
+  EXPECT_EQ(sign_->VerifyCodeWithFile(&signed_path.value, &content.value, &detached, &verified),
+            S_OK);
+  EXPECT_EQ(text_of(verified), L"success");
+  SysFreeString(verified);
+}
+
 TEST_F(SignThroughVtable, ScriptingSafetyIsReportedButNeverGranted) {
   const IID object_safety = {
       0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};

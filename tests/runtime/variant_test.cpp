@@ -86,8 +86,8 @@ TEST(VariantToText, DatesInTheFixedDayFirstFormRoundedToTheSecond) {
 // Values that have no text fail with Type mismatch where the method converts them.
 TEST(VariantToText, ErrorsArraysAndObjectsFailWithTypeMismatch) {
   const std::int32_t parameter_not_found = static_cast<std::int32_t>(0x80020004);
-  for (const Variant& value : {Variant(Variant::Error{parameter_not_found}),
-                               Variant(Variant::NoText{})}) {
+  for (const Variant& value :
+       {Variant(Variant::Error{parameter_not_found}), Variant(Variant::NoText{})}) {
     try {
       to_text(value);
       ADD_FAILURE() << "converted to text";
