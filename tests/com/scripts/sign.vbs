@@ -51,6 +51,18 @@ Check "three arguments", sign.Verify(path, folder & "\contract_Signature.txt", T
 Check "defaults", sign.Signfile(path), _
       "Error: Certificate is either damaged, uninstalled or not present."
 
+' Values without text answer as the method's step does; an object gives its default value.
+Class NamedFile
+  Public Default Property Get Name
+    Name = path
+  End Property
+End Class
+Check "an array", sign.Signfile(Array(path), serial, True), "Err Description: Type mismatch"
+Check "an argument left out", sign.Verify(, folder & "\contract_Signature.txt", True, serial), _
+      "Original File Not Found Or Can't BE Accessed"
+Check "an object", sign.Verify(New NamedFile, folder & "\missing.txt", True, serial), _
+      "Digital Siganture File Not Found Or Can't Be Accessed for Original file :" & path
+
 sign.LogError "Orvane.Dll : VBScript : a statement without a result"
 
 Set xml = CreateObject("Orvane.XML")
