@@ -1,15 +1,157 @@
 #include "com/automation_values.h"
 
+#include <cstdint>
 #include <limits>
 #include <new>
+
+#include "com/com_ptr.h"
 
 namespace orvane::com {
 namespace {
 
-const VARIANT* dereferenced(const VARIANT* value) {
+// An object whose default value is itself an object, and so on, is followed this far.
+constexpr int objects_followed_at_most = 8;
+
+// A VARIANT of this file's own, cleared on every path.
+struct OwnedVariant {
+  OwnedVariant() { VariantInit(&value); }
+  OwnedVariant(const OwnedVariant&) = delete;
+  OwnedVariant& operator=(const OwnedVariant&) = delete;
+  ~OwnedVariant() { VariantClear(&value); }
+  VARIANT value;
+};
+
+Variant value_of(const VARIANT* value, int objects_followed);
+
+// An object's default value (DISPID_VALUE), as the automation runtime reads it to convert one.
+Variant default_value(IDispatch* object, int objects_followed) {
+  if (object == nullptr || objects_followed >= objects_followed_at_most) return Variant::NoText{};
+  DISPPARAMS no_arguments = {nullptr, nullptr, 0, 0};
+  OwnedVariant result;
+  if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                            &no_arguments, &result.value, nullptr, nullptr))) {
+    return Variant::NoText{};
+  }
+  return value_of(&result.value, objects_followed + 1);
+}
+
+Variant default_value(IUnknown* object, int objects_followed) {
+  ComPtr<IDispatch> dispatch;
+  if (object == nullptr || FAILED(object->QueryInterface(IID_IDispatch, dispatch.put_void()))) {
+    return Variant::NoText{};
+  }
+  return default_value(dispatch.get(), objects_followed);
+}
+
+Variant value_of(const VARIANT* value, int objects_followed) {
   // A variable passed by reference arrives as a VARIANT that refers to the caller's VARIANT.
   while (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) value = value->pvarVal;
-  return value;
+  if (dangling(value) || (value->vt & VT_ARRAY) != 0) return Variant::NoText{};
+  const bool by_reference = (value->vt & VT_BYREF) != 0;
+  // The value itself, or what the reference that the caller passed points to.
+  const auto held = [by_reference](const auto& direct, const auto* referred) {
+    return by_reference ? *referred : direct;
+  };
+  switch (value->vt & VT_TYPEMASK) {
+    case VT_EMPTY:
+      return Variant();
+    case VT_NULL:
+      return Variant::null();
+    case VT_BSTR:
+      return Variant(text_from(by_reference ? value->pbstrVal : &value->bstrVal));
+    case VT_BOOL:
+      return Variant(held(value->boolVal, value->pboolVal) != VARIANT_FALSE);
+    case VT_I1:
+      return Variant(std::int64_t{held(value->cVal, value->pcVal)});
+    case VT_UI1:
+      return Variant(std::int64_t{held(value->bVal, value->pbVal)});
+    case VT_I2:
+      return Variant(std::int64_t{held(value->iVal, value->piVal)});
+    case VT_UI2:
+      return Variant(std::int64_t{held(value->uiVal, value->puiVal)});
+    case VT_I4:
+      return Variant(std::int64_t{held(value->lVal, value->plVal)});
+    case VT_UI4:
+      return Variant(std::int64_t{held(value->ulVal, value->pulVal)});
+    case VT_INT:
+      return Variant(std::int64_t{held(value->intVal, value->pintVal)});
+    case VT_UINT:
+      return Variant(std::int64_t{held(value->uintVal, value->puintVal)});
+    case VT_I8:
+      return Variant(std::int64_t{held(value->llVal, value->pllVal)});
+    case VT_UI8: {
+      const ULONGLONG number = held(value->ullVal, value->pullVal);
+      // Above the 64-bit integers, a decimal still holds every digit.
+      if (number > static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max())) {
+        return Variant::Decimal{false, 0, 0, number};
+      }
+      return Variant(static_cast<std::int64_t>(number));
+    }
+    case VT_R4:
+      return Variant(held(value->fltVal, value->pfltVal));
+    case VT_R8:
+      return Variant(held(value->dblVal, value->pdblVal));
+    case VT_DATE:
+      return Variant::Date{held(value->date, value->pdate)};
+    case VT_CY:
+      return Variant::Currency{held(value->cyVal, value->pcyVal).int64};
+    case VT_DECIMAL: {
+      const DECIMAL& number = by_reference ? *value->pdecVal : value->decVal;
+      return Variant::Decimal{(number.sign & DECIMAL_NEG) != 0, number.scale, number.Hi32,
+                              number.Lo64};
+    }
+    case VT_ERROR:
+      return Variant::Error{held(value->scode, value->pscode)};
+    case VT_DISPATCH:
+      return default_value(held(value->pdispVal, value->ppdispVal), objects_followed);
+    case VT_UNKNOWN:
+      return default_value(held(value->punkVal, value->ppunkVal), objects_followed);
+  }
+  return Variant::NoText{};
+}
+
+// `value` as a VARIANT of its own kind; false for a kind that cannot be made again (an array
+// or an object that the core holds only as having no text).
+bool automation_value(const Variant& value, VARIANT& made) {
+  const Variant::Value& held = value.value();
+  if (const Text* text = value.text_if()) {
+    made.bstrVal = bstr_from(*text);
+    made.vt = VT_BSTR;
+  } else if (value.is_empty()) {
+    made.vt = VT_EMPTY;
+  } else if (value.is_null()) {
+    made.vt = VT_NULL;
+  } else if (const bool* boolean = std::get_if<bool>(&held)) {
+    made.vt = VT_BOOL;
+    made.boolVal = *boolean ? VARIANT_TRUE : VARIANT_FALSE;
+  } else if (const std::int64_t* integer = std::get_if<std::int64_t>(&held)) {
+    made.vt = VT_I8;
+    made.llVal = *integer;
+  } else if (const float* single = std::get_if<float>(&held)) {
+    made.vt = VT_R4;
+    made.fltVal = *single;
+  } else if (const double* number = std::get_if<double>(&held)) {
+    made.vt = VT_R8;
+    made.dblVal = *number;
+  } else if (const auto* date = std::get_if<Variant::Date>(&held)) {
+    made.vt = VT_DATE;
+    made.date = date->days;
+  } else if (const auto* amount = std::get_if<Variant::Currency>(&held)) {
+    made.vt = VT_CY;
+    made.cyVal.int64 = amount->scaled;
+  } else if (const auto* decimal = std::get_if<Variant::Decimal>(&held)) {
+    made.decVal.sign = decimal->negative ? DECIMAL_NEG : 0;
+    made.decVal.scale = decimal->scale;
+    made.decVal.Hi32 = decimal->high;
+    made.decVal.Lo64 = decimal->low;
+    made.vt = VT_DECIMAL;  // after the fields: the type shares the decimal's first bytes
+  } else if (const auto* error = std::get_if<Variant::Error>(&held)) {
+    made.vt = VT_ERROR;
+    made.scode = error->code;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -34,83 +176,9 @@ BSTR bstr_from(const Text& text) {
   return made;
 }
 
-std::optional<Variant> variant_from(const VARIANT* argument) {
+Variant variant_from(const VARIANT* argument) {
   if (argument == nullptr) return Variant();
-  const VARIANT* source = dereferenced(argument);
-  if (dangling(source)) return std::nullopt;
-  VARIANT value;
-  VariantInit(&value);
-  // Copying through the platform takes every reference off (VT_BYREF of any kind).
-  // The platform reads the source but declares it writable.
-  if (FAILED(VariantCopyInd(&value, const_cast<VARIANT*>(source)))) {
-    return std::nullopt;
-  }
-  std::optional<Variant> result;
-  switch (value.vt) {
-    case VT_EMPTY:
-      result = Variant();
-      break;
-    case VT_NULL:
-      result = Variant::null();
-      break;
-    case VT_BSTR:
-      result = Variant(text_from(&value.bstrVal));
-      break;
-    case VT_BOOL:
-      result = Variant(value.boolVal != VARIANT_FALSE);
-      break;
-    case VT_I1:
-      result = Variant(std::int64_t{value.cVal});
-      break;
-    case VT_UI1:
-      result = Variant(std::int64_t{value.bVal});
-      break;
-    case VT_I2:
-      result = Variant(std::int64_t{value.iVal});
-      break;
-    case VT_UI2:
-      result = Variant(std::int64_t{value.uiVal});
-      break;
-    case VT_I4:
-      result = Variant(std::int64_t{value.lVal});
-      break;
-    case VT_UI4:
-      result = Variant(std::int64_t{value.ulVal});
-      break;
-    case VT_INT:
-      result = Variant(std::int64_t{value.intVal});
-      break;
-    case VT_UINT:
-      result = Variant(std::int64_t{value.uintVal});
-      break;
-    case VT_I8:
-      result = Variant(std::int64_t{value.llVal});
-      break;
-    case VT_R4:
-      result = Variant(double{value.fltVal});
-      break;
-    case VT_R8:
-      result = Variant(value.dblVal);
-      break;
-    case VT_UI8:
-      if (value.ullVal <= static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max())) {
-        result = Variant(static_cast<std::int64_t>(value.ullVal));
-        break;
-      }
-      [[fallthrough]];
-    default: {
-      // The automation runtime's own conversion to text, in the user's locale as a script's
-      // CStr does it.
-      VARIANT converted;
-      VariantInit(&converted);
-      if (SUCCEEDED(VariantChangeTypeEx(&converted, &value, LOCALE_USER_DEFAULT, 0, VT_BSTR))) {
-        result = Variant(text_from(&converted.bstrVal));
-      }
-      VariantClear(&converted);
-    }
-  }
-  VariantClear(&value);
-  return result;
+  return value_of(argument, 0);
 }
 
 void write_back(BSTR* target, const Text& value) {
@@ -134,22 +202,7 @@ void write_back(VARIANT* target, const Variant& value) {
   }
   VARIANT replacement;
   VariantInit(&replacement);
-  const Variant::Value& held = value.value();
-  if (text != nullptr) {
-    replacement.vt = VT_BSTR;
-    replacement.bstrVal = bstr_from(*text);
-  } else if (value.is_null()) {
-    replacement.vt = VT_NULL;
-  } else if (const bool* boolean = std::get_if<bool>(&held)) {
-    replacement.vt = VT_BOOL;
-    replacement.boolVal = *boolean ? VARIANT_TRUE : VARIANT_FALSE;
-  } else if (const std::int64_t* integer = std::get_if<std::int64_t>(&held)) {
-    replacement.vt = VT_I8;
-    replacement.llVal = *integer;
-  } else if (const double* number = std::get_if<double>(&held)) {
-    replacement.vt = VT_R8;
-    replacement.dblVal = *number;
-  }
+  if (!automation_value(value, replacement)) return;
   VariantClear(target);
   *target = replacement;
 }

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <optional>
-
 // The platform's rpcndr.h declares a global `boolean`, which a parameter name of the core's
 // Variant shadows; the core is right to use the name.
 #pragma GCC diagnostic push
@@ -17,11 +15,11 @@
 
 namespace orvane::com {
 
-// The value a VARIANT holds, through any number of references. Kinds that the core's Variant
-// does not carry (dates, currency, decimals, objects' default values) come as their automation
-// text; nullopt for a value that has no text (an array, an error such as an omitted argument,
-// an object without a default value), where the automation runtime fails with Type mismatch.
-std::optional<Variant> variant_from(const VARIANT* value);
+// The value a VARIANT holds, through any number of references, in its own kind; an object
+// gives its default value. An array, an object without a default value and a reference to
+// nothing become the kind without text, which fails with Type mismatch where a method
+// converts it, as an error value (an omitted argument) does.
+Variant variant_from(const VARIANT* value);
 
 // A reference to nothing, which the platform's conversions and copies would follow.
 bool dangling(const VARIANT* value);

@@ -1,7 +1,6 @@
 #include "com/sign_object.h"
 
 #include <memory>
-#include <optional>
 
 #include "com/automation_values.h"
 #include "com/boundary.h"
@@ -37,19 +36,18 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
   ULONG STDMETHODCALLTYPE Release() override { return release_reference(); }
 
   // The vtable methods: the answer goes through the final out-parameter and the call itself
-  // succeeds; only a value without text, or a missing out-parameter, fails the call.
+  // succeeds; only a missing out-parameter fails the call.
   HRESULT STDMETHODCALLTYPE Signfile(VARIANT* inputfilename, BSTR* sSerialNo,
                                      VARIANT_BOOL* bDetached, BSTR* sExtension,
                                      VARIANT_BOOL* IsContent, VARIANT* result) override {
-    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
-      std::optional<Variant> input = variant_from(inputfilename);
-      if (!input) return std::nullopt;
-      const Variant given = *input;
+    return answer(result, [&](signing::Sign& sign) -> Text {
+      Variant input = variant_from(inputfilename);
+      const Variant given = input;
       Text extension = text_from(sExtension);
       const Text given_extension = extension;
-      Text answered = sign.Signfile(*input, text_from(sSerialNo), bool_from(bDetached), extension,
+      Text answered = sign.Signfile(input, text_from(sSerialNo), bool_from(bDetached), extension,
                                     bool_from(IsContent));
-      if (*input != given) write_back(inputfilename, *input);
+      if (input != given) write_back(inputfilename, input);
       if (extension != given_extension) write_back(sExtension, extension);
       return answered;
     });
@@ -57,34 +55,30 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
   HRESULT STDMETHODCALLTYPE Verify(VARIANT* OriginalFileName, VARIANT* DigitalSignedFileName,
                                    VARIANT_BOOL* bDetached, BSTR* sSerialNo,
                                    BSTR* result) override {
-    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
-      const std::optional<Variant> original = variant_from(OriginalFileName);
-      std::optional<Variant> signed_name = variant_from(DigitalSignedFileName);
-      if (!original || !signed_name) return std::nullopt;
-      const Variant given = *signed_name;
+    return answer(result, [&](signing::Sign& sign) -> Text {
+      const Variant original = variant_from(OriginalFileName);
+      Variant signed_name = variant_from(DigitalSignedFileName);
+      const Variant given = signed_name;
       Text answered =
-          sign.Verify(*original, *signed_name, bool_from(bDetached), text_from(sSerialNo));
-      if (*signed_name != given) write_back(DigitalSignedFileName, *signed_name);
+          sign.Verify(original, signed_name, bool_from(bDetached), text_from(sSerialNo));
+      if (signed_name != given) write_back(DigitalSignedFileName, signed_name);
       return answered;
     });
   }
   HRESULT STDMETHODCALLTYPE VerifyCodeWithFile(BSTR* OriginalFileName, VARIANT* sSignedContents,
                                                VARIANT_BOOL* bDetached, BSTR* result) override {
-    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
-      const std::optional<Variant> contents = variant_from(sSignedContents);
-      if (!contents) return std::nullopt;
-      return sign.VerifyCodeWithFile(text_from(OriginalFileName), *contents, bool_from(bDetached));
+    return answer(result, [&](signing::Sign& sign) -> Text {
+      return sign.VerifyCodeWithFile(text_from(OriginalFileName), variant_from(sSignedContents),
+                                     bool_from(bDetached));
     });
   }
   HRESULT STDMETHODCALLTYPE ServiceProviderDS(VARIANT FilePath, VARIANT* result) override {
-    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
-      const std::optional<Variant> path = variant_from(&FilePath);
-      if (!path) return std::nullopt;
-      return sign.ServiceProviderDS(*path);
+    return answer(result, [&](signing::Sign& sign) -> Text {
+      return sign.ServiceProviderDS(variant_from(&FilePath));
     });
   }
   HRESULT STDMETHODCALLTYPE GetServiceProviderDS(BSTR* sData, BSTR* result) override {
-    return answer(result, [&](signing::Sign& sign) -> std::optional<Text> {
+    return answer(result, [&](signing::Sign& sign) -> Text {
       return sign.GetServiceProviderDS(text_from(sData));
     });
   }
@@ -95,8 +89,7 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
     });
   }
   HRESULT STDMETHODCALLTYPE GetSerialNO(BSTR* result) override {
-    return answer(result,
-                  [&](signing::Sign& sign) -> std::optional<Text> { return sign.GetSerialNO(); });
+    return answer(result, [&](signing::Sign& sign) -> Text { return sign.GetSerialNO(); });
   }
 
  private:
@@ -132,16 +125,14 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
     return *core_;
   }
 
-  // Runs a method of the core and hands its answer out through `result`. A VARIANT without
-  // text (nullopt) is refused with Type mismatch: until the core's Variant carries such values
-  // and fails at the method's own stage, the boundary cannot pass them on.
+  // Runs a method of the core and hands its answer out through `result`. A value without text
+  // goes to the core like any other: the method converts it at its own stage, and a failed
+  // conversion is that stage's answer.
   template <typename Result, typename Call>
   HRESULT answer(Result* result, Call&& call) {
     if (result == nullptr) return E_POINTER;
     return guarded([&] {
-      const std::optional<Text> answered = call(core());
-      if (!answered) return DISP_E_TYPEMISMATCH;
-      set_result(result, *answered);
+      set_result(result, call(core()));
       return S_OK;
     });
   }

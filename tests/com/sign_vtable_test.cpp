@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <ocidl.h>
+#include <wincrypt.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -124,6 +125,63 @@ TEST_F(SignThroughVtable, FailuresAreAnswersAndTheCallSucceeds) {
   EXPECT_EQ(sign_->LogError(&entry.value), S_OK);
   // A missing out-parameter is the caller's fault, not an answer.
   EXPECT_EQ(sign_->GetSerialNO(nullptr), E_POINTER);
+}
+
+// Values without text reach the method, which answers as its stage does; a date is signed as
+// the component's own text of it, whatever the host's locale.
+TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
+  orvane::testing::UserStoreImport imported;
+  imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
+  Bstr serial(L"00A1B2C3D4");
+  Bstr none(L"");
+  VARIANT_BOOL detached = VARIANT_TRUE;
+  VARIANT_BOOL is_content = VARIANT_TRUE;
+
+  Var array;
+  array.value.vt = VT_ARRAY | VT_VARIANT;
+  array.value.parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  ASSERT_NE(array.value.parray, nullptr);
+  Var omitted;
+  omitted.value.vt = VT_ERROR;
+  omitted.value.scode = DISP_E_PARAMNOTFOUND;
+  for (Var* value : {&array, &omitted}) {
+    Var answer;
+    EXPECT_EQ(sign_->Signfile(&value->value, &serial.value, &detached, &none.value, &is_content,
+                              &answer.value),
+              S_OK);
+    EXPECT_EQ(text_of(answer.value), L"Err Description: Type mismatch");
+    BSTR verified = nullptr;
+    Var signature(L"x_Signature.txt");
+    EXPECT_EQ(sign_->Verify(&value->value, &signature.value, &detached, &serial.value, &verified),
+              S_OK);
+    EXPECT_EQ(text_of(verified), L"Original File Not Found Or Can't BE Accessed");
+    SysFreeString(verified);
+  }
+
+  // 6 December 2026 18:00, by reference as a script's variable holds it, signed attached so
+  // that the message carries the text it was given.
+  DATE date = 46362.75;
+  Var content;
+  content.value.vt = VT_BYREF | VT_DATE;
+  content.value.pdate = &date;
+  VARIANT_BOOL attached = VARIANT_FALSE;
+  Var answer;
+  ASSERT_EQ(sign_->Signfile(&content.value, &serial.value, &attached, &none.value, &is_content,
+                            &answer.value),
+            S_OK);
+  ASSERT_EQ(text_of(answer.value), L"success");
+  ASSERT_EQ(content.value.vt, VT_BSTR);  // the message replaced the date
+  DWORD size = 0;
+  ASSERT_TRUE(CryptStringToBinaryW(content.value.bstrVal, 0, CRYPT_STRING_BASE64, nullptr, &size,
+                                   nullptr, nullptr));
+  std::string message(size, '\0');
+  ASSERT_TRUE(CryptStringToBinaryW(content.value.bstrVal, 0, CRYPT_STRING_BASE64,
+                                   reinterpret_cast<BYTE*>(message.data()), &size, nullptr,
+                                   nullptr));
+  const wchar_t signed_text[] = L"06/12/2026 18:00:00";
+  EXPECT_NE(message.find(std::string(reinterpret_cast<const char*>(signed_text),
+                                     sizeof signed_text - sizeof(wchar_t))),
+            std::string::npos);
 }
 
 TEST_F(SignThroughVtable, ScriptingSafetyIsReportedButNeverGranted) {

@@ -85,6 +85,18 @@ Check "sData is never written", message, "<invoice>42</invoice>"
 Check "ServiceProviderDS", Left(sign.ServiceProviderDS(path), 3), "MII"
 Check "ServiceProviderDS, no file", sign.ServiceProviderDS(folder & "\missing.txt"), "-1"
 
+' Values without text answer as the method's step does; an object gives its default value.
+Class NamedFile
+  Public Default Property Get Name
+    Name = path
+  End Property
+End Class
+Check "an array", sign.Signfile(Array(path), serial, True), "Err Description: Type mismatch"
+Check "an argument left out", sign.Verify(, folder & "\contract_Signature.txt", True, serial), _
+      "Original File Not Found Or Can't BE Accessed"
+Check "an object", sign.Verify(New NamedFile, folder & "\missing.txt", True, serial), _
+      "Digital Siganture File Not Found Or Can't Be Accessed for Original file :" & path
+
 sign.LogError "Orvane.Dll : VBScript : a statement without a result"
 
 Set xml = CreateObject("Orvane.XML")
