@@ -73,7 +73,7 @@ KeyContainer move_key(const CRYPT_KEY_PROV_INFO& info) {
   std::vector<BYTE> key_blob;
   {
     const ProviderHandle provider = open_container(original);
-    // Wine records a key spec of 3, which names no key: look for either kind.
+    // Wine records a dwKeySpec of 3, which names no key: look for either kind.
     KeyHandle key;
     if (!::CryptGetUserKey(provider.get(), moved.key_spec, key.put())) {
       moved.key_spec = AT_KEYEXCHANGE;
