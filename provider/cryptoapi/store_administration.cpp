@@ -17,6 +17,7 @@
 #include "provider/cryptoapi/store.h"
 #include "runtime/failure.h"
 #include "runtime/program.h"
+#include "runtime/windows/wide_text.h"
 
 namespace orvane::provider {
 namespace {
@@ -30,6 +31,10 @@ const char* const personal_store = "your personal store (My)";
 const char* const authorities_store = "your intermediate authorities store (CA)";
 const char* const root_store = "your trusted root store (Root)";
 
+std::string utf8(std::wstring_view wide) {
+  return text_to_utf8(windows::text_from_wide(wide.data(), wide.size()));
+}
+
 std::vector<BYTE> read_bytes(const fs::path& file, const std::string& what) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw StoreError("cannot read " + what + " " + path_to_utf8(file) + ": check the path");
@@ -40,9 +45,8 @@ StoreHandle open_writable(const wchar_t* name) {
   StoreHandle store(
       ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, name));
   if (!store) {
-    throw StoreError("cannot open your certificate store " +
-                     text_to_utf8(std::u16string(name, name + ::wcslen(name))) +
-                     " (Windows error " + std::to_string(::GetLastError()) + ")");
+    throw StoreError("cannot open your certificate store " + utf8(name) + " (Windows error " +
+                     std::to_string(::GetLastError()) + ")");
   }
   return store;
 }
@@ -232,11 +236,9 @@ ImportResult import_into_store(const fs::path&, const fs::path& file,
   ImportResult result;
   for (const auto& certificate : personal_added) {
     cryptoapi::KeyContainer container;
-    const std::string key =
-        cryptoapi::container_of(certificate.get(), container)
-            ? "key container " +
-                  text_to_utf8(std::u16string(container.name.begin(), container.name.end()))
-            : std::string("its key storage provider");
+    const std::string key = cryptoapi::container_of(certificate.get(), container)
+                                ? "key container " + utf8(container.name)
+                                : std::string("its key storage provider");
     result.personal.push_back(stored_as(certificate.get(), personal_store, key));
   }
   for (const auto& certificate : authorities_added) {
@@ -302,10 +304,8 @@ DemoPki install_demo_pki(const fs::path&, const fs::path& source_folder) {
   cryptoapi::bind_key(signer.get(), made.signer_key);
   const StoreHandle personal = open_writable(L"My");
   const CertificateContextHandle added = add_to(personal.get(), signer.get(), personal_store);
-  pki.signer = stored_as(
-      added.get(), personal_store,
-      "key container " +
-          text_to_utf8(std::u16string(made.signer_key.name.begin(), made.signer_key.name.end())));
+  pki.signer =
+      stored_as(added.get(), personal_store, "key container " + utf8(made.signer_key.name));
   return pki;
 }
 
