@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "runtime/byte_stream.h"
 #include "runtime/bytes.h"
 #include "runtime/text.h"
 
@@ -19,12 +20,14 @@ class InputFile {
   virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 };
 
-// A file being written as a whole. The target is untouched until commit() replaces it at once;
-// an OutputFile destroyed without commit() leaves neither a partial file nor a damaged target.
-class OutputFile {
+// A file being written as a whole, in order, with a few bytes written again where a writer needs
+// it. The target is untouched until commit() replaces it at once; an OutputFile destroyed without
+// commit() leaves neither a partial file nor a damaged target.
+class OutputFile : public RewritableSink {
  public:
-  virtual ~OutputFile() = default;
-  virtual void write(ByteView bytes) = 0;
+  // Names the file that commit() replaces instead of the one it was opened for: another name in
+  // the same folder, for output whose name is known only at its end.
+  virtual void retarget(const Text& path) = 0;
   virtual void commit() = 0;
 };
 
