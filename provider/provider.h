@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <variant>
 
 #include "runtime/byte_stream.h"
@@ -28,6 +29,21 @@ inline constexpr std::int32_t key_provider_info_property = 2;
 enum class AttributeName : std::int32_t { signing_time = 0 };
 // Whether a message carries the content it signs, or only the signature over it.
 enum class Attachment { attached, detached };
+
+// How a verification establishes that no certificate of a signer's chain is revoked: not at all;
+// from the CRLs at hand (the message's and the store's; no information means not revoked); also
+// from the network (CRL distribution points and OCSP responders, a short time each); or from the
+// network with unknown status a failure (CRYPT_E_REVOCATION_OFFLINE).
+enum class RevocationCheck { none, offline, online, require };
+
+// What the machine's configuration asks of signing and verification beyond the defaults.
+struct Policy {
+  RevocationCheck revocation = RevocationCheck::offline;
+  // The RFC 3161 time-stamping authority that timestamps every signature (http:// or https://);
+  // empty for none. `timestamp_policy` is the OID of the policy to ask it for, or empty.
+  std::string timestamp_url;
+  std::string timestamp_policy;
+};
 
 // A property identifier (extended_property) or a local time (time_valid).
 using FindCriterion = std::variant<std::int32_t, LocalDateTime>;
@@ -150,8 +166,8 @@ class Factory {
   virtual std::unique_ptr<Store> CreateStore() = 0;
   // A signer with no certificate bound.
   virtual std::unique_ptr<Signer> CreateSigner() = 0;
-  // A signed-data object with an empty content.
-  virtual std::unique_ptr<SignedData> CreateSignedData() = 0;
+  // A signed-data object with an empty content, that signs and verifies as `policy` says.
+  virtual std::unique_ptr<SignedData> CreateSignedData(const Policy& policy = {}) = 0;
 };
 
 // The back end built into this library. `store_root` is the folder of the file-based stores
