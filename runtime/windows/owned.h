@@ -4,11 +4,12 @@
 // (the pattern of WIL's unique_any, which MinGW lacks). Nothing outside this header calls a
 // release function: no path, normal or exceptional, can leak or release twice.
 
-#include <windows.h>  // with wincrypt.h
+#include <windows.h>
 // After windows.h:
 #include <ncrypt.h>
 #include <oleauto.h>
 #include <unknwn.h>
+#include <wincrypt.h>
 #include <winscard.h>
 
 #include <cstddef>
