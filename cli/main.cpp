@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/demo.h"
 #include "cli/hints.h"
+#include "cli/progress.h"
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"
 #include "runtime/program.h"
@@ -24,8 +25,12 @@ bool reads_the_store(Command command) {
 
 Outcome run_command(const Invocation& invocation, const Settings& settings) {
   if (is_store_command(invocation.command)) return run_store_command(invocation, settings);
-  orvane::signing::Sign sign(settings.platform,
-                             orvane::provider::default_factory(settings.store_root));
+  orvane::Platform platform = settings.platform;
+  // Signing and verifying a large file take a while: a person at a terminal sees how far.
+  if (orvane::standard_error_is_terminal()) {
+    platform.files = with_progress(platform.files, std::cerr);
+  }
+  orvane::signing::Sign sign(platform, orvane::provider::default_factory(settings.store_root));
   return run_sign_command(sign, invocation, settings);
 }
 
