@@ -190,6 +190,8 @@ TEST_F(RegistrationTest, UnregisteringX86LeavesX64Working) {
   EXPECT_TRUE(type_library_registered());
   EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}\\TypeLib", nullptr),
             L"{578D55FD-08E4-4219-9F1F-3572151773A9}");
+  EXPECT_EQ(registry_text(alias_key + L"\\ProxyStubClsid32", nullptr),
+            L"{00020424-0000-0000-C000-000000000046}");
 }
 #endif
 
