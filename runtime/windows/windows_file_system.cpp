@@ -12,7 +12,7 @@
 #include "runtime/platform.h"
 #include "runtime/windows/device_paths.h"
 #include "runtime/windows/file_security.h"
-#include "runtime/windows/unique_handle.h"
+#include "runtime/windows/owned.h"
 #include "runtime/windows/wide_text.h"
 
 namespace orvane {
