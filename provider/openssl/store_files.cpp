@@ -10,6 +10,7 @@
 #include <random>
 
 #include "provider/openssl/store_safety.h"
+#include "runtime/posix/file_descriptor.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -67,18 +68,18 @@ void write_replacing(const fs::path& target, std::string_view bytes, FileAccess 
   const fs::path temporary = target.parent_path() / name;
   // Owner-only from its first byte, whatever the umask: a key must never be readable by others,
   // not even for a moment. Only a certificate is opened up, once it is whole.
-  const int file =
-      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  posix::FileDescriptor file(
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   std::error_code error;
-  if (file < 0) fail("write", target, last_error(), "check that its folder is yours");
+  if (!file.valid()) fail("write", target, last_error(), "check that its folder is yours");
   for (std::size_t written = 0; !error && written < bytes.size();) {
-    const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
+    const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
     if (count < 0 && errno != EINTR) error = last_error();
     if (count > 0) written += static_cast<std::size_t>(count);
   }
   const mode_t mode = access == FileAccess::owner_only ? 0600 : 0644;
-  if (!error && ::fchmod(file, mode) != 0) error = last_error();
-  if (::close(file) != 0 && !error) error = last_error();
+  if (!error && ::fchmod(file.get(), mode) != 0) error = last_error();
+  if (file.close() != 0 && !error) error = last_error();
   if (!error) fs::rename(temporary, target, error);
   if (error) {
     std::error_code ignored;

@@ -21,6 +21,7 @@
 #include "provider/openssl/pkcs12_iterations.h"
 #include "provider/openssl/store_safety.h"
 #include "provider/openssl/stored_key.h"
+#include "runtime/posix/file_descriptor.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -153,20 +154,18 @@ FileObjects read_store_file(int descriptor, bool read_keys) {
 
 // The names of the regular files of the opened folder, or of what links to one.
 std::vector<std::string> files_in_name_order(int folder) {
-  const int listing = ::dup(folder);
-  DIR* directory = listing < 0 ? nullptr : ::fdopendir(listing);
-  if (directory == nullptr) {
-    if (listing >= 0) ::close(listing);
-    throw crypt_failure(CryptError::access_denied);
-  }
+  posix::FileDescriptor listing(::dup(folder));
+  posix::DirectoryStream directory(listing.valid() ? ::fdopendir(listing.get()) : nullptr);
+  if (!directory) throw crypt_failure(CryptError::access_denied);
+  // The directory stream owns the descriptor now.
+  [[maybe_unused]] const int owned_by_stream = listing.release();
   std::vector<std::string> files;
-  while (const dirent* entry = ::readdir(directory)) {
+  while (const dirent* entry = ::readdir(directory.get())) {
     struct stat info {};
     if (::fstatat(folder, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
       files.emplace_back(entry->d_name);
     }
   }
-  ::closedir(directory);
   // Compared as bytes, so the order is the same on every machine.
   std::sort(files.begin(), files.end());
   return files;
@@ -302,16 +301,16 @@ std::string folder_state(const fs::path& store_root, const std::string& name) {
   if (::lstat(folder.c_str(), &own) == 0) append_stat(own);
   // Straight from the system, names relative to the folder: a long-lived host asks this of a
   // store of thousands of files on every call.
-  DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) return state + (errno == ENOENT ? "" : "\1");
+  const posix::DirectoryStream directory(::opendir(folder.c_str()));
+  if (!directory) return state + (errno == ENOENT ? "" : "\1");
   std::vector<std::pair<std::string, struct stat>> files;
-  while (const dirent* entry = ::readdir(directory)) {
+  while (const dirent* entry = ::readdir(directory.get())) {
     struct stat info {};
-    if (::fstatat(::dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+    if (::fstatat(::dirfd(directory.get()), entry->d_name, &info, 0) == 0 &&
+        S_ISREG(info.st_mode)) {
       files.emplace_back(entry->d_name, info);
     }
   }
-  ::closedir(directory);
   std::sort(files.begin(), files.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   for (const auto& [file_name, file_info] : files) {
