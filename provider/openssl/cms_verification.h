@@ -31,10 +31,12 @@ struct VerifiedMessage {
 // NTE_BAD_ALGID, CRYPT_E_HASH_VALUE, NTE_BAD_SIGNATURE, a chain code or CERT_E_WRONG_USAGE.
 // The detached content may be larger than OpenSSL's BIOs reach. `known_digest`,
 // the digest of `detached_content` when the caller has it already, spares reading the content again
-// for signers with signed attributes and its algorithm.
+// for signers with signed attributes and its algorithm. With the certificates, `revocation`
+// decides how each chain's revocation is checked.
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
                                std::optional<ByteView> detached_content, bool check_certificates,
                                const TrustMaterial& trust,
-                               const ContentDigest* known_digest = nullptr);
+                               const ContentDigest* known_digest = nullptr,
+                               RevocationContext* revocation = nullptr);
 
 }  // namespace orvane::provider::openssl

@@ -42,8 +42,8 @@ std::unique_ptr<Signer> OpensslFactory::CreateSigner() {
   return std::make_unique<OpensslSigner>(root());
 }
 
-std::unique_ptr<SignedData> OpensslFactory::CreateSignedData() {
-  return std::make_unique<OpensslSignedData>(root());
+std::unique_ptr<SignedData> OpensslFactory::CreateSignedData(const Policy& policy) {
+  return std::make_unique<OpensslSignedData>(root(), policy);
 }
 
 std::shared_ptr<const StoreRoot> OpensslFactory::root() const {

@@ -7,13 +7,14 @@
 #include "provider/openssl/cms_signing.h"
 #include "provider/openssl/cms_verification.h"
 #include "provider/openssl/message_encoding.h"
+#include "provider/openssl/revocation_context.h"
 #include "provider/openssl/signer.h"
 #include "provider/signing_certificate.h"
 
 namespace orvane::provider::openssl {
 
-OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root)
-    : root_(std::move(root)) {}
+OpensslSignedData::OpensslSignedData(std::shared_ptr<const StoreRoot> root, Policy policy)
+    : root_(std::move(root)), policy_(std::move(policy)) {}
 
 void OpensslSignedData::SetContent(Text content) {
   content_.set(std::move(content));
@@ -55,11 +56,12 @@ void OpensslSignedData::Verify(const Text& message, bool detached, VerifyFlag fl
   signers_.clear();
   carried_.clear();
   DecodedMessage decoded = decode_message(message, root_->certificate_cache());
+  RevocationContext revocation = revocation_context(policy_, root_->folder(), *decoded.message);
   VerifiedMessage verified =
       verify_message(*decoded.message, std::move(decoded.certificates),
                      detached ? std::optional(content_.bytes()) : std::nullopt,
                      flag == VerifyFlag::signature_and_certificate, *load_trust(*root_),
-                     content_digest_ ? &*content_digest_ : nullptr);
+                     content_digest_ ? &*content_digest_ : nullptr, &revocation);
   if (!detached) {
     SetContent(text_from_content_bytes(verified.content));
   }

@@ -14,7 +14,7 @@ namespace orvane::provider::openssl {
 // Signs its content and verifies messages against the stores under a store root.
 class OpensslSignedData final : public SignedData {
  public:
-  explicit OpensslSignedData(std::shared_ptr<const StoreRoot> root);
+  OpensslSignedData(std::shared_ptr<const StoreRoot> root, Policy policy);
 
   void SetContent(Text content) override;
   void SetContentBytes(Text bytes, std::size_t byte_count) override;
@@ -28,6 +28,7 @@ class OpensslSignedData final : public SignedData {
 
  private:
   std::shared_ptr<const StoreRoot> root_;
+  Policy policy_;
   SignedContent content_;
   // The digest of content_ as the last signature over it recorded it; a detached verification
   // of the same content right after signing then need not read it again.
