@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "config/xml.h"
 #include "provider/provider.h"
@@ -16,13 +17,22 @@ namespace orvane::signing {
 //
 // An object is used by one thread at a time. Between calls it keeps only its XML reader and
 // the error-log path.
+// What a host may set on a Sign object beyond its platform and provider; the COM server sets
+// nothing.
+struct SignOptions {
+  // Replaces the configuration file's <RevocationCheck> for every verification of the object.
+  std::optional<provider::RevocationCheck> revocation;
+  // Receives what each verification found out about revocation.
+  std::shared_ptr<provider::RevocationNotes> revocation_notes;
+};
+
 class Sign {
  public:
   // An object on the machine's own platform, with the provider back end built into the library
   // over the default store root.
   Sign();
   // An object on `platform` whose cryptography comes from `provider`.
-  Sign(Platform platform, std::shared_ptr<provider::Factory> provider);
+  Sign(Platform platform, std::shared_ptr<provider::Factory> provider, SignOptions options = {});
   ~Sign();
   Sign(const Sign&) = delete;
   Sign& operator=(const Sign&) = delete;
@@ -82,9 +92,15 @@ class Sign {
 
   // The reader of the configuration file, created on first use and kept for the object's life.
   config::XML& xml();
+  // What the configuration file (or the options) ask of a verification, read afresh for each.
+  // `logs` is true for the methods that log: an unknown <RevocationCheck> value is then
+  // logged, once for the object's life.
+  provider::Policy verification_policy(bool logs);
 
   Platform platform_;
   std::shared_ptr<provider::Factory> provider_;
+  SignOptions options_;
+  bool unknown_revocation_logged_ = false;
 
   std::unique_ptr<config::XML> objXml;
   // Full path of the error-log file; fixed by the first entry that resolves it.

@@ -35,7 +35,7 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
       content += trailer;
     }
 
-    const auto signed_data = provider_->CreateSignedData();
+    const auto signed_data = provider_->CreateSignedData(verification_policy(true));
     signed_data->SetContent(std::move(content));
     signer.AddAuthenticatedAttribute(
         {provider::AttributeName::signing_time, platform_.clock->now()});

@@ -59,7 +59,7 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
       stage = VerificationStage::reading_signature;
       const Text signature =
           read_text_file(*platform_.files, *platform_.code_page, to_text(DigitalSignedFileName));
-      const auto signed_data = provider_->CreateSignedData();
+      const auto signed_data = provider_->CreateSignedData(verification_policy(false));
       signed_data->SetContent(std::move(content));
       stage = VerificationStage::verifying;
       signed_data->Verify(signature, true, verify);
@@ -70,7 +70,7 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
     }
 
     const Text message = read_stored_message(*platform_.files, original);
-    const auto signed_data = provider_->CreateSignedData();
+    const auto signed_data = provider_->CreateSignedData(verification_policy(false));
     signed_data->Verify(message, false, verify);
     if (first_signer_serial_number(*signed_data) != sSerialNo) {
       return Text(not_the_login_certificate);
@@ -96,7 +96,7 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
       FileBytes file = read_file_bytes(*platform_.files, OriginalFileName);
       stage = VerificationStage::reading_signature;
       const Text signature = to_text(sSignedContents);
-      const auto signed_data = provider_->CreateSignedData();
+      const auto signed_data = provider_->CreateSignedData(verification_policy(false));
       signed_data->SetContentBytes(std::move(file.units), file.byte_count);
       stage = VerificationStage::verifying;
       verify_file_signature(*signed_data, signature, file.byte_count);
@@ -104,7 +104,7 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
     }
 
     const Text message = read_stored_message(*platform_.files, OriginalFileName);
-    const auto signed_data = provider_->CreateSignedData();
+    const auto signed_data = provider_->CreateSignedData(verification_policy(false));
     signed_data->Verify(message, false, provider::VerifyFlag::signature_and_certificate);
     const SplitEnvelope envelope = split_envelope(signed_data->Content());
     // The message file's own name is the base: 'a_Signature.txt' carrying '.pdf' restores to

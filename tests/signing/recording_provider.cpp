@@ -119,9 +119,9 @@ std::unique_ptr<Signer> RecordingFactory::CreateSigner() {
   return std::make_unique<RecordingSigner>(real_->CreateSigner(), record_);
 }
 
-std::unique_ptr<SignedData> RecordingFactory::CreateSignedData() {
+std::unique_ptr<SignedData> RecordingFactory::CreateSignedData(const Policy& policy) {
   record_->enter("CreateSignedData");
-  return real_->CreateSignedData();
+  return real_->CreateSignedData(policy);
 }
 
 void RecordingFactory::fail(const std::string& call, Failure failure) {
