@@ -273,7 +273,7 @@ std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
   if (revocation == nullptr) return std::nullopt;
   std::vector<X509*> certificates;
   for (const auto& certificate : chain) certificates.push_back(certificate.get());
-  return revocation_error(certificates, trust, *revocation);
+  return revocation_error(certificates, carried, trust, *revocation);
 }
 
 }  // namespace orvane::provider::openssl

@@ -16,10 +16,14 @@ std::vector<SourcedCrl> crls_at_hand(const TrustMaterial& trust, const Revocatio
   return crls;
 }
 
-// The certificates that may have signed a CRL: the chain's and the store's authorities.
-std::vector<X509*> crl_issuers(const std::vector<X509*>& chain, const TrustMaterial& trust) {
+// The certificates that may have signed a CRL: the chain's, the message's and the store's
+// authorities (an indirect CRL's issuer need not be in the chain).
+std::vector<X509*> crl_issuers(const std::vector<X509*>& chain, const std::vector<X509Ptr>& carried,
+                               const TrustMaterial& trust) {
   std::vector<X509*> issuers = chain;
-  for (const auto& certificate : trust.intermediates) issuers.push_back(certificate.get());
+  for (const auto* list : {&carried, &trust.intermediates}) {
+    for (const auto& certificate : *list) issuers.push_back(certificate.get());
+  }
   return issuers;
 }
 
@@ -29,9 +33,10 @@ std::string joined(const std::string& before, const std::string& more) {
 
 // Asks the cache and, online, the network about every certificate whose status the CRLs at
 // hand do not give.
-void ask_network(const std::vector<X509*>& chain, const TrustMaterial& trust,
-                 RevocationContext& context, const RevocationCache& cache,
-                 std::vector<SourcedCrl>& crls, std::vector<CertificateStatus>& statuses) {
+void ask_network(const std::vector<X509*>& chain, const std::vector<X509*>& issuers,
+                 const TrustMaterial& trust, RevocationContext& context,
+                 const RevocationCache& cache, std::vector<SourcedCrl>& crls,
+                 std::vector<CertificateStatus>& statuses) {
   std::vector<std::string> problems(statuses.size());
   bool fetched = false;
   for (std::size_t depth = 0; depth < statuses.size(); ++depth) {
@@ -47,7 +52,7 @@ void ask_network(const std::vector<X509*>& chain, const TrustMaterial& trust,
     }
   }
   if (fetched) {
-    crls = signed_by_known_issuers(std::move(crls), crl_issuers(chain, trust));
+    crls = signed_by_known_issuers(std::move(crls), issuers);
     statuses = crl_statuses(chain, trust.trusted_roots.get(), crls);
   }
   const X509StackPtr untrusted(sk_X509_new_null());
@@ -89,15 +94,17 @@ void note(RevocationContext& context, X509* certificate, const CertificateStatus
 }  // namespace
 
 std::optional<CryptError> revocation_error(const std::vector<X509*>& chain,
+                                           const std::vector<X509Ptr>& carried,
                                            const TrustMaterial& trust, RevocationContext& context) {
   if (context.mode() == RevocationCheck::none || chain.size() < 2) return std::nullopt;
   std::vector<SourcedCrl> crls = crls_at_hand(trust, context);
   const RevocationCache cache(context.store_root());
   // Nothing can be learned: a verification that needs no network costs nothing more.
   if (crls.empty() && !context.online() && !cache.present()) return std::nullopt;
-  crls = signed_by_known_issuers(std::move(crls), crl_issuers(chain, trust));
+  const std::vector<X509*> issuers = crl_issuers(chain, carried, trust);
+  crls = signed_by_known_issuers(std::move(crls), issuers);
   std::vector<CertificateStatus> statuses = crl_statuses(chain, trust.trusted_roots.get(), crls);
-  ask_network(chain, trust, context, cache, crls, statuses);
+  ask_network(chain, issuers, trust, context, cache, crls, statuses);
 
   std::optional<CryptError> error;
   for (std::size_t depth = 0; depth < statuses.size(); ++depth) {

@@ -190,6 +190,18 @@ verify() {
 }
 valid=success
 invalid="Signature or Certificate is not valid "
+# Wine 8's chain engine falls short of Windows in these; there (and on Linux) they are checked,
+# under Wine each is skipped with its reason.
+crls_at_hand="Wine's revocation check reads no CRL of the message or of the user's stores for a \
+certificate that names a CRL distribution point"
+no_ocsp="Wine's revocation check asks no OCSP responder"
+no_cache="Wine keeps no fetched CRL in the URL cache for cache-only checks"
+no_limit="Wine's chain engine does not hold URL retrievals to the chain's time limit"
+no_date="Wine's chain engine does not tell the revocation's date and reason"
+wine_lacks() {
+  [ "$platform" = windows ] || return 1
+  printf 'skipped under Wine: %s\n' "$1"
+}
 
 # --- The CRLs at hand: none yet, then the message's. Before any server runs, so that no cache
 # holds an answer yet.
@@ -197,12 +209,14 @@ verify revoked none "$valid"
 verify revoked default "$valid"
 verify revoked offline "$valid"
 verify revoked+crls none "$valid"
-verify revoked+crls offline "$invalid" \
-  "CN=Revoked Signer (serial 00A2) is revoked since"
-case $err in *"reason keyCompromise"*) ;; *) fail "the reason is not named: $err" ;; esac
-verify revoked+crls default "$invalid"
+if ! wine_lacks "$crls_at_hand"; then
+  verify revoked+crls offline "$invalid" \
+    "CN=Revoked Signer (serial 00A2) is revoked since"
+  case $err in *"reason keyCompromise (the message)"*) ;; *) fail "no reason or source: $err" ;; esac
+  verify revoked+crls default "$invalid"
+  verify good+crls require "$valid"
+fi
 verify good+crls offline "$valid"
-verify good+crls require "$valid"
 # An expired CRL, and one that the authority did not sign, say nothing.
 verify revoked+expired offline "$valid"
 verify revoked+forged offline "$valid"
@@ -258,23 +272,30 @@ until grep -q 'waiting for OCSP client connections' "$work/responder.log" || [ $
 done
 [ $tries -lt 50 ] || fail "the OCSP responder did not start: $(cat "$work/responder.log")"
 
-verify revoked online "$invalid" "CN=Revoked Signer (serial 00A2) is revoked since"
+verify revoked online "$invalid" "CN=Revoked Signer (serial 00A2) is revoked"
+wine_lacks "$no_date" || case $err in *"is revoked since "*", reason keyCompromise ($url:$crl_port/ca.crl)"*) ;;
+  *) fail "the CRL's date, reason or URL is not named: $err" ;; esac
 verify good online "$valid"
 verify good require "$valid"
-verify ocsp_revoked online "$invalid" "CN=OCSP Revoked Signer (serial 00B2) is revoked since"
-verify ocsp_good require "$valid"
+if ! wine_lacks "$no_ocsp"; then
+  verify ocsp_revoked online "$invalid" "CN=OCSP Revoked Signer (serial 00B2) is revoked since"
+  verify ocsp_good require "$valid"
+fi
 # What the network said stays known until its nextUpdate, also offline.
-verify revoked offline "$invalid"
+wine_lacks "$no_cache" || verify revoked offline "$invalid"
 # A responder that never answers costs a verification its time limit, not more.
 started=$(date +%s)
 verify hang online "$valid" "could not be checked"
 elapsed=$(($(date +%s) - started))
-[ "$elapsed" -le 20 ] || fail "a hanging responder held the verification for $elapsed s"
+wine_lacks "$no_limit" || [ "$elapsed" -le 20 ] ||
+  fail "a hanging responder held the verification for $elapsed s"
 verify hang require "$invalid"
 stop_servers
 # The answers stay until their nextUpdate: with the servers gone, still known.
-verify ocsp_revoked online "$invalid" "is revoked since"
-verify ocsp_good require "$valid"
+if ! wine_lacks "$no_ocsp"; then
+  verify ocsp_revoked online "$invalid" "is revoked since"
+  verify ocsp_good require "$valid"
+fi
 # Without what the network said, the store's own CRLs are all there is.
 rm -rf "$work/store/cache"
 
@@ -295,7 +316,7 @@ cmd store add-crl "$(native "$www/ca.crl")"
 [ "$out" = "CN=Orvane Revocation CA" ] || fail "add-crl prints the issuer: $out"
 cmd store list
 case $out in *"CRLs: "[1-9]*) ;; *) fail "store list counts no CRL: $out" ;; esac
-verify revoked offline "$invalid" "is revoked since"
+wine_lacks "$crls_at_hand" || verify revoked offline "$invalid" "is revoked since"
 verify good offline "$valid"
 
 echo "$failures check(s) failed"
