@@ -42,11 +42,10 @@ std::size_t receive(char* data, std::size_t size, std::size_t count, void* user)
   return bytes;
 }
 
-void set(CURL* handle, CURLcode result) {
+void set(CURLcode result) {
   if (result != CURLE_OK) {
     throw HttpError(std::string("cannot set up the request: ") + curl_easy_strerror(result));
   }
-  (void)handle;
 }
 
 }  // namespace
@@ -61,28 +60,28 @@ Response send(const Request& request) {
   CURL* handle = curl.get();
   Received received{{}, request.response_limit};
   const long timeout = static_cast<long>(request.timeout.count());
-  set(handle, curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str()));
-  set(handle, curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, scheme.c_str()));
-  set(handle, curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, scheme.c_str()));
-  set(handle, curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
-  set(handle, curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L));
-  set(handle, curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, timeout < 1 ? 1L : timeout));
+  set(curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str()));
+  set(curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, scheme.c_str()));
+  set(curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, scheme.c_str()));
+  set(curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L));
+  set(curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, timeout < 1 ? 1L : timeout));
   // Signals would interrupt the host's own; name resolution then has no timeout of its own,
   // but the transfer's limit still ends the call.
-  set(handle, curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L));
-  set(handle, curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                               static_cast<curl_off_t>(request.response_limit)));
-  set(handle, curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive));
-  set(handle, curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received));
+  set(curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L));
+  set(curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                       static_cast<curl_off_t>(request.response_limit)));
+  set(curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive));
+  set(curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received));
   HeaderListPtr headers;
   if (request.method == Request::Method::post) {
-    set(handle, curl_easy_setopt(handle, CURLOPT_POST, 1L));
-    set(handle, curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.data()));
-    set(handle, curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                                 static_cast<curl_off_t>(request.body.size())));
+    set(curl_easy_setopt(handle, CURLOPT_POST, 1L));
+    set(curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.data()));
+    set(curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size())));
     headers.reset(curl_slist_append(nullptr, ("Content-Type: " + request.content_type).c_str()));
     if (!headers) throw HttpError("cannot set up the request: out of memory");
-    set(handle, curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()));
+    set(curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()));
   }
   const CURLcode result = curl_easy_perform(handle);
   if (received.too_large || result == CURLE_FILESIZE_EXCEEDED) {

@@ -64,6 +64,7 @@ sys.exit(1)
 PY
 }
 crl_port=$(free_port) ocsp_port=$(free_port) dead_port=$(free_port) hang_port=$(free_port)
+odd_port=$(free_port)
 
 # --- The PKI: a root, an authority under it that publishes CRLs and answers OCSP, its signers.
 pki=$work/pki
@@ -104,6 +105,11 @@ basicConstraints = CA:FALSE
 keyUsage = critical, digitalSignature
 crlDistributionPoints = URI:$url:$hang_port/ca.crl
 authorityInfoAccess = OCSP;URI:$url:$hang_port/
+[odd]
+basicConstraints = CA:FALSE
+keyUsage = critical, digitalSignature
+crlDistributionPoints = URI:$url:$odd_port/large.crl
+authorityInfoAccess = OCSP;URI:$url:$odd_port/elsewhere
 [responder]
 basicConstraints = CA:FALSE
 keyUsage = critical, digitalSignature
@@ -128,6 +134,7 @@ ca_issue good A1 signer "Good Signer"
 ca_issue revoked A2 signer "Revoked Signer"
 ca_issue dead A5 dead "Dead Responder Signer"
 ca_issue hang A6 hang "Hanging Responder Signer"
+ca_issue odd A8 odd "Odd Server Signer"
 ocsp_issue ocsp_good B1 ocsp_only "OCSP Good Signer"
 ocsp_issue ocsp_revoked B2 ocsp_only "OCSP Revoked Signer"
 ocsp_issue responder B3 responder "Orvane Revocation OCSP"
@@ -154,7 +161,7 @@ gencrl "$pki/impostor" "$pki/impostor.pem" "$pki/impostor-key.pem" "$pki/forged.
 # Detached signatures over one file's bytes, made by the openssl command, without and with
 # CRLs in the message.
 printf 'the signed file\n' >"$work/file.txt"
-for name in good revoked ocsp_good ocsp_revoked dead hang; do
+for name in good revoked ocsp_good ocsp_revoked dead hang odd; do
   authority=ca
   case $name in ocsp_*) authority=ocspca ;; esac
   ssl cms -sign -binary -in "$work/file.txt" -signer "$pki/$name.pem" \
@@ -262,7 +269,34 @@ while time.time() < deadline:
         pass
 PY
 servers="$servers $!"
-for port in "$crl_port" "$hang_port"; do wait_for_port "$port"; done
+# Answers too large for a CRL, and redirects to another scheme, for two minutes at most.
+"$python" - "$odd_port" <<'PY' &
+import http.server, sys, threading
+class Odd(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        if self.path == "/large.crl":
+            self.send_response(200)
+            self.send_header("Content-Length", str(40 * 1024 * 1024))
+            self.end_headers()
+            block = bytes(1024 * 1024)
+            try:
+                for _ in range(40):
+                    self.wfile.write(block)
+            except OSError:
+                pass  # the client gave up, as it should
+        else:
+            self.send_response(302)
+            self.send_header("Location", "file:///etc/hostname")
+            self.end_headers()
+    do_POST = do_GET
+    def log_message(self, *arguments):
+        pass
+server = http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Odd)
+threading.Timer(120, server.shutdown).start()
+server.serve_forever()
+PY
+servers="$servers $!"
+for port in "$crl_port" "$hang_port" "$odd_port"; do wait_for_port "$port"; done
 # The responder serves one connection at a time, and one that sends nothing holds it: its own
 # word says when it is ready.
 tries=0
@@ -290,6 +324,13 @@ elapsed=$(($(date +%s) - started))
 wine_lacks "$no_limit" || [ "$elapsed" -le 20 ] ||
   fail "a hanging responder held the verification for $elapsed s"
 verify hang require "$invalid"
+# An answer over the size limit is no CRL, and a redirect to a file is not followed.
+verify odd online "$valid" "could not be checked"
+if [ "$platform" = linux ]; then
+  case $err in *"larger than"*) ;; *) fail "a CRL of 40 MiB was taken: $err" ;; esac
+  case $err in *"/elsewhere: "*[Pp]rotocol*) ;; *) fail "a redirect to a file was followed: $err" ;; esac
+fi
+verify odd require "$invalid"
 stop_servers
 # The answers stay until their nextUpdate: with the servers gone, still known.
 if ! wine_lacks "$no_ocsp"; then
