@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -92,10 +93,24 @@ class Sign {
 
   // The reader of the configuration file, created on first use and kept for the object's life.
   config::XML& xml();
-  // What the configuration file (or the options) ask of a verification, read afresh for each.
-  // `logs` is true for the methods that log: an unknown <RevocationCheck> value is then
-  // logged, once for the object's life.
-  provider::Policy verification_policy(bool logs);
+  // Verifies an attached message from `message_file` and restores its content to a file named
+  // after `base`; `name_made` sees the shortened name, then the restored one. With a serial
+  // number, the first signer's must be it. The answer when it is not "success" but no failure.
+  std::optional<Text> verify_and_restore(const Text& message_file, const Text& base,
+                                         const Text* sSerialNo,
+                                         const std::function<void(const Text&)>& name_made);
+  // Verifies a detached signature over the file `path`, whose exact bytes are `exact`.
+  void verify_file_signature(provider::SignedData& signed_data, const Text& path,
+                             std::shared_ptr<const ByteSource> exact,
+                             const provider::MessageText& signature);
+  // What the configuration file (or the options) ask of signing and verification, read afresh
+  // for each. `logs` is true for the methods that log: an unknown <RevocationCheck> value is
+  // then logged, once for the object's life.
+  provider::Policy policy(bool logs = false);
+  // Starts the signature file of the signed file `path`: named after the path without its
+  // extension, followed by `suffix`.
+  std::unique_ptr<OutputFile> open_signature_file(const Text& path, const Text& suffix,
+                                                  bool carries_content);
 
   Platform platform_;
   std::shared_ptr<provider::Factory> provider_;

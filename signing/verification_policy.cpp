@@ -39,7 +39,7 @@ std::optional<provider::RevocationCheck> parse_revocation_check(TextView value) 
   return std::nullopt;
 }
 
-provider::Policy Sign::verification_policy(bool logs) {
+provider::Policy Sign::policy(bool logs) {
   provider::Policy policy;
   policy.revocation_notes = options_.revocation_notes;
   if (options_.revocation) {

@@ -39,7 +39,8 @@ std::unique_ptr<Store> OpensslFactory::CreateStore() {
 }
 
 std::unique_ptr<Signer> OpensslFactory::CreateSigner() {
-  return std::make_unique<OpensslSigner>(root());
+  root();  // no signer without a store to sign from
+  return std::make_unique<OpensslSigner>();
 }
 
 std::unique_ptr<SignedData> OpensslFactory::CreateSignedData(const Policy& policy) {
