@@ -9,6 +9,7 @@
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"
 #include "runtime/program.h"
+#include "signing/verification_policy.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ using namespace orvane::cli;
 
 bool is_store_command(Command command) {
   return command == Command::store_list || command == Command::store_import ||
-         command == Command::store_trust;
+         command == Command::store_trust || command == Command::store_add_crl;
 }
 
 bool reads_the_store(Command command) {
@@ -30,8 +31,22 @@ Outcome run_command(const Invocation& invocation, const Settings& settings) {
   if (orvane::standard_error_is_terminal()) {
     platform.files = with_progress(platform.files, std::cerr);
   }
-  orvane::signing::Sign sign(platform, orvane::provider::default_factory(settings.store_root));
-  return run_sign_command(sign, invocation, settings);
+  orvane::signing::SignOptions options;
+  if (invocation.has_revocation) {
+    options.revocation =
+        orvane::signing::parse_revocation_check(orvane::text_from_utf8(invocation.revocation));
+  }
+  options.revocation_notes = std::make_shared<orvane::provider::RevocationNotes>();
+  orvane::signing::Sign sign(platform, orvane::provider::default_factory(settings.store_root),
+                             options);
+  Outcome outcome = run_sign_command(sign, invocation, settings);
+  // After the answer's own hints: what revocation showed, whether or not it decided the answer.
+  if (invocation.command == Command::verify || invocation.command == Command::verify_code) {
+    for (auto& note : revocation_hints(*options.revocation_notes)) {
+      outcome.notes.push_back(std::move(note));
+    }
+  }
+  return outcome;
 }
 
 Outcome run(const Invocation& invocation) {

@@ -193,7 +193,7 @@ void check_platform_signature(HCRYPTMSG message, DWORD index, PCCERT_CONTEXT cer
 }  // namespace
 
 VerifiedMessage verify_message(TextView text, std::optional<ByteView> detached_content,
-                               bool check_certificates) {
+                               bool check_certificates, const Policy* revocation) {
   const MessageHandle message = decode_message(text, detached_content.has_value());
   if (message_number(message.get(), CMSG_TYPE_PARAM) != CMSG_SIGNED) {
     fail(CryptError::invalid_message_type);
@@ -225,7 +225,9 @@ VerifiedMessage verify_message(TextView text, std::optional<ByteView> detached_c
       if (const auto error = content_type_error(signer, message.get())) fail(*error);
     }
     if (check_certificates) {
-      if (const auto error = chain_error(certificate.get(), verified.carried.get())) fail(*error);
+      if (const auto error = chain_error(certificate.get(), verified.carried.get(), revocation)) {
+        fail(*error);
+      }
       if (const auto error = signer_usage_error(certificate.get())) fail(*error);
     }
     verified.signers.push_back(std::make_shared<CryptoapiCertificate>(std::move(certificate)));

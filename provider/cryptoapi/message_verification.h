@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "provider/cryptoapi/certificate.h"
+#include "provider/provider.h"
 #include "runtime/bytes.h"
 #include "runtime/text.h"
 
@@ -26,8 +27,9 @@ struct VerifiedMessage {
 // everywhere), the content-type attribute, and with `check_certificates` the certificate's
 // chain, trusted now, and its usage. The signature covers `detached_content`, or the content
 // the message carries when there is none. A text that is no message fails with
-// CRYPT_E_ASN1_BADTAG.
+// CRYPT_E_ASN1_BADTAG. With the certificates, `revocation` says how each chain's revocation is
+// checked; the message's CRLs take part.
 VerifiedMessage verify_message(TextView message, std::optional<ByteView> detached_content,
-                               bool check_certificates);
+                               bool check_certificates, const Policy* revocation = nullptr);
 
 }  // namespace orvane::provider::cryptoapi

@@ -42,7 +42,7 @@ void CryptoapiSignedData::Verify(const Text& message, bool detached, VerifyFlag 
   carried_.reset();
   VerifiedMessage verified =
       verify_message(message, detached ? std::optional(content_.bytes()) : std::nullopt,
-                     flag == VerifyFlag::signature_and_certificate);
+                     flag == VerifyFlag::signature_and_certificate, &policy_);
   if (!detached) SetContent(text_from_content_bytes(verified.content));
   signers_ = std::move(verified.signers);
   carried_ = std::move(verified.carried);

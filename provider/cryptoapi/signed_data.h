@@ -10,6 +10,7 @@ namespace orvane::provider::cryptoapi {
 // user's stores and the platform's chain engine.
 class CryptoapiSignedData final : public SignedData {
  public:
+  explicit CryptoapiSignedData(Policy policy = {}) : policy_(std::move(policy)) {}
   void SetContent(Text content) override;
   void SetContentBytes(Text bytes, std::size_t byte_count) override;
   const Text& Content() const override;
@@ -22,6 +23,7 @@ class CryptoapiSignedData final : public SignedData {
   std::unique_ptr<Signer> Signers(std::int32_t index) const override;
 
  private:
+  Policy policy_;
   SignedContent content_;
   // Of the last message that verified: each signer's certificate and what the message carried.
   CertificateList signers_;

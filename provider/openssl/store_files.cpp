@@ -57,7 +57,32 @@ bool holds(const fs::path& path, std::string_view bytes) {
   return existing == bytes;
 }
 
-void write_replacing(const fs::path& target, std::string_view bytes, FileAccess access) {
+}  // namespace
+
+fs::path make_store_folder(const fs::path& store_root, const std::string& name, FolderUse use) {
+  if (store_root.empty()) {
+    throw StoreError("no store folder is known: pass --store DIR or set ORVANE_STORE_DIR");
+  }
+  std::error_code error;
+  if (store_root.has_parent_path()) fs::create_directories(store_root.parent_path(), error);
+  created_or_there(::mkdir(store_root.c_str(), 0700), store_root);
+  const OpenedPart root = open_store_root(store_root);
+  writable_part(root, store_root);
+  const fs::path folder = store_root / name;
+  // The umask may only take permissions away from 0700, never add any.
+  created_or_there(::mkdirat(root.descriptor(), name.c_str(), 0700), folder);
+  const OpenedPart opened = open_store_folder(root, store_root, name);
+  writable_part(opened, folder);
+  if (use == FolderUse::keys && others_can_look_into(opened)) {
+    throw StoreError(folder.string() +
+                     " can be read or entered by group or others, so keys imported there would "
+                     "not be yours alone: run `chmod 700 " +
+                     folder.string() + "`");
+  }
+  return folder;
+}
+
+void replace_store_file(const fs::path& target, std::string_view bytes, FileAccess access) {
   std::random_device random;
   // Hidden, and unique to this writer. (Built by appending: GCC 12 at -O3 warns wrongly about
   // a literal joined to a temporary string.)
@@ -88,31 +113,6 @@ void write_replacing(const fs::path& target, std::string_view bytes, FileAccess 
   }
 }
 
-}  // namespace
-
-fs::path make_store_folder(const fs::path& store_root, const std::string& name, FolderUse use) {
-  if (store_root.empty()) {
-    throw StoreError("no store folder is known: pass --store DIR or set ORVANE_STORE_DIR");
-  }
-  std::error_code error;
-  if (store_root.has_parent_path()) fs::create_directories(store_root.parent_path(), error);
-  created_or_there(::mkdir(store_root.c_str(), 0700), store_root);
-  const OpenedPart root = open_store_root(store_root);
-  writable_part(root, store_root);
-  const fs::path folder = store_root / name;
-  // The umask may only take permissions away from 0700, never add any.
-  created_or_there(::mkdirat(root.descriptor(), name.c_str(), 0700), folder);
-  const OpenedPart opened = open_store_folder(root, store_root, name);
-  writable_part(opened, folder);
-  if (use == FolderUse::keys && others_can_look_into(opened)) {
-    throw StoreError(folder.string() +
-                     " can be read or entered by group or others, so keys imported there would "
-                     "not be yours alone: run `chmod 700 " +
-                     folder.string() + "`");
-  }
-  return folder;
-}
-
 fs::path write_store_file(const fs::path& folder, const std::string& stem,
                           const std::string& extension, std::string_view bytes, FileAccess access) {
   for (int number = 1;; ++number) {
@@ -121,7 +121,7 @@ fs::path write_store_file(const fs::path& folder, const std::string& stem,
     const fs::path target = folder / (name + extension);
     std::error_code error;
     if (!fs::exists(target, error)) {
-      write_replacing(target, bytes, access);
+      replace_store_file(target, bytes, access);
       return target;
     }
     if (holds(target, bytes)) return target;

@@ -37,6 +37,7 @@ struct FileObjects {
   std::vector<std::shared_ptr<const StoredKey>> private_keys;
   std::vector<std::string> private_key_public_keys;
   std::vector<std::string> problems;
+  std::vector<X509CrlPtr> crls;
 
   void add_certificate(X509Ptr certificate) {
     certificate_public_keys.push_back(public_key_identity(X509_get_X509_PUBKEY(certificate.get())));
@@ -51,6 +52,13 @@ X509Ptr certificate_from_der(const unsigned char* data, long length) {
   const unsigned char* cursor = data;
   X509Ptr certificate(d2i_X509(nullptr, &cursor, length));
   return certificate && cursor == data + length ? std::move(certificate) : nullptr;
+}
+
+// The whole object at `data`, or nothing when it is not one DER CRL.
+X509CrlPtr crl_from_der(const unsigned char* data, long length) {
+  const unsigned char* cursor = data;
+  X509CrlPtr crl(d2i_X509_CRL(nullptr, &cursor, length));
+  return crl && cursor == data + length ? std::move(crl) : nullptr;
 }
 
 // The whole object at `data`, or nothing when it is not one unencrypted DER PKCS #8 key.
@@ -83,6 +91,12 @@ void read_pem(const std::string& bytes, FileObjects& out) {
         out.add_certificate(std::move(certificate));
       } else {
         out.problems.push_back("a damaged certificate");
+      }
+    } else if (kind == "X509 CRL") {
+      if (auto crl = crl_from_der(block.data, block.length)) {
+        out.crls.push_back(std::move(crl));
+      } else {
+        out.problems.push_back("a damaged CRL");
       }
     } else if (kind == "PRIVATE KEY") {
       add_key(block.data, block.length, out);
@@ -126,6 +140,8 @@ void read_der(const std::string& bytes, FileObjects& out) {
     out.add_certificate(std::move(certificate));
   } else if (pkcs8_from_der(data, length)) {
     add_key(data, length, out);
+  } else if (auto crl = crl_from_der(data, length)) {
+    out.crls.push_back(std::move(crl));
   } else {
     const unsigned char* cursor = data;
     const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &cursor, length));
@@ -270,6 +286,7 @@ FolderContents load_store_folder(const fs::path& store_root, const std::string& 
       contents.certificates.push_back(share(objects->certificates[i].get()));
       contents.certificate_public_keys.push_back(objects->certificate_public_keys[i]);
     }
+    for (const auto& crl : objects->crls) contents.crls.push_back(share(crl.get()));
     contents.private_keys.insert(contents.private_keys.end(), objects->private_keys.begin(),
                                  objects->private_keys.end());
     contents.private_key_public_keys.insert(contents.private_key_public_keys.end(),

@@ -124,7 +124,7 @@ std::vector<std::string> refused_store_parts(const fs::path& store_root) {
   const OpenedPart root = open_store_root(store_root);
   if (root.state() == OpenedPart::State::refused) return {root.refusal()};
   std::vector<std::string> refusals;
-  for (const char* name : {"My", "Root", "CA", "pins"}) {
+  for (const char* name : {"My", "Root", "CA", "CRL", "cache", "pins"}) {
     const OpenedPart part = open_store_folder(root, store_root, name);
     if (part.state() == OpenedPart::State::refused) refusals.push_back(part.refusal());
   }
