@@ -163,11 +163,15 @@ TEST_F(CryptoapiVerificationTest, SignersThatOnlyTheCertificateCheckRefuses) {
   EXPECT_EQ(code_of([&] { verify(expired, VerifyFlag::signature_and_certificate); }),
             number(CryptError::expired));
 
-  // The chain holds; the signer policy refuses a certificate that is not for signing.
-  EXPECT_EQ(code_of([&] {
-              verify(pki_bytes("encipherment-attached.der"), VerifyFlag::signature_and_certificate);
-            }),
-            number(CryptError::wrong_usage));
+  // The chain holds; the signer policy refuses a certificate that is not for signing, and takes
+  // an organisation's own purpose for one.
+  for (const char* refused : {"encipherment-attached.der", "other-purposes-attached.der"}) {
+    EXPECT_EQ(code_of([&] { verify(pki_bytes(refused), VerifyFlag::signature_and_certificate); }),
+              number(CryptError::wrong_usage))
+        << refused;
+  }
+  EXPECT_NO_THROW(
+      verify(pki_bytes("private-purpose-attached.der"), VerifyFlag::signature_and_certificate));
 
   // A validating search keeps what a verification with the certificate check would accept.
   testing::UserStoreImport imported;

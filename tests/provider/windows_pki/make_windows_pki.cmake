@@ -14,6 +14,8 @@
 #   untrusted-attached.der  the same signed by the untrusted certificate
 #   partial-attached.der    the signer's message without the intermediate: no chain reaches a root
 #   encipherment-attached.der  signed by a certificate whose key usage does not allow signing
+#   private-purpose-attached.der  signed by a certificate for an organisation's own purpose only
+#   other-purposes-attached.der   signed by one for OCSP signing, time stamping and TLS server only
 #   pki.txt      one line a certificate: its name, then its serial-number text
 #   second.pfx   a second signer under the intermediate, like signer.pfx
 #   keyless.der  a valid certificate under the intermediate whose key is nowhere
@@ -98,6 +100,18 @@ run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/encipherment-key.pem
 run_openssl(x509 -req -in ca/encipherment.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
             -set_serial 0x4402 -days 3650 -extfile ca/encipherment.ext -out ca/encipherment.pem)
 sign_with(ca/encipherment.pem ca/encipherment-key.pem encipherment-attached.der -nodetach)
+# Extended key usage: only an organisation's own purpose, which may be for signing; only purposes
+# known to be others.
+function(sign_with_purposes name serial purposes)
+  file(WRITE ${out}/ca/${name}.ext "basicConstraints = CA:FALSE\nextendedKeyUsage = ${purposes}\n")
+  run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/${name}-key.pem -out ca/${name}.csr
+              -subj /CN=Orvane\ Windows\ Test\ ${name})
+  run_openssl(x509 -req -in ca/${name}.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+              -set_serial ${serial} -days 3650 -extfile ca/${name}.ext -out ca/${name}.pem)
+  sign_with(ca/${name}.pem ca/${name}-key.pem ${name}-attached.der -nodetach)
+endfunction()
+sign_with_purposes(private-purpose 0x4403 1.3.6.1.4.1.55581.7.1)
+sign_with_purposes(other-purposes 0x4404 "OCSPSigning, timeStamping, serverAuth")
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")
