@@ -13,6 +13,7 @@ std::unique_ptr<ByteReader> MemorySource::open() const {
 
 std::size_t MemoryReader::read(std::span<std::uint8_t> out) {
   const std::size_t count = std::min(out.size(), rest_.size());
+  if (count == 0) return 0;
   std::memcpy(out.data(), rest_.data(), count);
   rest_ = rest_.subspan(count);
   return count;
@@ -47,7 +48,7 @@ std::size_t BlockReader::read(std::span<std::uint8_t> out) {
     if (!refill(bytes_)) return 0;
   }
   const std::size_t count = std::min(out.size(), bytes_.size() - taken_);
-  std::memcpy(out.data(), bytes_.data() + taken_, count);
+  if (count > 0) std::memcpy(out.data(), bytes_.data() + taken_, count);
   taken_ += count;
   return count;
 }

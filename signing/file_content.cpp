@@ -81,6 +81,7 @@ class TextFileReader final : public BlockReader {
     return true;
   }
   static void append_units(Bytes& bytes, TextView units) {
+    if (units.empty()) return;
     const std::size_t start = bytes.size();
     bytes.resize(start + units.size() * 2);
     std::memcpy(bytes.data() + start, units.data(), units.size() * 2);

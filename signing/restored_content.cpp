@@ -53,7 +53,7 @@ void RestoredContent::write(ByteView bytes) {
   }
   const std::size_t start = units_.size();
   units_.resize(start + bytes.size() / 2);
-  std::memcpy(units_.data() + start, bytes.data(), bytes.size() / 2 * 2);
+  if (bytes.size() >= 2) std::memcpy(units_.data() + start, bytes.data(), bytes.size() / 2 * 2);
   if (bytes.size() % 2 == 1) odd_byte_ = bytes.back();
   write_units(units_);
 }
