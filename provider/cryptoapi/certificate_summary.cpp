@@ -42,7 +42,7 @@ std::string time_text(const FILETIME& time) {
 
 CertificateSummary summarize(PCCERT_CONTEXT certificate) {
   const CryptoapiCertificate own(
-      CertificateContextHandle(::CertDuplicateCertificateContext(certificate)));
+      windows::CertificateContextHandle(::CertDuplicateCertificateContext(certificate)));
   const CERT_INFO& info = *certificate->pCertInfo;
   return {text_to_utf8(own.SerialNumber()), name_text(info.Subject), name_text(info.Issuer),
           time_text(info.NotBefore), time_text(info.NotAfter)};

@@ -10,7 +10,7 @@
 namespace orvane::provider::cryptoapi {
 namespace {
 
-ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
+windows::ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
   CERT_CHAIN_PARA parameters{};
   parameters.cbSize = sizeof parameters;
   PCCERT_CHAIN_CONTEXT built = nullptr;
@@ -19,7 +19,7 @@ ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
                                  &parameters, 0, nullptr, &built)) {
     throw last_platform_failure();
   }
-  return ChainHandle(built);
+  return windows::ChainHandle(built);
 }
 
 // Revocation is not asked for (the other back ends read no revocation lists either), so its
@@ -63,20 +63,21 @@ ChainFaults faults_of(DWORD status) {
 }  // namespace
 
 CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
-  const ChainHandle chain = get_chain(certificate, additional);
+  const windows::ChainHandle chain = get_chain(certificate, additional);
   CertificateList certificates;
-  if (chain->cChain == 0) return certificates;
-  const CERT_SIMPLE_CHAIN& simple = *chain->rgpChain[0];
+  if (chain.get()->cChain == 0) return certificates;
+  const CERT_SIMPLE_CHAIN& simple = *chain.get()->rgpChain[0];
   for (DWORD i = 0; i < simple.cElement; ++i) {
-    certificates.push_back(std::make_shared<CryptoapiCertificate>(CertificateContextHandle(
+    certificates.push_back(std::make_shared<CryptoapiCertificate>(windows::CertificateContextHandle(
         ::CertDuplicateCertificateContext(simple.rgpElement[i]->pCertContext))));
   }
   return certificates;
 }
 
 std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
-  const ChainHandle chain = get_chain(certificate, additional);
-  if (const auto error = faults_of(chain->TrustStatus.dwErrorStatus).crypt_error()) return error;
+  const windows::ChainHandle chain = get_chain(certificate, additional);
+  if (const auto error = faults_of(chain.get()->TrustStatus.dwErrorStatus).crypt_error())
+    return error;
   // Both must hold: Wine's base policy passes chains whose status has faults, and on Windows
   // the policy may refuse what the status does not show.
   CERT_CHAIN_POLICY_PARA policy{};
@@ -87,9 +88,9 @@ std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE add
     throw last_platform_failure();
   }
   if (status.dwError != 0) return crypt_error_of(ChainFault::other);
-  if (chain->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
-  for (DWORD i = 0; i < chain->cChain; ++i) {
-    if (const auto weak = weak_chain_error(*chain->rgpChain[i])) return weak;
+  if (chain.get()->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
+  for (DWORD i = 0; i < chain.get()->cChain; ++i) {
+    if (const auto weak = weak_chain_error(*chain.get()->rgpChain[i])) return weak;
   }
   return std::nullopt;
 }

@@ -39,10 +39,10 @@ std::vector<BYTE> name(const wchar_t* common_name) {
 }
 
 // A key pair in a new container, of the kind that signs.
-ProviderHandle new_key(KeyContainer& container, DWORD flags) {
-  ProviderHandle provider = create_container(container);
+windows::ProviderHandle new_key(KeyContainer& container, DWORD flags) {
+  windows::ProviderHandle provider = create_container(container);
   container.key_spec = AT_SIGNATURE;
-  KeyHandle key;
+  windows::KeyHandle key;
   if (!::CryptGenKey(provider.get(), AT_SIGNATURE, (2048u << 16) | flags, key.put())) {
     fail("a key");
   }
@@ -157,9 +157,9 @@ class TemporaryContainers {
 DemoCertificates make_demo_certificates() {
   TemporaryContainers containers;
   KeyContainer& root_key = containers.add();
-  const ProviderHandle root = new_key(root_key, 0);
+  const windows::ProviderHandle root = new_key(root_key, 0);
   KeyContainer& signer_key = containers.add();
-  const ProviderHandle signer = new_key(signer_key, 0);
+  const windows::ProviderHandle signer = new_key(signer_key, 0);
   const std::vector<BYTE> root_name = name(L"O=Orvane Demo, CN=Orvane Demo Root");
   DemoCertificates made;
   made.root_certificate = issue(root.get(), root_name, root.get(), root_name, true, 3650);

@@ -39,10 +39,10 @@ std::wstring unique_container_name(const wchar_t* purpose) {
   return std::wstring(L"orvane-") + purpose + L"-" + text;
 }
 
-ProviderHandle create_container(KeyContainer& container) {
+windows::ProviderHandle create_container(KeyContainer& container) {
   container.provider = MS_ENH_RSA_AES_PROV_W;
   container.provider_type = PROV_RSA_AES;
-  ProviderHandle provider;
+  windows::ProviderHandle provider;
   if (!::CryptAcquireContextW(provider.put(), container.name.c_str(), provider_name(container),
                               container.provider_type, CRYPT_NEWKEYSET)) {
     fail("creating a key container");
@@ -50,8 +50,8 @@ ProviderHandle create_container(KeyContainer& container) {
   return provider;
 }
 
-ProviderHandle open_container(const KeyContainer& container) {
-  ProviderHandle provider;
+windows::ProviderHandle open_container(const KeyContainer& container) {
+  windows::ProviderHandle provider;
   if (!::CryptAcquireContextW(provider.put(), container.name.c_str(), provider_name(container),
                               container.provider_type, 0)) {
     fail("opening a key container");
@@ -72,9 +72,9 @@ KeyContainer move_key(const CRYPT_KEY_PROV_INFO& info) {
   KeyContainer moved{unique_container_name(L"key"), {}, 0, info.dwKeySpec};
   std::vector<BYTE> key_blob;
   {
-    const ProviderHandle provider = open_container(original);
+    const windows::ProviderHandle provider = open_container(original);
     // Wine records a dwKeySpec of 3, which names no key: look for either kind.
-    KeyHandle key;
+    windows::KeyHandle key;
     if (!::CryptGetUserKey(provider.get(), moved.key_spec, key.put())) {
       moved.key_spec = AT_KEYEXCHANGE;
       if (!::CryptGetUserKey(provider.get(), AT_KEYEXCHANGE, key.put())) {
@@ -90,8 +90,8 @@ KeyContainer move_key(const CRYPT_KEY_PROV_INFO& info) {
     }
   }
   delete_container(original);
-  const ProviderHandle fresh = create_container(moved);
-  KeyHandle imported;
+  const windows::ProviderHandle fresh = create_container(moved);
+  windows::KeyHandle imported;
   const BOOL stored = ::CryptImportKey(fresh.get(), key_blob.data(),
                                        static_cast<DWORD>(key_blob.size()), 0, 0, imported.put());
   ::SecureZeroMemory(key_blob.data(), key_blob.size());
@@ -108,7 +108,7 @@ bool holds_key_of(const KeyContainer& container, PCCERT_CONTEXT certificate) {
                               container.provider_type, 0)) {
     return false;
   }
-  const ProviderHandle provider(handle);
+  const windows::ProviderHandle provider(handle);
   std::vector<BYTE> key = public_key_of(provider.get(), container.key_spec);
   return !key.empty() && ::CertComparePublicKeyInfo(
                              X509_ASN_ENCODING, &certificate->pCertInfo->SubjectPublicKeyInfo,

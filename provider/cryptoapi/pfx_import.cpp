@@ -8,10 +8,11 @@
 namespace orvane::provider::cryptoapi {
 namespace {
 
-StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password) {
+windows::StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password) {
   CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
   // Exportable only so that the key can move to a container of its own, where it is not.
-  return StoreHandle(::PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
+  return windows::StoreHandle(
+      ::PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
 }
 
 }  // namespace
@@ -24,7 +25,7 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
                      " is not a PKCS #12 (.pfx) file: export the certificate with its "
                      "private key as one");
   }
-  StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
+  windows::StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
   if (!store && password == nullptr) store = import_store(bytes, nullptr);
   if (!store) {
     if (::GetLastError() == ERROR_INVALID_PASSWORD) {
@@ -37,9 +38,12 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
   // Each original container (Wine uses one for every key of a file) to the key moved out of it.
   std::map<std::wstring, KeyContainer> moved;
   PCCERT_CONTEXT context = nullptr;
+  // Leaving the enumeration early leaves its current context to free.
+  const windows::ScopeExit free_current(
+      [&context] { windows::CertificateContextHandle(context).reset(); });
   try {
     while ((context = ::CertEnumCertificatesInStore(store.get(), context)) != nullptr) {
-      CertificateContextHandle certificate(::CertDuplicateCertificateContext(context));
+      windows::CertificateContextHandle certificate(::CertDuplicateCertificateContext(context));
       const std::vector<BYTE> bytes_of_info =
           certificate_property(context, CERT_KEY_PROV_INFO_PROP_ID);
       if (bytes_of_info.size() < sizeof(CRYPT_KEY_PROV_INFO)) {
@@ -68,8 +72,6 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
       }
     }
   } catch (...) {
-    // Leaving the enumeration early leaves its current context to free.
-    if (context != nullptr) ::CertFreeCertificateContext(context);
     for (const auto& container : containers_) delete_container(container);
     throw;
   }

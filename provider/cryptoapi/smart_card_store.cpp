@@ -9,7 +9,7 @@ namespace {
 
 // The names of the readers that hold a card that answers, as of now.
 std::vector<std::wstring> readers_with_card() {
-  CardContextHandle context;
+  windows::CardContextHandle context;
   // Fails at once where there is no smart-card service (Wine has none).
   if (::SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, context.put()) !=
       SCARD_S_SUCCESS) {
@@ -60,7 +60,7 @@ std::vector<std::wstring> readers_with_card() {
 // key-provider property of that key.
 void add_key_certificate(NCRYPT_PROV_HANDLE provider, const std::wstring& container, DWORD key_spec,
                          HCERTSTORE store, CertificateList& certificates) {
-  NCryptKeyHandle key;
+  windows::NCryptKeyHandle key;
   if (::NCryptOpenKey(provider, key.put(), container.c_str(), key_spec, NCRYPT_SILENT_FLAG) !=
       ERROR_SUCCESS) {
     return;
@@ -81,7 +81,7 @@ void add_key_certificate(NCRYPT_PROV_HANDLE provider, const std::wstring& contai
                                           CERT_STORE_ADD_ALWAYS, &added)) {
     return;  // what the card holds is no certificate
   }
-  CertificateContextHandle certificate(added);
+  windows::CertificateContextHandle certificate(added);
   CRYPT_KEY_PROV_INFO info{};
   info.pwszContainerName = const_cast<wchar_t*>(container.c_str());
   info.pwszProvName = const_cast<wchar_t*>(MS_SMART_CARD_KEY_STORAGE_PROVIDER);
@@ -98,19 +98,19 @@ void add_card_certificates(NCRYPT_PROV_HANDLE provider, const std::wstring& read
   // The provider's scope and fully qualified container names for one reader's card, so that
   // a key is looked for on that card only, whatever other cards are inserted.
   const std::wstring scope = L"\\\\.\\" + reader + L"\\";
-  NCryptBuffer<void> state;
+  windows::NCryptMemory<void> state;
   for (;;) {
     NCryptKeyName* found = nullptr;
     void* position = state.release();
     const SECURITY_STATUS status =
         ::NCryptEnumKeys(provider, scope.c_str(), &found, &position, NCRYPT_SILENT_FLAG);
     state.reset(position);
-    const NCryptBuffer<NCryptKeyName> name(found);
-    if (status != ERROR_SUCCESS || !name || name->pszName == nullptr) return;
+    const windows::NCryptMemory<NCryptKeyName> name(found);
+    if (status != ERROR_SUCCESS || !name || name.get()->pszName == nullptr) return;
     // A name the card gives is taken within this reader's scope, never as a key elsewhere.
-    const std::wstring key_name = name->pszName;
+    const std::wstring key_name = name.get()->pszName;
     const std::wstring container = key_name.starts_with(scope) ? key_name : scope + key_name;
-    add_key_certificate(provider, container, name->dwLegacyKeySpec, store, certificates);
+    add_key_certificate(provider, container, name.get()->dwLegacyKeySpec, store, certificates);
   }
 }
 
@@ -119,13 +119,13 @@ void add_card_certificates(NCRYPT_PROV_HANDLE provider, const std::wstring& read
 CertificateList smart_card_certificates() {
   const std::vector<std::wstring> readers = readers_with_card();
   if (readers.empty()) return {};
-  NCryptProviderHandle provider;
+  windows::NCryptProviderHandle provider;
   if (::NCryptOpenStorageProvider(provider.put(), MS_SMART_CARD_KEY_STORAGE_PROVIDER, 0) !=
       ERROR_SUCCESS) {
     return {};
   }
   // The contexts and their key property live in a store in memory, which stays while they do.
-  const StoreHandle store(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+  const windows::StoreHandle store(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
   if (!store) throw last_platform_failure();
   CertificateList certificates;
   for (const std::wstring& reader : readers) {
