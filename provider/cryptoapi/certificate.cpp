@@ -23,11 +23,10 @@ bool CryptoapiCertificate::has_key() const {
 }
 
 std::vector<BYTE> certificate_property(PCCERT_CONTEXT certificate, DWORD id) {
-  DWORD size = 0;
-  if (!::CertGetCertificateContextProperty(certificate, id, nullptr, &size)) return {};
-  std::vector<BYTE> value(size);
-  if (!::CertGetCertificateContextProperty(certificate, id, value.data(), &size)) return {};
-  value.resize(size);
+  std::vector<BYTE> value;
+  windows::size_then_fill(value, [&](BYTE* data, DWORD* size) {
+    return ::CertGetCertificateContextProperty(certificate, id, data, size) != FALSE;
+  });
   return value;
 }
 

@@ -17,15 +17,11 @@ const wchar_t* provider_name(const KeyContainer& container) {
 }
 
 std::vector<BYTE> public_key_of(HCRYPTPROV provider, DWORD key_spec) {
-  DWORD size = 0;
-  if (!::CryptExportPublicKeyInfo(provider, key_spec, X509_ASN_ENCODING, nullptr, &size)) {
-    return {};
-  }
-  std::vector<BYTE> info(size);
-  if (!::CryptExportPublicKeyInfo(provider, key_spec, X509_ASN_ENCODING,
-                                  reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(info.data()), &size)) {
-    return {};
-  }
+  std::vector<BYTE> info;
+  windows::size_then_fill(info, [&](BYTE* data, DWORD* size) {
+    return ::CryptExportPublicKeyInfo(provider, key_spec, X509_ASN_ENCODING,
+                                      reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(data), size) != FALSE;
+  });
   return info;
 }
 
@@ -82,10 +78,9 @@ KeyContainer move_key(const CRYPT_KEY_PROV_INFO& info) {
         if (!::CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put())) fail("reading a key");
       }
     }
-    DWORD size = 0;
-    if (!::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, nullptr, &size)) fail("reading a key");
-    key_blob.resize(size);
-    if (!::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, key_blob.data(), &size)) {
+    if (!windows::size_then_fill(key_blob, [&](BYTE* data, DWORD* size) {
+          return ::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, data, size) != FALSE;
+        })) {
       fail("reading a key");
     }
   }

@@ -15,19 +15,21 @@ std::vector<std::wstring> readers_with_card() {
       SCARD_S_SUCCESS) {
     return {};
   }
-  std::wstring names;
+  std::vector<wchar_t> listing;
   for (int attempt = 0;; ++attempt) {
-    DWORD length = 0;
-    if (::SCardListReadersW(context.get(), nullptr, nullptr, &length) != SCARD_S_SUCCESS) return {};
-    names.assign(length, L'\0');
-    const LONG listed = ::SCardListReadersW(context.get(), nullptr, names.data(), &length);
-    if (listed == SCARD_S_SUCCESS) {
-      names.resize(length);
-      break;
-    }
+    LONG listed = SCARD_S_SUCCESS;
+    const bool filled = windows::size_then_fill(listing, [&](wchar_t* data, DWORD* size) {
+      // The platform counts characters here, the helper bytes.
+      DWORD length = *size / sizeof(wchar_t);
+      listed = ::SCardListReadersW(context.get(), nullptr, data, &length);
+      *size = length * sizeof(wchar_t);
+      return listed == SCARD_S_SUCCESS;
+    });
+    if (filled) break;
     // A reader plugged in between the two calls; try again a little.
     if (listed != static_cast<LONG>(SCARD_E_INSUFFICIENT_BUFFER) || attempt == 2) return {};
   }
+  const std::wstring names(listing.begin(), listing.end());
 
   std::vector<std::wstring> readers;
   for (std::size_t start = 0; start < names.size();) {
@@ -65,20 +67,20 @@ void add_key_certificate(NCRYPT_PROV_HANDLE provider, const std::wstring& contai
       ERROR_SUCCESS) {
     return;
   }
-  DWORD size = 0;
-  if (::NCryptGetProperty(key.get(), NCRYPT_CERTIFICATE_PROPERTY, nullptr, 0, &size,
-                          NCRYPT_SILENT_FLAG) != ERROR_SUCCESS ||
-      size == 0) {
+  std::vector<BYTE> der;
+  if (!windows::size_then_fill(der,
+                               [&](BYTE* data, DWORD* size) {
+                                 return ::NCryptGetProperty(key.get(), NCRYPT_CERTIFICATE_PROPERTY,
+                                                            data, data != nullptr ? *size : 0, size,
+                                                            NCRYPT_SILENT_FLAG) == ERROR_SUCCESS;
+                               }) ||
+      der.empty()) {
     return;  // a key without a certificate
   }
-  std::vector<BYTE> der(size);
-  if (::NCryptGetProperty(key.get(), NCRYPT_CERTIFICATE_PROPERTY, der.data(), size, &size,
-                          NCRYPT_SILENT_FLAG) != ERROR_SUCCESS) {
-    return;
-  }
   PCCERT_CONTEXT added = nullptr;
-  if (!::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size,
-                                          CERT_STORE_ADD_ALWAYS, &added)) {
+  if (!::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(),
+                                          static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS,
+                                          &added)) {
     return;  // what the card holds is no certificate
   }
   windows::CertificateContextHandle certificate(added);
