@@ -72,17 +72,20 @@ std::size_t longest_signature(PCCERT_CONTEXT certificate) {
   return 2 * (key.PublicKey.cbData / 2 + 3) + 3;
 }
 
-// About how long the certificates and the signer info that follow the content are.
+// About how long the certificates and the signer info that follow the content are: a few bytes
+// over, never under, as the headers are counted at their longest.
 std::size_t trailing_size(const SigningRequest& request, std::size_t signing_time_size) {
   std::size_t certificates = request.certificate->cbCertEncoded;
   for (const PCCERT_CONTEXT carried : request.carried) certificates += carried->cbCertEncoded;
   const CERT_INFO& signer = *request.certificate->pCertInfo;
-  // version, issuer and serial, digest algorithm, the three attributes without the time's
-  // value, signature algorithm; then the signature and the headers around it all.
-  constexpr std::size_t fixed_fields = 3 + 15 + 2 * 4 + 28 + 49 + 15 + 15;
-  const std::size_t signer_info = fixed_fields + signer.Issuer.cbData + signer.SerialNumber.cbData +
-                                  1 + signing_time_size + longest_signature(request.certificate);
-  return certificates + signer_info + 3 * 4;
+  // The version (3), digest and signature algorithms (15 each), the content-type (26) and
+  // message-digest (49) attributes, the signing-time attribute around its value (15); the
+  // headers of the certificates, the signer infos, the signer info, its issuer and serial, the
+  // serial, the attributes and the signature.
+  constexpr std::size_t fixed_fields = 3 + 15 + 15 + 26 + 49 + 15;
+  constexpr std::size_t headers = 4 + 4 + 4 + 4 + 2 + 4 + 4;
+  return certificates + fixed_fields + headers + signer.Issuer.cbData + signer.SerialNumber.cbData +
+         1 + signing_time_size + longest_signature(request.certificate);
 }
 
 class DetachedSignature final : public SignatureSession {
