@@ -8,7 +8,9 @@ namespace orvane::provider {
 namespace {
 
 constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr int line_length = 64;
+constexpr std::size_t line_length = 64;
+// Text goes out to the sink in pieces of about this size.
+constexpr std::size_t text_flush_size = 64 * 1024;
 
 constexpr int not_base64 = -1;
 
@@ -30,126 +32,202 @@ bool is_white_space(std::uint32_t c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Whether an armour line ("-----BEGIN PKCS7-----") starts at `at`.
-template <typename Unit>
-bool armour_starts(std::span<const Unit> text, std::size_t at) {
-  if (text.size() - at < 5) return false;
-  for (std::size_t i = at; i < at + 5; ++i) {
-    if (text[i] != '-') return false;
-  }
-  return true;
+void put_group(std::uint32_t group, std::uint8_t*& out) {
+  out[0] = static_cast<std::uint8_t>(group >> 16);
+  out[1] = static_cast<std::uint8_t>(group >> 8);
+  out[2] = static_cast<std::uint8_t>(group);
+  out += 3;
 }
 
-// Whether `text` can be Base64 text at all, from its first character that is not white space.
-// Callers try a message in several forms, so the forms it is not must be given up on before
-// a buffer the size of the message is made for them.
 template <typename Unit>
-bool may_be_base64(std::span<const Unit> text) {
-  for (const Unit unit : text) {
-    const auto c = static_cast<std::uint32_t>(unit);
-    if (!is_white_space(c)) return value_of(c) != not_base64 || c == '-';
-  }
-  return true;
+std::optional<Bytes> decode_whole(std::span<const Unit> text) {
+  Base64Decoder<Unit> decoder;
+  Bytes bytes;
+  if (!decoder.feed(text, bytes) || !decoder.finish(bytes)) return std::nullopt;
+  return bytes;
 }
 
-// One decoder for code units and bytes alike: both are read as unsigned values.
+}  // namespace
+
 template <typename Unit>
-std::optional<Bytes> decode(std::span<const Unit> text) {
-  if (!may_be_base64(text)) return std::nullopt;
-  Bytes bytes(text.size() / 4 * 3 + 3);
-  std::uint8_t* out = bytes.data();
+bool Base64Decoder<Unit>::feed(std::span<const Unit> text, Bytes& bytes) {
+  if (failed_) return false;
+  const std::size_t start = bytes.size();
+  bytes.resize(start + text.size() / 4 * 3 + 3);
+  std::uint8_t* out = bytes.data() + start;
   const Unit* in = text.data();
   const Unit* const end = in + text.size();
-  std::uint32_t group = 0;
-  int digits = 0;
-  int padding = 0;
-  bool line_start = true;
   while (in != end) {
     // Most of a message is whole groups of four digits within a line: they take this short way.
-    if (digits == 0 && padding == 0) {
+    if (digits_ == 0 && padding_ == 0 && dashes_ == 0 && !in_armour_ && !zero_seen_) {
       while (end - in >= 4) {
         const int a = value_of(in[0]);
         const int b = value_of(in[1]);
         const int c = value_of(in[2]);
         const int d = value_of(in[3]);
         if ((a | b | c | d) < 0) break;
-        const auto whole = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6 | d);
-        out[0] = static_cast<std::uint8_t>(whole >> 16);
-        out[1] = static_cast<std::uint8_t>(whole >> 8);
-        out[2] = static_cast<std::uint8_t>(whole);
-        out += 3;
+        put_group(static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6 | d), out);
         in += 4;
-        line_start = false;
+        started_ = true;
+        line_start_ = false;
       }
       if (in == end) break;
     }
-    const auto c = static_cast<std::uint32_t>(*in);
-    const int value = value_of(c);
-    if (value != not_base64 && padding == 0) {
-      line_start = false;
-      group = group << 6 | static_cast<std::uint32_t>(value);
-      if (++digits == 4) {
-        out[0] = static_cast<std::uint8_t>(group >> 16);
-        out[1] = static_cast<std::uint8_t>(group >> 8);
-        out[2] = static_cast<std::uint8_t>(group);
-        out += 3;
-        group = 0;
-        digits = 0;
-      }
-      ++in;
-      continue;
+    if (!feed_one(static_cast<std::uint32_t>(*in++), out)) {
+      failed_ = true;
+      bytes.resize(start);
+      return false;
     }
-    if (line_start && armour_starts(text, static_cast<std::size_t>(in - text.data()))) {
-      while (in != end && *in != '\n' && *in != '\r') ++in;
-      continue;
-    }
-    line_start = c == '\n' || c == '\r';
-    if (!is_white_space(c)) {
-      if (c != '=') return std::nullopt;  // not Base64, or a digit after the padding
-      ++padding;
-    }
-    ++in;
   }
-  // One digit is never a whole byte; padding, when present, must complete the last group.
-  if (digits == 1 || padding > 2 || (padding > 0 && digits + padding != 4)) return std::nullopt;
-  if (digits >= 2) *out++ = static_cast<std::uint8_t>(group >> (digits * 6 - 8));
-  if (digits == 3) *out++ = static_cast<std::uint8_t>(group >> 2);
   bytes.resize(static_cast<std::size_t>(out - bytes.data()));
-  return bytes;
+  return true;
 }
 
-}  // namespace
+template <typename Unit>
+bool Base64Decoder<Unit>::feed_one(std::uint32_t c, std::uint8_t*& out) {
+  if (zero_seen_) return false;  // the zero was not the last byte after all
+  if (in_armour_) {
+    // An armour line ("-----BEGIN PKCS7-----") is passed over to its end.
+    if (c == '\n' || c == '\r') {
+      in_armour_ = false;
+      line_start_ = true;
+    }
+    return true;
+  }
+  if (dashes_ > 0) {
+    if (c != '-') return false;  // a "-" that does not start an armour line
+    if (++dashes_ == 5) {
+      dashes_ = 0;
+      in_armour_ = true;
+    }
+    return true;
+  }
+  if (c == 0 && final_zero_allowed_) {
+    zero_seen_ = true;
+    return true;
+  }
+  const int value = value_of(c);
+  // The forms a text is not must be given up on at its first character.
+  if (!started_ && !is_white_space(c)) {
+    started_ = true;
+    if (value == not_base64 && c != '-') return false;
+  }
+  if (value != not_base64 && padding_ == 0) {
+    line_start_ = false;
+    group_ = group_ << 6 | static_cast<std::uint32_t>(value);
+    if (++digits_ == 4) {
+      put_group(group_, out);
+      group_ = 0;
+      digits_ = 0;
+    }
+    return true;
+  }
+  if (line_start_ && c == '-') {
+    dashes_ = 1;
+    return true;
+  }
+  line_start_ = c == '\n' || c == '\r';
+  if (!is_white_space(c)) {
+    if (c != '=') return false;  // not Base64, or a digit after the padding
+    ++padding_;
+  }
+  return true;
+}
 
-Text base64_lines(ByteView bytes) {
-  const std::size_t characters = (bytes.size() + 2) / 3 * 4;
-  Text text;
-  text.reserve(characters + (characters / line_length + 1) * 2);
-  int column = 0;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t left = bytes.size() - i;
-    const std::uint32_t group = std::uint32_t{bytes[i]} << 16 |
-                                (left > 1 ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
-                                (left > 2 ? std::uint32_t{bytes[i + 2]} : 0);
-    text.push_back(static_cast<char16_t>(alphabet[group >> 18 & 63]));
-    text.push_back(static_cast<char16_t>(alphabet[group >> 12 & 63]));
-    text.push_back(left > 1 ? static_cast<char16_t>(alphabet[group >> 6 & 63]) : u'=');
-    text.push_back(left > 2 ? static_cast<char16_t>(alphabet[group & 63]) : u'=');
-    column += 4;
-    if (column == line_length) {
-      text.append(u"\r\n");
-      column = 0;
+template <typename Unit>
+bool Base64Decoder<Unit>::finish(Bytes& bytes) {
+  // One digit is never a whole byte; padding, when present, must complete the last group.
+  if (failed_ || dashes_ > 0 || digits_ == 1 || padding_ > 2 ||
+      (padding_ > 0 && digits_ + padding_ != 4)) {
+    return false;
+  }
+  if (digits_ >= 2) bytes.push_back(static_cast<std::uint8_t>(group_ >> (digits_ * 6 - 8)));
+  if (digits_ == 3) bytes.push_back(static_cast<std::uint8_t>(group_ >> 2));
+  digits_ = 0;
+  return true;
+}
+
+template class Base64Decoder<std::uint8_t>;
+template class Base64Decoder<char16_t>;
+
+void Base64LineWriter::write(ByteView bytes) {
+  if (pending_count_ > 0) {
+    while (pending_count_ < 3 && !bytes.empty()) {
+      pending_[pending_count_++] = bytes.front();
+      bytes = bytes.subspan(1);
+    }
+    if (pending_count_ < 3) return;
+    emit(pending_);
+    pending_count_ = 0;
+  }
+  const std::size_t whole = bytes.size() / 3 * 3;
+  emit(bytes.first(whole));
+  for (std::size_t i = whole; i < bytes.size(); ++i) pending_[pending_count_++] = bytes[i];
+}
+
+void Base64LineWriter::emit(std::span<const std::uint8_t> whole_groups) {
+  const std::size_t start = text_.size();
+  const std::size_t characters = whole_groups.size() / 3 * 4;
+  text_.resize(start + characters + (characters / line_length + 1) * 2);
+  std::uint8_t* out = text_.data() + start;
+  for (std::size_t i = 0; i < whole_groups.size(); i += 3) {
+    const std::uint32_t group = std::uint32_t{whole_groups[i]} << 16 |
+                                std::uint32_t{whole_groups[i + 1]} << 8 | whole_groups[i + 2];
+    out[0] = static_cast<std::uint8_t>(alphabet[group >> 18 & 63]);
+    out[1] = static_cast<std::uint8_t>(alphabet[group >> 12 & 63]);
+    out[2] = static_cast<std::uint8_t>(alphabet[group >> 6 & 63]);
+    out[3] = static_cast<std::uint8_t>(alphabet[group & 63]);
+    out += 4;
+    column_ += 4;
+    if (column_ == line_length) {
+      out[0] = '\r';
+      out[1] = '\n';
+      out += 2;
+      column_ = 0;
     }
   }
-  if (column != 0) text.append(u"\r\n");
-  return text;
+  text_.resize(static_cast<std::size_t>(out - text_.data()));
+  if (text_.size() >= text_flush_size) {
+    out_.write(text_);
+    text_.clear();
+  }
+}
+
+void Base64LineWriter::finish() {
+  if (pending_count_ > 0) {
+    const std::uint32_t group = std::uint32_t{pending_[0]} << 16 |
+                                (pending_count_ > 1 ? std::uint32_t{pending_[1]} << 8 : 0);
+    text_.push_back(static_cast<std::uint8_t>(alphabet[group >> 18 & 63]));
+    text_.push_back(static_cast<std::uint8_t>(alphabet[group >> 12 & 63]));
+    text_.push_back(pending_count_ > 1 ? static_cast<std::uint8_t>(alphabet[group >> 6 & 63])
+                                       : std::uint8_t{'='});
+    text_.push_back('=');
+    column_ += 4;
+    pending_count_ = 0;
+  }
+  if (column_ != 0) {
+    text_.push_back('\r');
+    text_.push_back('\n');
+    column_ = 0;
+  }
+  out_.write(text_);
+  text_.clear();
+}
+
+Text base64_lines(ByteView bytes) {
+  MemorySink sink;
+  Base64LineWriter writer(sink);
+  writer.write(bytes);
+  writer.finish();
+  return Text(sink.bytes().begin(), sink.bytes().end());
 }
 
 std::optional<Bytes> decode_base64_text(TextView text) {
-  return decode(std::span<const char16_t>(text.data(), text.size()));
+  return decode_whole(std::span<const char16_t>(text.data(), text.size()));
 }
 
 std::optional<Bytes> decode_base64_text(ByteView text) {
-  return decode(text);
+  return decode_whole(text);
 }
 
 }  // namespace orvane::provider

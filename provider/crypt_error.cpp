@@ -46,6 +46,8 @@ Text crypt_error_text(CryptError error) {
       return u"ASN1 unexpected end of data.";
     case CryptError::asn1_corrupt:
       return u"ASN1 corrupted data.";
+    case CryptError::asn1_large:
+      return u"ASN1 value too large.";
     case CryptError::asn1_bad_tag:
       return u"ASN1 bad tag value met.";
     case CryptError::certificate_signature:

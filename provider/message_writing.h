@@ -35,8 +35,8 @@ class SignatureSession {
 // inside; it is read once as the message is written, and only when the lengths that precede it
 // turn out other than foreseen (the content's length lies within a few kilobytes of a power of
 // 256) is the message written again, reading the content a second time, which must then give the
-// same digest (CRYPT_E_HASH_VALUE otherwise). Returns the message without content.
-Bytes write_signed_message(const ByteSource& content, Attachment attachment,
-                           SignatureSession& session, RewritableSink& message);
+// same digest (CRYPT_E_HASH_VALUE otherwise).
+void write_signed_message(const ByteSource& content, Attachment attachment,
+                          SignatureSession& session, RewritableSink& message);
 
 }  // namespace orvane::provider

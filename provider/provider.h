@@ -105,6 +105,8 @@ class Signer {
 class MessageText {
  public:
   virtual ~MessageText() = default;
+  // How many code units every reading yields.
+  virtual std::uint64_t size() const = 0;
   // The code units, in order.
   virtual std::unique_ptr<UnitReader> units() const = 0;
   // The code units' bytes, two a unit, low byte first.
@@ -118,6 +120,7 @@ class MessageText {
 class MemoryMessage final : public MessageText {
  public:
   explicit MemoryMessage(TextView text) : text_(text) {}
+  std::uint64_t size() const override { return text_.size(); }
   std::unique_ptr<UnitReader> units() const override;
   std::unique_ptr<ByteReader> unit_bytes() const override;
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "runtime/bytes.h"
 #include "runtime/text.h"
@@ -103,6 +104,37 @@ class MemorySink final : public RewritableSink {
 
  private:
   Bytes bytes_;
+};
+
+// A buffer for reading a stream a block at a time that starts small and doubles up to
+// stream_block_size: a short stream costs little, a long one is read in whole blocks.
+template <typename T>
+class GrowingBlock {
+ public:
+  std::span<T> next() {
+    if (buffer_.size() < stream_block_size) {
+      buffer_.resize(buffer_.empty() ? 4096 : buffer_.size() * 2);
+    }
+    return buffer_;
+  }
+
+ private:
+  std::vector<T> buffer_;
+};
+
+// A reader that makes its bytes a block at a time (decoding, converting) and serves them from a
+// buffer.
+class BlockReader : public ByteReader {
+ public:
+  std::size_t read(std::span<std::uint8_t> out) final;
+
+ protected:
+  // Appends the next bytes to `bytes`; false at the end.
+  virtual bool refill(Bytes& bytes) = 0;
+
+ private:
+  Bytes bytes_;
+  std::size_t taken_ = 0;
 };
 
 // Fills `out` whole unless the reader ends first; returns how many bytes it read.

@@ -63,6 +63,11 @@ class FileSystem {
   // OutputFile.
   virtual std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
                                                          const OutputAccess& access) = 0;
+  // As open_for_replacing, for output whose name is known only at its end: the file is made in
+  // the folder of `path`, whatever `path` itself names, and replaces the file that retarget()
+  // names before commit().
+  virtual std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                             const OutputAccess& access) = 0;
   // Appends `bytes` with one write to `path`, created when missing, so that entries of
   // concurrent writers never interleave or overwrite one another. Only a regular file with one
   // link is appended to, never through a symbolic link, and never waiting for a reader: a name

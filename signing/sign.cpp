@@ -9,6 +9,10 @@ Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider)
 
 Sign::~Sign() = default;
 
+provider::Policy Sign::policy() {
+  return {};
+}
+
 config::XML& Sign::xml() {
   if (!objXml) objXml = std::make_unique<config::XML>(platform_.files, *platform_.code_page);
   return *objXml;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "config/xml.h"
 #include "provider/provider.h"
@@ -82,6 +84,22 @@ class Sign {
 
   // The reader of the configuration file, created on first use and kept for the object's life.
   config::XML& xml();
+  // Verifies an attached message from `message_file` and restores its content to a file named
+  // after `base`; `name_made` sees the shortened name, then the restored one. With a serial
+  // number, the first signer's must be it. The answer when it is not "success" but no failure.
+  std::optional<Text> verify_and_restore(const Text& message_file, const Text& base,
+                                         const Text* sSerialNo,
+                                         const std::function<void(const Text&)>& name_made);
+  // Verifies a detached signature over the file `path`, whose exact bytes are `exact`.
+  void verify_file_signature(provider::SignedData& signed_data, const Text& path,
+                             std::shared_ptr<const ByteSource> exact,
+                             const provider::MessageText& signature);
+  // What the configuration asks of signing and verification.
+  provider::Policy policy();
+  // Starts the signature file of the signed file `path`: named after the path without its
+  // extension, followed by `suffix`.
+  std::unique_ptr<OutputFile> open_signature_file(const Text& path, const Text& suffix,
+                                                  bool carries_content);
 
   Platform platform_;
   std::shared_ptr<provider::Factory> provider_;
