@@ -130,6 +130,17 @@ class ReplacingOutputFile final : public OutputFile {
       bytes = bytes.subspan(written);
     }
   }
+  void write_at(std::uint64_t offset, ByteView bytes) override {
+    const std::uint64_t end = position();
+    seek(offset);
+    write(bytes);
+    seek(end);
+  }
+  void truncate(std::uint64_t size) override {
+    seek(size);
+    if (!::SetEndOfFile(handle_.get())) throw last_failure();
+  }
+  void retarget(const Text& path) override { target_ = path; }
   void commit() override {
     if (!carries_content_) windows::copy_access_of_own_file(target_, handle_.get());
     // The data reaches the disk before the name does, so that not even a crash leaves the
@@ -144,6 +155,19 @@ class ReplacingOutputFile final : public OutputFile {
   }
 
  private:
+  std::uint64_t position() {
+    LARGE_INTEGER at{};
+    if (!::SetFilePointerEx(handle_.get(), LARGE_INTEGER{}, &at, FILE_CURRENT)) {
+      throw last_failure();
+    }
+    return static_cast<std::uint64_t>(at.QuadPart);
+  }
+  void seek(std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(handle_.get(), to, nullptr, FILE_BEGIN)) throw last_failure();
+  }
+
   Text target_;
   Text temporary_;
   UniqueHandle handle_;
@@ -210,6 +234,13 @@ class WindowsFileSystem final : public FileSystem {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     check_path(path);
     if (is_folder(path)) throw Failure(RuntimeError::path_file_access_error);
+    return open_for_output_beside(path, access);
+  }
+
+  std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                     const OutputAccess& access) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    check_path(path);
     const bool carries_content = !access.content_source.empty();
     std::vector<std::uint8_t> owner_only;
     if (carries_content) {
