@@ -65,6 +65,7 @@ class FileSource final : public ByteSource {
 class FileMessage final : public provider::MessageText {
  public:
   FileMessage(FileSystem& files, const Text& path) : source_(files, path) {}
+  std::uint64_t size() const override { return source_.size(); }
   std::unique_ptr<UnitReader> units() const override {
     return std::make_unique<Units>(source_.open());
   }
