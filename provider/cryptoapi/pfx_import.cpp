@@ -8,11 +8,13 @@
 namespace orvane::provider::cryptoapi {
 namespace {
 
-windows::StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password) {
+using windows::CertificateContextHandle;
+using windows::StoreHandle;
+
+StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password) {
   CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
   // Exportable only so that the key can move to a container of its own, where it is not.
-  return windows::StoreHandle(
-      ::PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
+  return StoreHandle(::PFXImportCertStore(&blob, password, CRYPT_EXPORTABLE | CRYPT_USER_KEYSET));
 }
 
 }  // namespace
@@ -25,7 +27,7 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
                      " is not a PKCS #12 (.pfx) file: export the certificate with its "
                      "private key as one");
   }
-  windows::StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
+  StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
   if (!store && password == nullptr) store = import_store(bytes, nullptr);
   if (!store) {
     if (::GetLastError() == ERROR_INVALID_PASSWORD) {
@@ -39,11 +41,10 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
   std::map<std::wstring, KeyContainer> moved;
   PCCERT_CONTEXT context = nullptr;
   // Leaving the enumeration early leaves its current context to free.
-  const windows::ScopeExit free_current(
-      [&context] { windows::CertificateContextHandle(context).reset(); });
+  const windows::ScopeExit free_current([&context] { CertificateContextHandle(context).reset(); });
   try {
     while ((context = ::CertEnumCertificatesInStore(store.get(), context)) != nullptr) {
-      windows::CertificateContextHandle certificate(::CertDuplicateCertificateContext(context));
+      CertificateContextHandle certificate(::CertDuplicateCertificateContext(context));
       const std::vector<BYTE> bytes_of_info =
           certificate_property(context, CERT_KEY_PROV_INFO_PROP_ID);
       if (bytes_of_info.size() < sizeof(CRYPT_KEY_PROV_INFO)) {
