@@ -3,54 +3,52 @@
 #include <cstdint>
 #include <limits>
 #include <new>
-
-#include "com/com_ptr.h"
+#include <utility>
 
 namespace orvane::com {
 namespace {
 
+using windows::Bstr;
+using windows::ComPtr;
+
 // An object whose default value is itself an object, and so on, is followed this far.
 constexpr int objects_followed_at_most = 8;
 
-// A VARIANT of this file's own, cleared on every path.
-struct OwnedVariant {
-  OwnedVariant() { VariantInit(&value); }
-  OwnedVariant(const OwnedVariant&) = delete;
-  OwnedVariant& operator=(const OwnedVariant&) = delete;
-  ~OwnedVariant() { VariantClear(&value); }
-  VARIANT value;
-};
-
-Variant value_of(const VARIANT* value, int objects_followed);
-
-// An object's default value (DISPID_VALUE), as the automation runtime reads it to convert one.
-Variant default_value(IDispatch* object, int objects_followed) {
-  if (object == nullptr || objects_followed >= objects_followed_at_most) return Variant::NoText{};
-  DISPPARAMS no_arguments = {nullptr, nullptr, 0, 0};
-  OwnedVariant result;
-  if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                            &no_arguments, &result.value, nullptr, nullptr))) {
-    return Variant::NoText{};
-  }
-  return value_of(&result.value, objects_followed + 1);
-}
-
-Variant default_value(IUnknown* object, int objects_followed) {
+// The interface through which an object's default value is read; empty for none.
+ComPtr<IDispatch> dispatch_of(const VARIANT* object) {
+  const bool by_reference = (object->vt & VT_BYREF) != 0;
   ComPtr<IDispatch> dispatch;
-  if (object == nullptr || FAILED(object->QueryInterface(IID_IDispatch, dispatch.put_void()))) {
-    return Variant::NoText{};
+  if ((object->vt & VT_TYPEMASK) == VT_DISPATCH) {
+    IDispatch* held = by_reference ? *object->ppdispVal : object->pdispVal;
+    if (held != nullptr) held->AddRef();
+    dispatch.reset(held);
+  } else {
+    IUnknown* held = by_reference ? *object->ppunkVal : object->punkVal;
+    if (held != nullptr) held->QueryInterface(IID_IDispatch, dispatch.put_void());
   }
-  return default_value(dispatch.get(), objects_followed);
+  return dispatch;
 }
 
-Variant value_of(const VARIANT* value, int objects_followed) {
-  // A variable passed by reference arrives as a VARIANT that refers to the caller's VARIANT.
-  while (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) value = value->pvarVal;
-  if (dangling(value) || (value->vt & VT_ARRAY) != 0) return Variant::NoText{};
+// A copy that never copies a std::variant as a whole (see PassedVariant): a string is copied
+// first, by itself, and then moved in.
+Variant copy_of(const Variant& value) {
+  return std::visit(
+      [](const auto& held) -> Variant {
+        if constexpr (std::is_same_v<std::decay_t<decltype(held)>, Variant::Empty>) {
+          return Variant();
+        } else {
+          return Variant(held);
+        }
+      },
+      value.value());
+}
+
+// The value of a VARIANT that holds no object, array or reference to a VARIANT.
+Variant plain_value(const VARIANT* value) {
   const bool by_reference = (value->vt & VT_BYREF) != 0;
   // The value itself, or what the reference that the caller passed points to.
-  const auto held = [by_reference](const auto& direct, const auto* referred) {
-    return by_reference ? *referred : direct;
+  const auto held = [by_reference](const auto& direct, const auto* referred_to) {
+    return by_reference ? *referred_to : direct;
   };
   switch (value->vt & VT_TYPEMASK) {
     case VT_EMPTY:
@@ -102,12 +100,8 @@ Variant value_of(const VARIANT* value, int objects_followed) {
     }
     case VT_ERROR:
       return Variant::Error{held(value->scode, value->pscode)};
-    case VT_DISPATCH:
-      return default_value(held(value->pdispVal, value->ppdispVal), objects_followed);
-    case VT_UNKNOWN:
-      return default_value(held(value->punkVal, value->ppunkVal), objects_followed);
   }
-  return Variant::NoText{};
+  return Variant::NoText{};  // a record
 }
 
 // `value` as a VARIANT of its own kind; false for a kind that cannot be made again (an array
@@ -154,10 +148,85 @@ bool automation_value(const Variant& value, VARIANT& made) {
   return true;
 }
 
+// The string a caller's variable holds, itself or by reference; nullptr for another kind.
+const BSTR* text_held(const VARIANT* variable) {
+  const VARIANT* value = variable == nullptr ? nullptr : referred(variable);
+  if (value == nullptr || dangling(value)) return nullptr;
+  if (value->vt == VT_BSTR) return &value->bstrVal;
+  if (value->vt == (VT_BYREF | VT_BSTR)) return value->pbstrVal;
+  return nullptr;
+}
+
 }  // namespace
+
+bool defined_type(VARTYPE type) {
+  const VARTYPE flags = type & ~VT_TYPEMASK;
+  if ((flags & ~(VT_BYREF | VT_ARRAY)) != 0) return false;
+  switch (type & VT_TYPEMASK) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return flags == 0;
+    case VT_VARIANT:  // only as what a reference or an array's element is
+      return flags != 0;
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UNKNOWN:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+    case VT_RECORD:
+      return true;
+  }
+  return false;
+}
 
 bool dangling(const VARIANT* value) {
   return (value->vt & VT_BYREF) != 0 && value->byref == nullptr;
+}
+
+const VARIANT* referred(const VARIANT* value) {
+  if (value->vt != (VT_BYREF | VT_VARIANT) || value->pvarVal == nullptr) return value;
+  const VARIANT* held = value->pvarVal;
+  return held->vt == (VT_BYREF | VT_VARIANT) ? nullptr : held;
+}
+
+bool is_object(const VARIANT* value) {
+  const VARTYPE type = value->vt & ~VT_BYREF;
+  return type == VT_DISPATCH || type == VT_UNKNOWN;
+}
+
+const VARIANT* default_value(const VARIANT* object, OwnedVariant& storage) {
+  const VARIANT* value = object;
+  for (int followed = 0; followed < objects_followed_at_most; ++followed) {
+    const ComPtr<IDispatch> dispatch = dispatch_of(value);
+    if (!dispatch) return nullptr;
+    DISPPARAMS no_arguments = {nullptr, nullptr, 0, 0};
+    OwnedVariant result;
+    if (FAILED(dispatch->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                &no_arguments, result.get(), nullptr, nullptr))) {
+      return nullptr;
+    }
+    // The object asked is kept alive by `dispatch` while the value it came from goes.
+    storage = std::move(result);
+    value = referred(storage.get());
+    if (value == nullptr || dangling(value) || !defined_type(value->vt)) return nullptr;
+    if (!is_object(value)) return value;
+  }
+  return nullptr;
 }
 
 Text text_from(const BSTR* value) {
@@ -178,33 +247,55 @@ BSTR bstr_from(const Text& text) {
 
 Variant variant_from(const VARIANT* argument) {
   if (argument == nullptr) return Variant();
-  return value_of(argument, 0);
+  const VARIANT* value = referred(argument);
+  if (value == nullptr || dangling(value) || !defined_type(value->vt)) return Variant::NoText{};
+  OwnedVariant object_value;
+  if (is_object(value)) value = default_value(value, object_value);
+  if (value == nullptr || (value->vt & VT_ARRAY) != 0) return Variant::NoText{};
+  return plain_value(value);
+}
+
+bool holds(const BSTR* variable, const Text& value) {
+  const BSTR text = variable == nullptr ? nullptr : *variable;
+  const std::size_t length = text == nullptr ? 0 : SysStringLen(text);
+  return length == value.size() &&
+         (length == 0 || std::char_traits<char16_t>::compare(
+                             reinterpret_cast<const char16_t*>(text), value.data(), length) == 0);
+}
+
+PassedVariant::PassedVariant(const VARIANT* variable, const Variant& read)
+    : text_(text_held(variable)) {
+  if (text_ == nullptr) otherwise_.emplace(copy_of(read));
+}
+
+bool PassedVariant::replaced_by(const Variant& now) const {
+  if (otherwise_) return !(now == *otherwise_);
+  const Text* text = now.text_if();
+  return text == nullptr || !holds(text_, *text);
 }
 
 void write_back(BSTR* target, const Text& value) {
   if (target == nullptr) return;
-  BSTR replacement = bstr_from(value);
-  SysFreeString(*target);
-  *target = replacement;
+  // Made before the old string goes, so a method's write always hands over another string.
+  Bstr replacement(bstr_from(value));
+  const Bstr old(std::exchange(*target, replacement.release()));
 }
 
 void write_back(VARIANT* target, const Variant& value) {
   if (target == nullptr) return;
-  while (target->vt == (VT_BYREF | VT_VARIANT) && target->pvarVal != nullptr) {
-    target = target->pvarVal;
-  }
+  target = const_cast<VARIANT*>(referred(target));
+  if (target == nullptr || dangling(target)) return;
   // The core writes text back (a signature, a restored file name); a String variable by
   // reference keeps its type.
   const Text* text = value.text_if();
-  if (text != nullptr && target->vt == (VT_BYREF | VT_BSTR) && target->pbstrVal != nullptr) {
+  if (text != nullptr && target->vt == (VT_BYREF | VT_BSTR)) {
     write_back(target->pbstrVal, *text);
     return;
   }
-  VARIANT replacement;
-  VariantInit(&replacement);
-  if (!automation_value(value, replacement)) return;
-  VariantClear(target);
-  *target = replacement;
+  OwnedVariant replacement;
+  if (!automation_value(value, *replacement.get())) return;
+  const OwnedVariant old = OwnedVariant::take(*target);
+  *target = replacement.release();
 }
 
 void set_result(VARIANT* result, const Text& value) {

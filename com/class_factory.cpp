@@ -6,6 +6,7 @@
 #include "com/module.h"
 #include "com/sign_object.h"
 #include "com/xml_object.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::com {
 namespace {
@@ -67,11 +68,9 @@ HRESULT get_class_factory(REFCLSID clsid, REFIID iid, void** factory) {
   if (IsEqualCLSID(clsid, description::sign_class.clsid)) create = create_sign_object;
   if (IsEqualCLSID(clsid, description::xml_class.clsid)) create = create_xml_object;
   if (create == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* made = new (std::nothrow) ClassFactory(create);
-  if (made == nullptr) return E_OUTOFMEMORY;
-  const HRESULT result = made->QueryInterface(iid, factory);
-  made->Release();
-  return result;
+  const windows::ComPtr<IClassFactory> made(new (std::nothrow) ClassFactory(create));
+  if (!made) return E_OUTOFMEMORY;
+  return made->QueryInterface(iid, factory);
 }
 
 }  // namespace orvane::com

@@ -16,11 +16,35 @@ void check_allocated(HRESULT result) {
   if (result == E_OUTOFMEMORY) throw std::bad_alloc();
 }
 
+// An omitted optional argument: the type library's default.
+void fill_default(windows::OwnedVariant& local, DefaultValue default_value) {
+  if (default_value == DefaultValue::empty_text) {
+    local->bstrVal = SysAllocString(L"");
+    if (local->bstrVal == nullptr) throw std::bad_alloc();
+    local->vt = VT_BSTR;
+  } else {
+    local->vt = VT_BOOL;
+    local->boolVal = VARIANT_FALSE;
+  }
+}
+
+// What a variable passed by reference holds, refused when the platform's copies and
+// conversions would follow it without end or misread it.
+const VARIANT* checked_argument(const VARIANT* argument, UINT position) {
+  if (!defined_type(argument->vt)) throw DispatchRefusal{DISP_E_BADVARTYPE, position};
+  if (dangling(argument)) throw DispatchRefusal{DISP_E_TYPEMISMATCH, position};
+  const VARIANT* held = referred(argument);
+  if (held == nullptr || !defined_type(held->vt)) {
+    throw DispatchRefusal{DISP_E_BADVARTYPE, position};
+  }
+  if (dangling(held)) throw DispatchRefusal{DISP_E_TYPEMISMATCH, position};
+  return held;
+}
+
 }  // namespace
 
 DispatchArguments::DispatchArguments(const Member& member, const DISPPARAMS& parameters)
     : slots_(member.parameters.size()) {
-  for (Slot& slot : slots_) VariantInit(&slot.local);
   // The caller's counts are not trusted to match its arrays' presence or each other.
   if (parameters.cNamedArgs > parameters.cArgs ||
       (parameters.cArgs > 0 && parameters.rgvarg == nullptr) ||
@@ -53,38 +77,25 @@ DispatchArguments::DispatchArguments(const Member& member, const DISPPARAMS& par
   }
 }
 
-DispatchArguments::~DispatchArguments() {
-  for (Slot& slot : slots_) VariantClear(&slot.local);
-}
-
 void DispatchArguments::fill(Slot& slot, const Parameter& parameter, VARIANT* argument,
                              UINT position) {
   if (omitted(argument)) {
-    if (parameter.default_value == DefaultValue::none) {
-      // A VARIANT parameter sees an omitted argument as automation does: an Error value.
-      if (parameter.type != VT_VARIANT || argument == nullptr) {
-        throw DispatchRefusal{DISP_E_PARAMNOTOPTIONAL, position};
-      }
-    } else if (parameter.default_value == DefaultValue::empty_text) {
-      slot.local.vt = VT_BSTR;
-      slot.local.bstrVal = SysAllocString(L"");
-      if (slot.local.bstrVal == nullptr) throw std::bad_alloc();
-      slot.bstr = &slot.local.bstrVal;
-      return;
-    } else {
-      slot.local.vt = VT_BOOL;
-      slot.local.boolVal = VARIANT_FALSE;
-      slot.boolean = &slot.local.boolVal;
+    // A VARIANT parameter sees an omitted argument as automation does: an Error value.
+    if (parameter.default_value == DefaultValue::none &&
+        (parameter.type != VT_VARIANT || argument == nullptr)) {
+      throw DispatchRefusal{DISP_E_PARAMNOTOPTIONAL, position};
+    }
+    if (parameter.default_value != DefaultValue::none) {
+      fill_default(slot.local, parameter.default_value);
+      if (parameter.type == VT_BSTR) slot.bstr = &slot.local->bstrVal;
+      if (parameter.type == VT_BOOL) slot.boolean = &slot.local->boolVal;
       return;
     }
   }
-  if (dangling(argument) ||
-      (argument->vt == (VT_BYREF | VT_VARIANT) && dangling(argument->pvarVal))) {
-    throw DispatchRefusal{DISP_E_TYPEMISMATCH, position};
-  }
+  const VARIANT* held = checked_argument(argument, position);
   if (parameter.type == VT_VARIANT) {
     // The copy keeps any reference, so the method's writes reach the caller's variable.
-    check_allocated(VariantCopy(&slot.local, argument));
+    check_allocated(VariantCopy(slot.local.get(), argument));
     return;
   }
   // A variable of the parameter's own type by reference is handed on as it is.
@@ -93,27 +104,32 @@ void DispatchArguments::fill(Slot& slot, const Parameter& parameter, VARIANT* ar
     if (parameter.type == VT_BOOL) slot.boolean = argument->pboolVal;
     return;
   }
-  VARIANT* value = argument;
-  if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) {
-    if (parameter.by_reference) slot.variable = value->pvarVal;
-    value = value->pvarVal;
-  }
-  const HRESULT converted =
-      VariantChangeTypeEx(&slot.local, value, LOCALE_USER_DEFAULT, 0, parameter.type);
+  if (parameter.by_reference && held != argument) slot.variable = argument->pvarVal;
+  // An object is read here, with the bound on defaults that are objects again: the platform's
+  // conversion would follow an object that is its own default value until the stack ends.
+  OwnedVariant object_value;
+  if (is_object(held)) held = default_value(held, object_value);
+  if (held == nullptr) throw DispatchRefusal{DISP_E_TYPEMISMATCH, position};
+  const HRESULT converted = VariantChangeTypeEx(slot.local.get(), const_cast<VARIANT*>(held),
+                                                LOCALE_USER_DEFAULT, 0, parameter.type);
   check_allocated(converted);
   if (FAILED(converted)) throw DispatchRefusal{DISP_E_TYPEMISMATCH, position};
-  if (parameter.type == VT_BSTR) slot.bstr = &slot.local.bstrVal;
-  if (parameter.type == VT_BOOL) slot.boolean = &slot.local.boolVal;
+  if (parameter.type == VT_BSTR) slot.bstr = &slot.local->bstrVal;
+  if (parameter.type == VT_BOOL) slot.boolean = &slot.local->boolVal;
+  slot.passed_text = slot.local->vt == VT_BSTR ? slot.local->bstrVal : nullptr;
+  slot.passed_boolean = slot.local->vt == VT_BOOL ? slot.local->boolVal : VARIANT_FALSE;
 }
 
 void DispatchArguments::write_back() {
   for (Slot& slot : slots_) {
     if (slot.variable == nullptr) continue;
-    VARIANT copy;
-    VariantInit(&copy);
-    check_allocated(VariantCopy(&copy, &slot.local));
-    VariantClear(slot.variable);
-    *slot.variable = copy;
+    const bool written = slot.local->vt == VT_BSTR ? slot.local->bstrVal != slot.passed_text
+                                                   : slot.local->boolVal != slot.passed_boolean;
+    if (!written) continue;
+    OwnedVariant copy;
+    check_allocated(VariantCopy(copy.get(), slot.local.get()));
+    const OwnedVariant old = OwnedVariant::take(*slot.variable);
+    *slot.variable = copy.release();
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "com/library_description.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::com {
 
@@ -22,25 +23,30 @@ struct DispatchRefusal {
 class DispatchArguments {
  public:
   // Throws DispatchRefusal for a missing required argument, too many arguments, an unknown
-  // named argument or a value that does not convert; std::bad_alloc when memory runs out.
+  // named argument, a type that automation does not define (DISP_E_BADVARTYPE) or a value that
+  // does not convert; std::bad_alloc when memory runs out.
   DispatchArguments(const Member& member, const DISPPARAMS& parameters);
   DispatchArguments(const DispatchArguments&) = delete;
   DispatchArguments& operator=(const DispatchArguments&) = delete;
-  ~DispatchArguments();
 
-  VARIANT* variant(size_t index) { return &slots_[index].local; }
+  VARIANT* variant(size_t index) { return slots_[index].local.get(); }
   BSTR* bstr(size_t index) { return slots_[index].bstr; }
   VARIANT_BOOL* boolean(size_t index) { return slots_[index].boolean; }
 
-  // Copies converted values back into the script's variables that came by reference.
+  // Copies the values that the method wrote back into the script's variables that came by
+  // reference; a variable the method did not write keeps its value and its kind.
   void write_back();
 
  private:
   struct Slot {
-    VARIANT local;
+    windows::OwnedVariant local;
     BSTR* bstr = nullptr;
     VARIANT_BOOL* boolean = nullptr;
     VARIANT* variable = nullptr;  // the caller's variable to write back into, if any
+    // What the method was handed in `local`: a method writes a BSTR* by handing over another
+    // string, so the slot holds another exactly when the method wrote it.
+    BSTR passed_text = nullptr;
+    VARIANT_BOOL passed_boolean = VARIANT_FALSE;
   };
 
   void fill(Slot& slot, const Parameter& parameter, VARIANT* argument, UINT position);

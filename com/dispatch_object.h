@@ -9,11 +9,11 @@
 #include <type_traits>
 
 #include "com/boundary.h"
-#include "com/com_ptr.h"
 #include "com/dispatch_arguments.h"
 #include "com/library_description.h"
 #include "com/module.h"
 #include "com/type_information.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::com {
 
@@ -44,6 +44,11 @@ class DispatchObject : public Vtable {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    // The type information trusts its caller's pointers and counts; a caller may not.
+    if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+      if (names[i] == nullptr) return E_INVALIDARG;
+    }
     const HRESULT loaded = load();
     if (FAILED(loaded)) return loaded;
     return type_info_->GetIDsOfNames(names, count, ids);
@@ -114,19 +119,12 @@ class DispatchObject : public Vtable {
                  UINT* argument_error) {
     try {
       DispatchArguments arguments(described_.members[index], parameters);
-      VARIANT answer;
-      VariantInit(&answer);
-      const HRESULT called = call(index, arguments, &answer);
-      if (FAILED(called)) {
-        VariantClear(&answer);
-        return called;
-      }
+      windows::OwnedVariant answer;
+      const HRESULT called = call(index, arguments, answer.get());
+      if (FAILED(called)) return called;
       arguments.write_back();
-      if (result != nullptr) {
-        *result = answer;  // a member without a result leaves it Empty
-      } else {
-        VariantClear(&answer);
-      }
+      // A member without a result leaves it Empty.
+      if (result != nullptr) *result = answer.release();
       return S_OK;
     } catch (const DispatchRefusal& refused) {
       if (argument_error != nullptr) *argument_error = refused.argument;
@@ -136,7 +134,7 @@ class DispatchObject : public Vtable {
 
   const Interface& described_;
   LONG references_ = 1;
-  ComPtr<ITypeInfo> type_info_;
+  windows::ComPtr<ITypeInfo> type_info_;
 };
 
 // Makes an Object and hands out its interface `iid`, as a class factory does.
@@ -144,11 +142,10 @@ template <typename Object>
 HRESULT create_object(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  auto* created = new (std::nothrow) Object;
-  if (created == nullptr) return E_OUTOFMEMORY;
-  const HRESULT result = created->QueryInterface(iid, object);
-  created->Release();
-  return result;
+  // The object's first reference goes with `created`; a refused interface leaves none.
+  const windows::ComPtr<IDispatch> created(new (std::nothrow) Object);
+  if (!created) return E_OUTOFMEMORY;
+  return created->QueryInterface(iid, object);
 }
 
 }  // namespace orvane::com

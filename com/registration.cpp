@@ -2,14 +2,18 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "com/boundary.h"
-#include "com/com_ptr.h"
 #include "com/library_description.h"
 #include "com/module.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::com {
 namespace {
+
+using windows::ComPtr;
+using windows::RegistryKey;
 
 struct RegistrationFailure {
   HRESULT result;
@@ -33,20 +37,24 @@ std::wstring text_of(const GUID& guid) {
   return text;
 }
 
+// The type library's version as servers with a type library give it under their class.
+std::wstring library_version() {
+  return std::to_wstring(description::library.major_version) + L"." +
+         std::to_wstring(description::library.minor_version);
+}
+
 std::wstring class_key(const Class& described) {
   return L"CLSID\\" + text_of(described.clsid);
 }
 
 // Sets `name` (nullptr: the key's default value) of HKCR\key, making the key when missing.
 void set_value(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-  HKEY opened = nullptr;
+  RegistryKey opened;
   check_registry(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                 nullptr, &opened, nullptr));
-  const LONG status =
-      RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(opened);
-  check_registry(status);
+                                 nullptr, opened.put(), nullptr));
+  check_registry(RegSetValueExW(opened.get(), name, 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(value.c_str()),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
 void delete_key(const std::wstring& key) {
@@ -54,15 +62,18 @@ void delete_key(const std::wstring& key) {
   if (status != ERROR_FILE_NOT_FOUND) check_registry(status);
 }
 
-bool registered_in_other_view(const Class& described) {
-  HKEY opened = nullptr;
-  const std::wstring server = class_key(described) + L"\\InprocServer32";
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, server.c_str(), 0, KEY_QUERY_VALUE | other_view, &opened) !=
-      ERROR_SUCCESS) {
-    return false;
+// HKCR\key opened with `access`, which names the registry view too; empty when it cannot be.
+RegistryKey opened_key(const std::wstring& key, REGSAM access) {
+  HKEY opened = nullptr;  // owned only once the call succeeds: a failed one hands out nothing
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, access, &opened) != ERROR_SUCCESS) {
+    return {};
   }
-  RegCloseKey(opened);
-  return true;
+  return RegistryKey(opened);
+}
+
+bool registered_in_other_view(const Class& described) {
+  const std::wstring server = class_key(described) + L"\\InprocServer32";
+  return opened_key(server, KEY_QUERY_VALUE | other_view).valid();
 }
 
 void register_class(const Class& described, const std::wstring& server) {
@@ -74,6 +85,7 @@ void register_class(const Class& described, const std::wstring& server) {
   set_value(key + L"\\ProgID", nullptr, prog_id);
   set_value(key + L"\\VersionIndependentProgID", nullptr, prog_id);
   set_value(key + L"\\TypeLib", nullptr, text_of(description::library.libid));
+  set_value(key + L"\\Version", nullptr, library_version());
   set_value(prog_id, nullptr, prog_id);
   set_value(prog_id + L"\\CLSID", nullptr, text_of(described.clsid));
 }
@@ -92,28 +104,42 @@ std::wstring type_library_version_key() {
 }
 
 bool has_subkeys(const std::wstring& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-    return false;
-  }
+  const RegistryKey opened = opened_key(key, KEY_READ);
   DWORD subkeys = 0;
-  const LONG status = RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                       nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  RegCloseKey(opened);
-  return status == ERROR_SUCCESS && subkeys > 0;
+  return opened &&
+         RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                          nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys > 0;
 }
 
 void delete_key_in_view(const std::wstring& key, REGSAM view) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_ALL_ACCESS | view, &opened) !=
-      ERROR_SUCCESS) {
-    return;
+  {
+    const RegistryKey opened = opened_key(key, KEY_ALL_ACCESS | view);
+    if (!opened) return;
+    check_registry(RegDeleteTreeW(opened.get(), nullptr));
   }
-  const LONG emptied = RegDeleteTreeW(opened, nullptr);
-  RegCloseKey(opened);
-  check_registry(emptied);
   const LONG status = RegDeleteKeyExW(HKEY_CLASSES_ROOT, key.c_str(), view, 0);
   if (status != ERROR_FILE_NOT_FOUND) check_registry(status);
+}
+
+std::wstring interface_key(const GUID& iid) {
+  return L"Interface\\" + text_of(iid);
+}
+
+// The earlier identifier of _Sign, registered in every view where the type library registered
+// _Sign and as it did (the automation marshaler, the type library and its version), so that a
+// client built against it gets a proxy in another apartment too.
+void register_alias() {
+  const std::wstring alias = interface_key(description::sign_alias.guid);
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    const RegistryKey target =
+        opened_key(interface_key(description::sign_alias.target->iid), KEY_READ | view);
+    if (!target) continue;
+    RegistryKey copy;
+    check_registry(RegCreateKeyExW(HKEY_CLASSES_ROOT, alias.c_str(), 0, nullptr, 0,
+                                   KEY_ALL_ACCESS | view, nullptr, copy.put(), nullptr));
+    check_registry(RegCopyTreeW(target.get(), nullptr, copy.get()));
+  }
 }
 
 // UnRegisterTypeLib is not used: it removes the interfaces' keys even while the other
@@ -127,10 +153,11 @@ void unregister_type_library() {
   delete_key(version);
   const std::wstring library = L"TypeLib\\" + text_of(description::library.libid);
   if (!has_subkeys(library)) delete_key(library);
-  for (const Interface* described : description::interfaces) {
-    const std::wstring key = L"Interface\\" + text_of(described->iid);
-    delete_key_in_view(key, KEY_WOW64_64KEY);
-    delete_key_in_view(key, KEY_WOW64_32KEY);
+  std::vector<GUID> registered{description::sign_alias.guid};
+  for (const Interface* described : description::interfaces) registered.push_back(described->iid);
+  for (const GUID& iid : registered) {
+    delete_key_in_view(interface_key(iid), KEY_WOW64_64KEY);
+    delete_key_in_view(interface_key(iid), KEY_WOW64_32KEY);
   }
 }
 
@@ -154,6 +181,7 @@ HRESULT register_server() {
     ComPtr<ITypeLib> library;
     check(LoadTypeLibEx(server.c_str(), REGKIND_NONE, library.put()));
     check(RegisterTypeLib(library.get(), server.data(), nullptr));
+    register_alias();
     for (const Class* described : description::classes) {
       if (described->creatable) register_class(*described, server);
     }

@@ -42,13 +42,13 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
                                      VARIANT_BOOL* IsContent, VARIANT* result) override {
     return answer(result, [&](signing::Sign& sign) -> Text {
       Variant input = variant_from(inputfilename);
-      const Variant given = input;
+      const PassedVariant given(inputfilename, input);
       Text extension = text_from(sExtension);
-      const Text given_extension = extension;
       Text answered = sign.Signfile(input, text_from(sSerialNo), bool_from(bDetached), extension,
                                     bool_from(IsContent));
-      if (input != given) write_back(inputfilename, input);
-      if (extension != given_extension) write_back(sExtension, extension);
+      // Only what the core replaced goes back: a variable it did not write keeps its kind.
+      if (given.replaced_by(input)) write_back(inputfilename, input);
+      if (!holds(sExtension, extension)) write_back(sExtension, extension);
       return answered;
     });
   }
@@ -58,10 +58,10 @@ class SignObject final : public DispatchObject<SignInterface>, public ObjectSafe
     return answer(result, [&](signing::Sign& sign) -> Text {
       const Variant original = variant_from(OriginalFileName);
       Variant signed_name = variant_from(DigitalSignedFileName);
-      const Variant given = signed_name;
+      const PassedVariant given(DigitalSignedFileName, signed_name);
       Text answered =
           sign.Verify(original, signed_name, bool_from(bDetached), text_from(sSerialNo));
-      if (signed_name != given) write_back(DigitalSignedFileName, signed_name);
+      if (given.replaced_by(signed_name)) write_back(DigitalSignedFileName, signed_name);
       return answered;
     });
   }

@@ -10,11 +10,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "com/com_ptr.h"
 #include "com/library_description.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::com {
 namespace {
+
+using windows::Bstr;
+using windows::ComPtr;
 
 struct WriteFailure {
   HRESULT result;
@@ -51,9 +54,6 @@ class FunctionShape {
   }
   FunctionShape(const FunctionShape&) = delete;
   FunctionShape& operator=(const FunctionShape&) = delete;
-  ~FunctionShape() {
-    for (PARAMDESCEX& value : defaults_) VariantClear(&value.varDefaultValue);
-  }
 
   void add(VARTYPE type, bool by_reference, USHORT flags, DefaultValue default_value) {
     ELEMDESC element{};
@@ -71,9 +71,10 @@ class FunctionShape {
       PARAMDESCEX& described = defaults_.back();
       described.cBytes = sizeof(PARAMDESCEX);
       if (default_value == DefaultValue::empty_text) {
+        strings_.emplace_back(SysAllocString(L""));
+        if (!strings_.back()) throw WriteFailure{E_OUTOFMEMORY, "BSTR"};
         described.varDefaultValue.vt = VT_BSTR;
-        described.varDefaultValue.bstrVal = SysAllocString(L"");
-        if (described.varDefaultValue.bstrVal == nullptr) throw WriteFailure{E_OUTOFMEMORY, "BSTR"};
+        described.varDefaultValue.bstrVal = strings_.back().get();
       } else {
         described.varDefaultValue.vt = VT_BOOL;
         described.varDefaultValue.boolVal = VARIANT_FALSE;
@@ -110,7 +111,8 @@ class FunctionShape {
 
  private:
   std::vector<TYPEDESC> pointees_;
-  std::vector<PARAMDESCEX> defaults_;
+  std::vector<PARAMDESCEX> defaults_;  // their strings are owned by strings_
+  std::vector<Bstr> strings_;
   std::vector<ELEMDESC> elements_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "fuzz/require.h"
 #include "provider/ber_input.h"
+#include "provider/openssl/handles.h"
 #include "provider/signed_message_reader.h"
 
 namespace {
@@ -18,10 +19,7 @@ using orvane::Bytes;
 using orvane::ByteView;
 using orvane::fuzzing::require;
 
-struct FreeMessage {
-  void operator()(CMS_ContentInfo* message) const { CMS_ContentInfo_free(message); }
-};
-using Message = std::unique_ptr<CMS_ContentInfo, FreeMessage>;
+using Message = orvane::provider::openssl::CmsPtr;
 
 // The message `der` holds with nothing after it, as d2i reads it; null otherwise.
 Message parse(ByteView der) {
@@ -48,9 +46,7 @@ class Receiver final : public orvane::provider::MessageReceiver {
 };
 
 int count_of(STACK_OF(X509) * certificates) {
-  const int count = sk_X509_num(certificates);
-  sk_X509_pop_free(certificates, X509_free);
-  return count;
+  return sk_X509_num(orvane::provider::openssl::X509StackPtr(certificates).get());
 }
 
 }  // namespace

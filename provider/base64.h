@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 
@@ -32,12 +33,17 @@ class Base64LineWriter final : public ByteSink {
 
  private:
   void emit(std::span<const std::uint8_t> whole_groups);
+  void flush();
+
+  // Text goes out to the sink in pieces of about this size.
+  static constexpr std::size_t text_capacity = 64 * 1024;
 
   ByteSink& out_;
   std::uint8_t pending_[3] = {};
   std::size_t pending_count_ = 0;
   std::size_t column_ = 0;
-  Bytes text_;
+  std::unique_ptr<std::uint8_t[]> text_;
+  std::size_t used_ = 0;
 };
 
 // A whole line of Base64 text stands for 48 bytes and is 66 characters long, its CR LF included:

@@ -42,6 +42,11 @@ Text crypt_error_text(CryptError error) {
              u"index.";
     case CryptError::revoked:
       return u"The certificate is revoked.";
+    case CryptError::no_revocation_check:
+      return u"The revocation function was unable to check revocation for the certificate.";
+    case CryptError::revocation_offline:
+      return u"The revocation function was unable to check revocation because the revocation "
+             u"server was offline.";
     case CryptError::asn1_end_of_data:
       return u"ASN1 unexpected end of data.";
     case CryptError::asn1_corrupt:

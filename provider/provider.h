@@ -13,6 +13,7 @@
 #include <string>
 #include <variant>
 
+#include "provider/revocation.h"
 #include "runtime/byte_stream.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
@@ -43,6 +44,8 @@ struct Policy {
   // empty for none. `timestamp_policy` is the OID of the policy to ask it for, or empty.
   std::string timestamp_url;
   std::string timestamp_policy;
+  // Where verifications tell what they found about revocation; none when nobody reads it.
+  std::shared_ptr<RevocationNotes> revocation_notes;
 };
 
 // A property identifier (extended_property) or a local time (time_valid).

@@ -11,6 +11,13 @@ namespace {
 // (up to the longest path Windows takes), and the length's digits.
 constexpr std::size_t tail_units = 32 * 1024 + 64;
 
+// Whether one of the four code units in `word` is `unit`.
+bool holds_unit(std::uint64_t word, char16_t unit) {
+  constexpr std::uint64_t ones = 0x0001000100010001;
+  const std::uint64_t x = word ^ (ones * unit);
+  return ((x - ones) & ~x & (ones << 15)) != 0;
+}
+
 }  // namespace
 
 RestoredContent::RestoredContent(const Platform& platform, Text base, Text message_file,
@@ -52,44 +59,69 @@ void RestoredContent::write(ByteView bytes) {
 }
 
 void RestoredContent::write_units(TextView units) {
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t c = units[i];
-    if (c == u'.') {
-      dot_seen_ = true;
-      last_dot_ = length_ + i;
-      separator_after_dot_ = false;
-    } else if (c == u'/' || c == u'\\') {
-      separator_after_dot_ = true;
-    }
-  }
-  tail_.append(units);
-  if (tail_.size() > 2 * tail_units) tail_.erase(0, tail_.size() - tail_units);
+  follow_envelope_end(units);
   const std::uint64_t at = length_;
   length_ += units.size();
   if (failure_) return;
   try {
-    if (!output_) {
-      output_ = platform_.files->open_for_output_beside(base_, {.content_source = message_file_});
-    }
-    if (two_bytes_) {
-      output_->write(
-          ByteView(reinterpret_cast<const std::uint8_t*>(units.data()), units.size() * 2));
-      return;
-    }
-    encoded_.resize(units.size());
-    if (platform_.code_page->encode(units, encoded_.data(), '?') != 0 && !first_wide_) {
-      for (std::size_t i = 0; i < units.size(); ++i) {
-        std::uint8_t byte = 0;
-        if (platform_.code_page->encode(units.substr(i, 1), &byte, '?') != 0) {
-          first_wide_ = at + i;
-          break;
-        }
-      }
-    }
-    output_->write(encoded_);
+    write_out(units, at);
   } catch (...) {
     keep_failure();
   }
+}
+
+void RestoredContent::follow_envelope_end(TextView units) {
+  // Where the block's last "." and last path separator are: only what follows the last "." can
+  // still be the extension field. Four units at a time, most of which hold neither.
+  std::ptrdiff_t dot = -1;
+  std::ptrdiff_t separator = -1;
+  const auto note = [&](std::size_t i) {
+    const char16_t c = units[i];
+    if (c == u'.') dot = static_cast<std::ptrdiff_t>(i);
+    if (c == u'/' || c == u'\\') separator = static_cast<std::ptrdiff_t>(i);
+  };
+  std::size_t i = 0;
+  for (; i + 4 <= units.size(); i += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, units.data() + i, sizeof word);
+    if (holds_unit(word, u'.') || holds_unit(word, u'/') || holds_unit(word, u'\\')) {
+      for (std::size_t j = i; j < i + 4; ++j) note(j);
+    }
+  }
+  for (; i < units.size(); ++i) note(i);
+  if (dot >= 0) {
+    dot_seen_ = true;
+    last_dot_ = length_ + static_cast<std::uint64_t>(dot);
+    separator_after_dot_ = false;
+  }
+  if (separator > dot) separator_after_dot_ = true;
+  if (units.size() >= tail_units) {
+    tail_.assign(units.substr(units.size() - tail_units));
+  } else {
+    tail_.insert(tail_.end(), units.begin(), units.end());
+    if (tail_.size() > 2 * tail_units) tail_.erase(0, tail_.size() - tail_units);
+  }
+}
+
+void RestoredContent::write_out(TextView units, std::uint64_t at) {
+  if (!output_) {
+    output_ = platform_.files->open_for_output_beside(base_, {.content_source = message_file_});
+  }
+  if (two_bytes_) {
+    output_->write(ByteView(reinterpret_cast<const std::uint8_t*>(units.data()), units.size() * 2));
+    return;
+  }
+  encoded_.resize(units.size());
+  if (platform_.code_page->encode(units, encoded_.data(), '?') != 0 && !first_wide_) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      std::uint8_t byte = 0;
+      if (platform_.code_page->encode(units.substr(i, 1), &byte, '?') != 0) {
+        first_wide_ = at + i;
+        break;
+      }
+    }
+  }
+  output_->write(encoded_);
 }
 
 void RestoredContent::finish() {

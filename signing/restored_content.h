@@ -39,6 +39,10 @@ class RestoredContent final : public provider::ContentSink {
 
  private:
   void write_units(TextView units);
+  // Keeps what the envelope's split needs of `units`.
+  void follow_envelope_end(TextView units);
+  // Writes `units`, which start at unit `at` of the content, to the file.
+  void write_out(TextView units, std::uint64_t at);
   void keep_failure();
 
   const Platform& platform_;

@@ -4,14 +4,12 @@ namespace orvane::signing {
 
 Sign::Sign() : Sign(native_platform(), provider::default_factory()) {}
 
-Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider)
-    : platform_(std::move(platform)), provider_(std::move(provider)) {}
+Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider, SignOptions options)
+    : platform_(std::move(platform)),
+      provider_(std::move(provider)),
+      options_(std::move(options)) {}
 
 Sign::~Sign() = default;
-
-provider::Policy Sign::policy() {
-  return {};
-}
 
 config::XML& Sign::xml() {
   if (!objXml) objXml = std::make_unique<config::XML>(platform_.files, *platform_.code_page);

@@ -18,13 +18,22 @@ namespace orvane::signing {
 //
 // An object is used by one thread at a time. Between calls it keeps only its XML reader and
 // the error-log path.
+// What a host may set on a Sign object beyond its platform and provider; the COM server sets
+// nothing.
+struct SignOptions {
+  // Replaces the configuration file's <RevocationCheck> for every verification of the object.
+  std::optional<provider::RevocationCheck> revocation;
+  // Receives what each verification found out about revocation.
+  std::shared_ptr<provider::RevocationNotes> revocation_notes;
+};
+
 class Sign {
  public:
   // An object on the machine's own platform, with the provider back end built into the library
   // over the default store root.
   Sign();
   // An object on `platform` whose cryptography comes from `provider`.
-  Sign(Platform platform, std::shared_ptr<provider::Factory> provider);
+  Sign(Platform platform, std::shared_ptr<provider::Factory> provider, SignOptions options = {});
   ~Sign();
   Sign(const Sign&) = delete;
   Sign& operator=(const Sign&) = delete;
@@ -94,8 +103,10 @@ class Sign {
   void verify_file_signature(provider::SignedData& signed_data, const Text& path,
                              std::shared_ptr<const ByteSource> exact,
                              const provider::MessageText& signature);
-  // What the configuration asks of signing and verification.
-  provider::Policy policy();
+  // What the configuration file (or the options) ask of signing and verification, read afresh
+  // for each. `logs` is true for the methods that log: an unknown <RevocationCheck> value is
+  // then logged, once for the object's life.
+  provider::Policy policy(bool logs = false);
   // Starts the signature file of the signed file `path`: named after the path without its
   // extension, followed by `suffix`.
   std::unique_ptr<OutputFile> open_signature_file(const Text& path, const Text& suffix,
@@ -103,6 +114,8 @@ class Sign {
 
   Platform platform_;
   std::shared_ptr<provider::Factory> provider_;
+  SignOptions options_;
+  bool unknown_revocation_logged_ = false;
 
   std::unique_ptr<config::XML> objXml;
   // Full path of the error-log file; fixed by the first entry that resolves it.

@@ -51,7 +51,7 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
                                  detached ? Text() : envelope_trailer(path));
     }
 
-    const auto signed_data = provider_->CreateSignedData(policy());
+    const auto signed_data = provider_->CreateSignedData(policy(true));
     signed_data->SetContent(source);
     signer.AddAuthenticatedAttribute(
         {provider::AttributeName::signing_time, platform_.clock->now()});

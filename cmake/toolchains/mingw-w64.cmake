@@ -1,5 +1,6 @@
 # Cross-building for Windows with MinGW-w64, shared by the per-architecture toolchain files,
-# which set ORVANE_MINGW_TRIPLE and ORVANE_WINE before including this one.
+# which set ORVANE_MINGW_TRIPLE, ORVANE_WINE and (if any) ORVANE_EXE_LINKER_FLAGS before
+# including this one.
 set(CMAKE_SYSTEM_NAME Windows)
 
 # The -posix thread model, so that std::thread and std::mutex exist.
@@ -16,7 +17,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The MinGW runtime (libgcc, libstdc++, winpthread) goes into every program and DLL, so that
 # each is one file that runs on a Windows machine with nothing else installed.
 set(ORVANE_STATIC_RUNTIME "-static -static-libgcc -static-libstdc++")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "${ORVANE_STATIC_RUNTIME}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${ORVANE_STATIC_RUNTIME} ${ORVANE_EXE_LINKER_FLAGS}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${ORVANE_STATIC_RUNTIME}")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "${ORVANE_STATIC_RUNTIME}")
 

@@ -1,14 +1,16 @@
 ; The Windows installer of Orvane, built by tools/package:
 ;   makensis -DVERSION=1.3.0 -DSTAGE=<folder> -DOUTFILE=<setup.exe> orvane.nsi
-; STAGE holds the files as they are installed: orvane.exe, x64\Orvane.dll, x86\Orvane.dll, and
-; KPXServiceControl.INI with Windows line ends.
+; STAGE holds the release builds: x64\orvane.exe, x64\Orvane.dll, x86\orvane.exe,
+; x86\Orvane.dll, and KPXServiceControl.INI with Windows line ends.
 ;
 ; One folder, as products with both bitnesses of a COM server lay it out:
 ;   Program Files\Orvane\orvane.exe, x64\Orvane.dll, x86\Orvane.dll, uninstall.exe
-; Each Orvane.dll is registered by the regsvr32 of its own bitness, and each system directory
-; (System32 for 64-bit hosts, SysWOW64 for 32-bit ones) gets a commented KPXServiceControl.INI
-; unless it has one. The uninstaller unregisters both and removes the program files; the
-; configuration files stay, as the administrator may have filled them in.
+; On 64-bit Windows orvane.exe is the x64 one and each Orvane.dll is registered by the regsvr32
+; of its own bitness; each system directory (System32 for 64-bit hosts, SysWOW64 for 32-bit
+; ones) gets a commented KPXServiceControl.INI unless it has one. On 32-bit Windows only the x86
+; builds go in, orvane.exe and x86\Orvane.dll, registered by System32's regsvr32, with the
+; configuration file in System32. The uninstaller unregisters what is there and removes the
+; program files; the configuration files stay, as the administrator may have filled them in.
 
 Unicode true
 !include MUI2.nsh
@@ -46,7 +48,8 @@ VIAddVersionKey LegalCopyright "the Orvane developers"
 !insertmacro MUI_LANGUAGE "English"
 
 ; Runs the regsvr32 of one bitness (System32 or SysWOW64) silently; its exit code is left in $0.
-; The installer is a 32-bit program: without redirection off, System32 would be SysWOW64.
+; The installer is a 32-bit program: without redirection off, System32 would be SysWOW64 on
+; 64-bit Windows. (On 32-bit Windows there is no redirection to turn off; System32 is 32-bit.)
 !macro Regsvr32 SYSTEM_FOLDER OPTIONS DLL
   ${DisableX64FSRedirection}
   ClearErrors
@@ -88,25 +91,28 @@ VIAddVersionKey LegalCopyright "the Orvane developers"
   ${EnableX64FSRedirection}
 !macroend
 
+; The registry as the system's own programs see it: the 64-bit view on 64-bit Windows.
 Function .onInit
-  ; Both bitnesses of the server are the point of this installer; 32-bit Windows has one.
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "Orvane ${VERSION} installs on 64-bit Windows only." /SD IDOK
-    SetErrorLevel 2
-    Quit
+  ${If} ${RunningX64}
+    SetRegView 64
   ${EndIf}
-  SetRegView 64
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
 FunctionEnd
 
 Section "Orvane"
   SetOutPath "$INSTDIR"
-  File "${STAGE}\orvane.exe"
-  SetOutPath "$INSTDIR\x64"
-  File "${STAGE}\x64\Orvane.dll"
+  ${If} ${RunningX64}
+    File "/oname=orvane.exe" "${STAGE}\x64\orvane.exe"
+    SetOutPath "$INSTDIR\x64"
+    File "${STAGE}\x64\Orvane.dll"
+  ${Else}
+    File "/oname=orvane.exe" "${STAGE}\x86\orvane.exe"
+  ${EndIf}
   SetOutPath "$INSTDIR\x86"
   File "${STAGE}\x86\Orvane.dll"
   SetOutPath "$INSTDIR"
@@ -122,18 +128,26 @@ Section "Orvane"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoModify 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoRepair 1
 
-  !insertmacro PlaceConfiguration System32
-  !insertmacro PlaceConfiguration SysWOW64
-
-  !insertmacro Register System32 "$INSTDIR\x64\Orvane.dll"
-  !insertmacro Register SysWOW64 "$INSTDIR\x86\Orvane.dll"
+  ${If} ${RunningX64}
+    !insertmacro PlaceConfiguration System32
+    !insertmacro PlaceConfiguration SysWOW64
+    !insertmacro Register System32 "$INSTDIR\x64\Orvane.dll"
+    !insertmacro Register SysWOW64 "$INSTDIR\x86\Orvane.dll"
+  ${Else}
+    !insertmacro PlaceConfiguration System32
+    !insertmacro Register System32 "$INSTDIR\x86\Orvane.dll"
+  ${EndIf}
 SectionEnd
 
 ; Removes only what the installer put there, folder by folder (RMDir without /r): whatever else
 ; an administrator keeps in the folder stays, and so do the configuration files.
 Section "Uninstall"
-  !insertmacro Unregister SysWOW64 "$INSTDIR\x86\Orvane.dll"
-  !insertmacro Unregister System32 "$INSTDIR\x64\Orvane.dll"
+  ${If} ${RunningX64}
+    !insertmacro Unregister SysWOW64 "$INSTDIR\x86\Orvane.dll"
+    !insertmacro Unregister System32 "$INSTDIR\x64\Orvane.dll"
+  ${Else}
+    !insertmacro Unregister System32 "$INSTDIR\x86\Orvane.dll"
+  ${EndIf}
   Delete /REBOOTOK "$INSTDIR\x86\Orvane.dll"
   Delete /REBOOTOK "$INSTDIR\x64\Orvane.dll"
   Delete /REBOOTOK "$INSTDIR\orvane.exe"

@@ -7,7 +7,6 @@
 #include "runtime/windows/wide_text.h"
 
 namespace orvane::provider::cryptoapi {
-namespace {
 
 // RFC 2253: the most specific name first, separated by commas without spaces. Windows puts a
 // space after each comma and quotes a value that holds one, so only unquoted ", " separate.
@@ -42,8 +41,6 @@ std::string time_text(const FILETIME& time) {
                 utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
   return text;
 }
-
-}  // namespace
 
 CertificateSummary summarize(PCCERT_CONTEXT certificate) {
   const CryptoapiCertificate own(

@@ -109,7 +109,8 @@ std::optional<CryptError> content_type_error(const CMSG_SIGNER_INFO& signer, HCR
 }
 
 windows::CertificateContextHandle verify_signer(const DecodedMessage& decoded, DWORD index,
-                                                HCERTSTORE carried, ContentDigests& digests) {
+                                                HCERTSTORE carried, ContentDigests& digests,
+                                                const Policy& policy) {
   const HCRYPTMSG message = decoded.message.get();
   const Bytes signer_bytes = message_parameter(message, CMSG_SIGNER_INFO_PARAM, index);
   const auto& signer = *reinterpret_cast<const CMSG_SIGNER_INFO*>(signer_bytes.data());
@@ -130,7 +131,7 @@ windows::CertificateContextHandle verify_signer(const DecodedMessage& decoded, D
     check_signature(certificate.get(), signer.HashAlgorithm.pszObjId, *digest,
                     ByteView(signer.EncryptedHash.pbData, signer.EncryptedHash.cbData));
   }
-  if (const auto error = chain_error(certificate.get(), carried)) fail(*error);
+  if (const auto error = chain_error(certificate.get(), carried, &policy)) fail(*error);
   if (const auto error = signer_usage_error(certificate.get())) fail(*error);
   return certificate;
 }
@@ -153,7 +154,8 @@ std::vector<std::string> signer_digest_algorithms(const DecodedMessage& decoded)
   return algorithms;
 }
 
-VerifiedMessage verify_message(const DecodedMessage& decoded, ContentDigests& digests) {
+VerifiedMessage verify_message(const DecodedMessage& decoded, ContentDigests& digests,
+                               const Policy& policy) {
   const HCRYPTMSG message = decoded.message.get();
   if (!is_signed_data(message)) fail(CryptError::invalid_message_type);
   const DWORD signer_count = message_number(message, CMSG_SIGNER_COUNT_PARAM);
@@ -164,8 +166,8 @@ VerifiedMessage verify_message(const DecodedMessage& decoded, ContentDigests& di
 
   VerifiedMessage verified;
   for (DWORD i = 0; i < signer_count; ++i) {
-    verified.signers.push_back(
-        std::make_shared<CryptoapiCertificate>(verify_signer(decoded, i, carried.get(), digests)));
+    verified.signers.push_back(std::make_shared<CryptoapiCertificate>(
+        verify_signer(decoded, i, carried.get(), digests, policy)));
   }
   return verified;
 }

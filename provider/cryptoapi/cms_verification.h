@@ -6,6 +6,7 @@
 #include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/content_digest.h"
 #include "provider/cryptoapi/message_encoding.h"
+#include "provider/provider.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -25,9 +26,11 @@ std::vector<std::string> signer_digest_algorithms(const DecodedMessage& message)
 // stores: CRYPT_E_SIGNER_NOT_FOUND), its digest algorithm by the signer policy, its signature
 // (NTE_BAD_SIGNATURE), the content's digest from `digests` against the messageDigest attribute
 // (CRYPT_E_AUTH_ATTR_MISSING, CRYPT_E_HASH_VALUE), the content-type attribute, and the
-// certificate's chain, trusted now, and its usage. A signer without signed attributes signs the
+// certificate's chain, trusted now, and its usage; `policy` says how each chain's revocation is
+// checked, and the message's CRLs take part. A signer without signed attributes signs the
 // content's digest itself. `digests` has the content's digest by every algorithm that
 // signer_digest_algorithms names and the platform knows.
-VerifiedMessage verify_message(const DecodedMessage& message, ContentDigests& digests);
+VerifiedMessage verify_message(const DecodedMessage& message, ContentDigests& digests,
+                               const Policy& policy);
 
 }  // namespace orvane::provider::cryptoapi

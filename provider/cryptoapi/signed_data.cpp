@@ -55,20 +55,20 @@ void CryptoapiSignedData::Verify(const MessageText& message, Attachment attachme
   const std::vector<std::string> algorithms = signer_digest_algorithms(decoder.message());
   if (!attached) {
     ContentDigests digests = detached_digests(algorithms);
-    signers_ = verify_message(decoder.message(), digests).signers;
+    signers_ = verify_message(decoder.message(), digests, policy_).signers;
     return;
   }
   const bool all_taken = std::ranges::all_of(algorithms, [&](const std::string& algorithm) {
     return decoder.digests().has(algorithm) || digest_algorithm_name(algorithm) == nullptr;
   });
   if (all_taken) {
-    signers_ = verify_message(decoder.message(), decoder.digests()).signers;
+    signers_ = verify_message(decoder.message(), decoder.digests(), policy_).signers;
     return;
   }
   // A signer names a digest that the message does not list: the content passes again.
   MessageDecoder again(true, algorithms, carried);
   read_message(message, windows::ansi_code_page(), again);
-  signers_ = verify_message(again.message(), again.digests()).signers;
+  signers_ = verify_message(again.message(), again.digests(), policy_).signers;
 }
 
 ContentDigests CryptoapiSignedData::detached_digests(

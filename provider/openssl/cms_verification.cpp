@@ -75,7 +75,8 @@ void check_signature(CMS_SignerInfo* signer, BIO* digests) {
 
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
                                const SignerDigests& digests, bool check_certificates,
-                               const TrustMaterial& trust, const ContentDigest* known_digest) {
+                               const TrustMaterial& trust, const ContentDigest* known_digest,
+                               RevocationContext* revocation) {
   if (OBJ_obj2nid(CMS_get0_type(&message)) != NID_pkcs7_signed) {
     fail(CryptError::invalid_message_type);
   }
@@ -98,7 +99,9 @@ VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> ca
     }
     if (const auto error = content_type_error(signer, message)) fail(*error);
     if (check_certificates) {
-      if (const auto error = chain_error(certificate, trust, verified.carried)) fail(*error);
+      if (const auto error = chain_error(certificate, trust, verified.carried, revocation)) {
+        fail(*error);
+      }
       if (const auto error = signer_usage_error(certificate)) fail(*error);
     }
     verified.signers.push_back(share(certificate));

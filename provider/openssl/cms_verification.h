@@ -32,10 +32,12 @@ using SignerDigests = std::function<const ContentDigests&(STACK_OF(CMS_SignerInf
 // CRYPT_E_NO_SIGNER, CRYPT_E_SIGNER_NOT_FOUND, NTE_BAD_ALGID, CRYPT_E_HASH_VALUE,
 // NTE_BAD_SIGNATURE, a chain code or CERT_E_WRONG_USAGE. The digests are asked for only when a
 // signer needs them: `known_digest`, the content's digest when the caller has it already, serves
-// the signers with signed attributes and its algorithm.
+// the signers with signed attributes and its algorithm. With the certificates, `revocation`
+// decides how each chain's revocation is checked.
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
                                const SignerDigests& digests, bool check_certificates,
                                const TrustMaterial& trust,
-                               const ContentDigest* known_digest = nullptr);
+                               const ContentDigest* known_digest = nullptr,
+                               RevocationContext* revocation = nullptr);
 
 }  // namespace orvane::provider::openssl

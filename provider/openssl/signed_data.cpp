@@ -10,6 +10,7 @@
 #include "provider/openssl/cms_signing.h"
 #include "provider/openssl/cms_verification.h"
 #include "provider/openssl/message_encoding.h"
+#include "provider/openssl/revocation_context.h"
 #include "provider/openssl/signer.h"
 #include "provider/signing_certificate.h"
 #include "runtime/code_page.h"
@@ -152,6 +153,7 @@ void OpensslSignedData::Verify(const MessageText& message, Attachment attachment
   Receiver receiver(root_->certificate_cache(), attached ? carried : nullptr, attached);
   read_message(message, windows_1252(), receiver);
   DecodedMessage& decoded = receiver.decoded();
+  RevocationContext revocation = revocation_context(policy_, root_->folder(), *decoded.message);
   std::unique_ptr<ContentDigests> digests = receiver.take_digests();
   const SignerDigests signer_digests = [&](STACK_OF(CMS_SignerInfo) *
                                            signers) -> const ContentDigests& {
@@ -168,7 +170,7 @@ void OpensslSignedData::Verify(const MessageText& message, Attachment attachment
   };
   VerifiedMessage verified = verify_message(
       *decoded.message, std::move(decoded.certificates), signer_digests, true, *load_trust(*root_),
-      attached || !content_digest_ ? nullptr : &*content_digest_);
+      attached || !content_digest_ ? nullptr : &*content_digest_, &revocation);
   signers_ = std::move(verified.signers);
 }
 

@@ -12,9 +12,12 @@
 
 #include "runtime/failure.h"
 #include "runtime/platform.h"
+#include "runtime/posix/file_descriptor.h"
 
 namespace orvane {
 namespace {
+
+using posix::FileDescriptor;
 
 std::string native_path(const Text& path) {
   if (path.find(u'\0') != Text::npos) throw Failure(RuntimeError::bad_file_name_or_number);
@@ -63,33 +66,6 @@ Failure failure_for(int error, const std::string& path) {
       return Failure(RuntimeError::device_io_error);
   }
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { reset(); }
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  // Closes now, reporting the error a deferred write may only show here.
-  int close() {
-    const int result = fd_ >= 0 ? ::close(fd_) : 0;
-    fd_ = -1;
-    return result;
-  }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 // Writes the whole of `bytes`; `written` counts what reached the file, also when it fails.
 void write_all(int fd, ByteView bytes, const std::string& path, std::size_t& written) {

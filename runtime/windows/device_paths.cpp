@@ -5,6 +5,9 @@
 namespace orvane::windows {
 namespace {
 
+// The longest path that the system takes, in UTF-16 units: the \\?\ form's limit.
+constexpr std::size_t longest_path = 32767;
+
 char16_t upper(char16_t c) {
   return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
@@ -46,6 +49,7 @@ bool is_drive(TextView component) {
 }  // namespace
 
 bool is_device_path(TextView path) {
+  if (path.size() > longest_path) return true;
   // \??\ hands the rest to the kernel unchecked.
   if (path.size() >= 4 && path[0] == u'\\' && path[1] == u'?' && path[2] == u'?' &&
       path[3] == u'\\') {

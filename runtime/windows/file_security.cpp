@@ -2,7 +2,7 @@
 
 #include <aclapi.h>
 
-#include "runtime/windows/unique_handle.h"
+#include "runtime/windows/owned.h"
 #include "runtime/windows/wide_text.h"
 
 namespace orvane::windows {
@@ -10,30 +10,22 @@ namespace {
 
 // The caller's user SID, copied out of its token.
 std::vector<std::uint8_t> caller_sid() {
-  HANDLE token = nullptr;
-  if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
-      !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+  HANDLE opened = nullptr;  // owned only once a call succeeds: a failed one hands out nothing
+  if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &opened) &&
+      !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) {
     return {};
   }
-  const UniqueHandle owned(token);
+  const UniqueHandle token(opened);
   DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   std::vector<std::uint8_t> buffer(size);
-  if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+    return {};
+  }
   const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
   const auto* first = static_cast<const std::uint8_t*>(sid);
   return std::vector<std::uint8_t>(first, first + ::GetLengthSid(sid));
 }
-
-class LocalMemory {
- public:
-  ~LocalMemory() { ::LocalFree(memory_); }
-  PSECURITY_DESCRIPTOR* out() { return &memory_; }
-  PSECURITY_DESCRIPTOR get() const { return memory_; }
-
- private:
-  PSECURITY_DESCRIPTOR memory_ = nullptr;
-};
 
 }  // namespace
 
@@ -76,10 +68,10 @@ void copy_access_of_own_file(const Text& earlier, HANDLE handle) {
   }
   PSID owner = nullptr;
   PACL acl = nullptr;
-  LocalMemory descriptor;
+  LocalMemory<void> descriptor;
   if (::GetSecurityInfo(target.get(), SE_FILE_OBJECT,
                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                        &acl, nullptr, descriptor.out()) != ERROR_SUCCESS ||
+                        &acl, nullptr, descriptor.put()) != ERROR_SUCCESS ||
       owner == nullptr) {
     return;
   }

@@ -38,7 +38,8 @@ class Owned {
   ~Owned() { reset(); }
 
   value_type get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return Traits::valid(value_); }
+  bool valid() const noexcept { return Traits::valid(value_); }
+  explicit operator bool() const noexcept { return valid(); }
   // Hands the value over to a caller that releases it itself (a COM out-parameter, say).
   [[nodiscard]] value_type release() noexcept { return std::exchange(value_, Traits::invalid()); }
   void reset(value_type value = Traits::invalid()) noexcept {
@@ -56,6 +57,8 @@ class Owned {
     reset();
     return &value_;
   }
+  // For an in/out parameter: the callee may replace the value, releasing the old one itself.
+  value_type* addressof() noexcept { return &value_; }
 
  private:
   value_type value_ = Traits::invalid();
@@ -201,17 +204,38 @@ using NCryptMemory = Owned<traits::NCryptAllocated<T>>;
 using CardContextHandle = Owned<traits::Zero<SCARDCONTEXT, traits::release_card_context>>;
 
 using Bstr = Owned<traits::Zero<BSTR, traits::free_string>>;
+
+// An owned reference to a COM interface, called through like the pointer it holds.
 template <typename Interface>
-using ComPtr = Owned<traits::Com<Interface>>;
+class ComPtr : public Owned<traits::Com<Interface>> {
+ public:
+  using Owned<traits::Com<Interface>>::Owned;
+  Interface* operator->() const noexcept { return this->get(); }
+  // For QueryInterface and the calls that hand out an interface as a void**.
+  void** put_void() noexcept { return reinterpret_cast<void**>(this->put()); }
+};
 
 // A VARIANT that is cleared once when it goes. It is a value, not a handle, so it is its own
 // type rather than an Owned.
 class OwnedVariant {
  public:
   OwnedVariant() noexcept { ::VariantInit(&value_); }
+  OwnedVariant(OwnedVariant&& other) noexcept : value_(other.release()) {}
+  OwnedVariant& operator=(OwnedVariant&& other) noexcept {
+    if (this != &other) *put() = other.release();
+    return *this;
+  }
   OwnedVariant(const OwnedVariant&) = delete;
   OwnedVariant& operator=(const OwnedVariant&) = delete;
   ~OwnedVariant() { ::VariantClear(&value_); }
+  // Takes over what `variable` holds and leaves it empty: for a caller's variable whose old
+  // value is to go when a new one is put in.
+  static OwnedVariant take(VARIANT& variable) noexcept {
+    OwnedVariant taken;
+    taken.value_ = variable;
+    ::VariantInit(&variable);
+    return taken;
+  }
   VARIANT* get() noexcept { return &value_; }
   const VARIANT* get() const noexcept { return &value_; }
   VARIANT* operator->() noexcept { return &value_; }

@@ -12,7 +12,7 @@
 #include "runtime/platform.h"
 #include "runtime/windows/device_paths.h"
 #include "runtime/windows/file_security.h"
-#include "runtime/windows/unique_handle.h"
+#include "runtime/windows/owned.h"
 #include "runtime/windows/wide_text.h"
 
 namespace orvane {
@@ -131,13 +131,13 @@ class ReplacingOutputFile final : public OutputFile {
     }
   }
   void write_at(std::uint64_t offset, ByteView bytes) override {
-    const std::uint64_t end = position();
-    seek(offset);
+    move_to(offset, FILE_BEGIN);
     write(bytes);
-    seek(end);
+    // Later writes follow what was written before, as ever.
+    move_to(0, FILE_END);
   }
   void truncate(std::uint64_t size) override {
-    seek(size);
+    move_to(size, FILE_BEGIN);
     if (!::SetEndOfFile(handle_.get())) throw last_failure();
   }
   void retarget(const Text& path) override { target_ = path; }
@@ -155,17 +155,10 @@ class ReplacingOutputFile final : public OutputFile {
   }
 
  private:
-  std::uint64_t position() {
-    LARGE_INTEGER at{};
-    if (!::SetFilePointerEx(handle_.get(), LARGE_INTEGER{}, &at, FILE_CURRENT)) {
-      throw last_failure();
-    }
-    return static_cast<std::uint64_t>(at.QuadPart);
-  }
-  void seek(std::uint64_t offset) {
-    LARGE_INTEGER to{};
-    to.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(handle_.get(), to, nullptr, FILE_BEGIN)) throw last_failure();
+  void move_to(std::uint64_t offset, DWORD from) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(handle_.get(), distance, nullptr, from)) throw last_failure();
   }
 
   Text target_;
@@ -233,6 +226,7 @@ class WindowsFileSystem final : public FileSystem {
                                                  const OutputAccess& access) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     check_path(path);
+    // A folder cannot be replaced: said before anything is written for it.
     if (is_folder(path)) throw Failure(RuntimeError::path_file_access_error);
     return open_for_output_beside(path, access);
   }

@@ -8,15 +8,17 @@
 #include <cwctype>
 #include <filesystem>
 #include <string>
+#include <thread>
 
-#include "com/com_ptr.h"
 #include "com/interfaces.h"
+#include "runtime/windows/owned.h"
 #include "tests/com/server_registration.h"
 
 namespace orvane::com {
 namespace {
 
 using namespace testing;
+using windows::ComPtr;
 
 const CLSID object_safety_class = {
     0xAFB9027A, 0x13EF, 0x4418, {0xA4, 0x84, 0x9F, 0xDE, 0x58, 0x31, 0x0C, 0x3A}};
@@ -47,6 +49,9 @@ bool type_library_registered() {
   return SUCCEEDED(LoadRegTypeLib(library_id, 19, 2, 0, library.put()));
 }
 
+const std::wstring sign_interface_key = L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}";
+const std::wstring alias_key = L"Interface\\{1949B5F6-CB5D-4075-807F-5B87153D2BB7}";
+
 class RegistrationTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
@@ -76,14 +81,26 @@ TEST_F(RegistrationTest, Regsvr32RegistersTheClassesAndRemovesThemAgain) {
   EXPECT_TRUE(type_library_registered());
   EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}\\TypeLib", nullptr),
             L"{578D55FD-08E4-4219-9F1F-3572151773A9}");
+  // The earlier identifier of _Sign, as the type library registered _Sign.
+  for (const wchar_t* value : {L"ProxyStubClsid32", L"ProxyStubClsid", L"TypeLib"}) {
+    EXPECT_EQ(registry_text(alias_key + L"\\" + value, nullptr),
+              registry_text(sign_interface_key + L"\\" + value, nullptr));
+  }
+  EXPECT_EQ(registry_text(alias_key + L"\\ProxyStubClsid32", nullptr),
+            L"{00020424-0000-0000-C000-000000000046}");
+  EXPECT_EQ(registry_text(alias_key + L"\\TypeLib", L"Version"),
+            registry_text(sign_interface_key + L"\\TypeLib", L"Version"));
+  EXPECT_EQ(registry_text(sign_key + L"\\Version", nullptr), L"19.2");
+  EXPECT_EQ(registry_text(L"CLSID\\{CA540219-6B14-47A3-BC81-2B09160CC506}\\Version", nullptr),
+            L"19.2");
 
   ASSERT_EQ(regsvr32(L"/u /s"), 0u);
   EXPECT_EQ(registry_text(sign_key + L"\\InprocServer32", nullptr), L"(missing)");
   EXPECT_NE(CLSIDFromProgID(L"Orvane.Sign", &found), S_OK);
   EXPECT_NE(CLSIDFromProgID(L"Orvane.XML", &found), S_OK);
   EXPECT_FALSE(type_library_registered());
-  EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}", nullptr),
-            L"(missing)");
+  EXPECT_EQ(registry_text(sign_interface_key, nullptr), L"(missing)");
+  EXPECT_EQ(registry_text(alias_key + L"\\ProxyStubClsid32", nullptr), L"(missing)");
   ComPtr<IUnknown> object;
   EXPECT_EQ(
       CoCreateInstance(sign_class, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()),
@@ -128,6 +145,32 @@ TEST_F(RegistrationTest, ClientsCreateSignAndXmlButNotVbObjSafety) {
   FreeLibrary(server);
 }
 
+// A client in the multithreaded apartment gets the apartment-threaded object in an apartment of
+// COM's own and calls it through a proxy, by either identifier of _Sign.
+TEST_F(RegistrationTest, ClientsOfAnotherApartmentCallThroughAProxyByBothIdentifiers) {
+  ASSERT_EQ(regsvr32(L"/s"), 0u);
+  for (const IID& iid : {sign_iid, sign_alias_iid}) {
+    HRESULT created = E_FAIL;
+    HRESULT called = E_FAIL;
+    std::wstring answer = L"(none)";
+    std::thread client([&] {
+      if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return;
+      {
+        ComPtr<SignInterface> sign;
+        created = CoCreateInstance(sign_class, nullptr, CLSCTX_INPROC_SERVER, iid, sign.put_void());
+        windows::Bstr serial;
+        if (SUCCEEDED(created)) called = sign->GetSerialNO(serial.put());
+        if (SUCCEEDED(called)) answer = serial ? serial.get() : L"";
+      }
+      CoUninitialize();
+    });
+    client.join();
+    EXPECT_EQ(created, S_OK);
+    EXPECT_EQ(called, S_OK);
+    EXPECT_EQ(answer, L"");  // no configuration file names a serial number
+  }
+}
+
 #ifdef ORVANE_X86_COM_DLL
 // Both bitnesses in one prefix: the 32-bit regsvr32 of SysWOW64 registers the x86 build.
 TEST_F(RegistrationTest, UnregisteringX86LeavesX64Working) {
@@ -147,6 +190,8 @@ TEST_F(RegistrationTest, UnregisteringX86LeavesX64Working) {
   EXPECT_TRUE(type_library_registered());
   EXPECT_EQ(registry_text(L"Interface\\{DFDA18EB-0BF0-4B7D-8FCA-6D2FBF97C1B5}\\TypeLib", nullptr),
             L"{578D55FD-08E4-4219-9F1F-3572151773A9}");
+  EXPECT_EQ(registry_text(alias_key + L"\\ProxyStubClsid32", nullptr),
+            L"{00020424-0000-0000-C000-000000000046}");
 }
 #endif
 

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "runtime/windows/owned.h"
+
 namespace orvane::com::testing {
 
 DWORD run(std::wstring command) {
@@ -12,11 +14,11 @@ DWORD run(std::wstring command) {
                       &startup, &process)) {
     return GetLastError() | 0x80000000u;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const windows::UniqueHandle thread(process.hThread);
+  const windows::UniqueHandle program(process.hProcess);
+  WaitForSingleObject(program.get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(program.get(), &code);
   return code;
 }
 

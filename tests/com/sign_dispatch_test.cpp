@@ -11,44 +11,16 @@
 #include <utility>
 #include <vector>
 
-#include "com/com_ptr.h"
+#include "tests/com/automation_test_values.h"
 #include "tests/com/server_registration.h"
 #include "tests/provider/windows_pki/windows_pki_import.h"
 
 namespace orvane::com {
 namespace {
 
+using namespace testing;
+
 const std::filesystem::path pki_folder = ORVANE_WINDOWS_PKI;
-
-struct Var {
-  Var() { VariantInit(&value); }
-  explicit Var(const wchar_t* text) : Var() {
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text);
-  }
-  explicit Var(VARIANT_BOOL flag) : Var() {
-    value.vt = VT_BOOL;
-    value.boolVal = flag;
-  }
-  // A script variable passed by reference.
-  static Var reference_to(Var& variable) {
-    Var reference;
-    reference.value.vt = VT_BYREF | VT_VARIANT;
-    reference.value.pvarVal = &variable.value;
-    return reference;
-  }
-  Var(Var&& other) noexcept : value(other.value) { VariantInit(&other.value); }
-  Var(const Var&) = delete;
-  Var& operator=(const Var&) = delete;
-  ~Var() { VariantClear(&value); }
-  VARIANT value;
-};
-
-std::wstring text_of(const VARIANT& value) {
-  if (value.vt == VT_EMPTY) return L"(empty)";
-  if (value.vt != VT_BSTR) return L"(vt " + std::to_wstring(value.vt) + L")";
-  return value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : L"";
-}
 
 // Calls `member` with arguments by name (an empty name: by position, in order).
 HRESULT call(IDispatch* object, const wchar_t* member,
@@ -81,11 +53,11 @@ HRESULT call(IDispatch* object, const wchar_t* member,
   return object->Invoke(ids[0], IID_NULL, 0, flags, &parameters, result, nullptr, &argument_error);
 }
 
-class SignThroughDispatch : public testing::RegisteredServer {
+class SignThroughDispatch : public RegisteredServer {
  protected:
   void SetUp() override {
     RegisteredServer::SetUp();
-    ASSERT_EQ(CoCreateInstance(testing::sign_class, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+    ASSERT_EQ(CoCreateInstance(sign_class, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                sign_.put_void()),
               S_OK);
   }
@@ -99,125 +71,153 @@ class SignThroughDispatch : public testing::RegisteredServer {
 
 TEST_F(SignThroughDispatch, OmittedOptionalsTakeTheirDefaultsAndLogErrorAnswersNothing) {
   // Only inputfilename: serial "", attached, file mode; no certificate has serial "".
-  Var file((folder_ / "a.txt").wstring().c_str());
-  Var answer;
-  EXPECT_EQ(call(sign_.get(), L"Signfile", {{L"", &file.value}}, &answer.value), S_OK);
-  EXPECT_EQ(text_of(answer.value),
-            L"Error: Certificate is either damaged, uninstalled or not present.");
+  OwnedVariant file = text((folder_ / "a.txt").wstring().c_str());
+  OwnedVariant answer;
+  EXPECT_EQ(call(sign_.get(), L"Signfile", {{L"", file.get()}}, answer.get()), S_OK);
+  EXPECT_EQ(text_of(answer), L"Error: Certificate is either damaged, uninstalled or not present.");
 
   // Verify with three arguments: sSerialNo "".
-  Var signature((folder_ / "a_Signature.txt").wstring().c_str());
-  Var detached(VARIANT_TRUE);
-  Var verified;
+  OwnedVariant signature = text((folder_ / "a_Signature.txt").wstring().c_str());
+  OwnedVariant detached = boolean(VARIANT_TRUE);
+  OwnedVariant verified;
   EXPECT_EQ(
       call(sign_.get(), L"Verify",
-           {{L"", &file.value}, {L"", &signature.value}, {L"", &detached.value}}, &verified.value),
+           {{L"", file.get()}, {L"", signature.get()}, {L"", detached.get()}}, verified.get()),
       S_OK);
-  EXPECT_EQ(text_of(verified.value), L"Original File Not Found Or Can't BE Accessed");
+  EXPECT_EQ(text_of(verified), L"Original File Not Found Or Can't BE Accessed");
 
-  Var entry(L"Orvane.Dll : a dispatch test entry");
-  Var nothing;
-  EXPECT_EQ(call(sign_.get(), L"LogError", {{L"", &entry.value}}, &nothing.value), S_OK);
-  EXPECT_EQ(nothing.value.vt, VT_EMPTY);
+  OwnedVariant entry = text(L"Orvane.Dll : a dispatch test entry");
+  OwnedVariant nothing;
+  EXPECT_EQ(call(sign_.get(), L"LogError", {{L"", entry.get()}}, nothing.get()), S_OK);
+  EXPECT_EQ(nothing->vt, VT_EMPTY);
 
   // A required argument left out is the caller's error, not a crash.
-  EXPECT_EQ(call(sign_.get(), L"Verify", {{L"", &file.value}}, &verified.value),
+  EXPECT_EQ(call(sign_.get(), L"Verify", {{L"", file.get()}}, verified.get()),
             DISP_E_PARAMNOTOPTIONAL);
 }
 
 TEST_F(SignThroughDispatch, MalformedCallsAreRefusedRatherThanFollowed) {
   LPOLESTR name = const_cast<LPOLESTR>(L"GetServiceProviderDS");
   DISPID id = 0;
+  EXPECT_EQ(sign_->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_INVALIDARG);
+  EXPECT_EQ(sign_->GetIDsOfNames(IID_NULL, &name, 1, 0, nullptr), E_INVALIDARG);
+  EXPECT_EQ(sign_->GetIDsOfNames(IID_NULL, &name, 0, 0, &id), E_INVALIDARG);
+  LPOLESTR no_name = nullptr;
+  EXPECT_EQ(sign_->GetIDsOfNames(IID_NULL, &no_name, 1, 0, &id), E_INVALIDARG);
   ASSERT_EQ(sign_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
-  Var answer;
+  OwnedVariant answer;
   // More named arguments than arguments.
-  Var data(L"x");
+  OwnedVariant data = text(L"x");
   DISPID named = 0;
-  DISPPARAMS counts{&data.value, &named, 1, 2};
+  DISPPARAMS counts{data.get(), &named, 1, 2};
   EXPECT_EQ(
-      sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &counts, &answer.value, nullptr, nullptr),
+      sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &counts, answer.get(), nullptr, nullptr),
       E_INVALIDARG);
   // A variable by reference that refers to nothing.
-  Var nowhere;
-  DISPPARAMS dangling{&nowhere.value, nullptr, 1, 0};
+  OwnedVariant nowhere;
+  DISPPARAMS dangling{nowhere.get(), nullptr, 1, 0};
   for (const VARTYPE reference : {VT_BYREF | VT_BSTR, VT_BYREF | VT_VARIANT}) {
-    nowhere.value.vt = reference;
+    nowhere->vt = reference;
     EXPECT_EQ(
-        sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &dangling, &answer.value, nullptr, nullptr),
+        sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &dangling, answer.get(), nullptr, nullptr),
         DISP_E_TYPEMISMATCH);
   }
-  nowhere.value.vt = VT_EMPTY;
+  nowhere->vt = VT_EMPTY;
+
+  // Types that automation does not define, and references that never end, for a BSTR*
+  // (GetServiceProviderDS) and a VARIANT* (Signfile); an object that is its own default value
+  // is followed a bounded number of times and does not convert.
+  LPOLESTR signfile = const_cast<LPOLESTR>(L"Signfile");
+  DISPID signfile_id = 0;
+  ASSERT_EQ(sign_->GetIDsOfNames(IID_NULL, &signfile, 1, 0, &signfile_id), S_OK);
+  HostileVariants hostile;
+  for (VARIANT* value : hostile.all()) {
+    DISPPARAMS hostile_call{value, nullptr, 1, 0};
+    for (const DISPID member : {id, signfile_id}) {
+      EXPECT_EQ(sign_->Invoke(member, IID_NULL, 0, DISPATCH_METHOD, &hostile_call, answer.get(),
+                              nullptr, nullptr),
+                DISP_E_BADVARTYPE)
+          << value->vt;
+    }
+  }
+  SelfDefault object;
+  OwnedVariant self = object.variant();
+  DISPPARAMS self_call{self.get(), nullptr, 1, 0};
+  EXPECT_EQ(
+      sign_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &self_call, answer.get(), nullptr, nullptr),
+      DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(object.asked(), 8);
 }
 
 TEST_F(SignThroughDispatch, NamedArgumentsAndScriptVariablesByReference) {
   orvane::testing::UserStoreImport imported;
-  imported.import_pfx(pki_folder / "signer.pfx", testing::pfx_password(pki_folder));
+  imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder));
 
   // Content mode by name, bDetached and sExtension left out: the message comes back through
   // the script's variable.
-  Var content(L"Orvane signs this");
-  Var content_reference = Var::reference_to(content);
-  Var serial(L"00A1B2C3D4");
-  Var is_content(VARIANT_TRUE);
-  Var answer;
+  OwnedVariant content = text(L"Orvane signs this");
+  OwnedVariant content_reference = reference_to(content);
+  OwnedVariant serial = text(L"00A1B2C3D4");
+  OwnedVariant is_content = boolean(VARIANT_TRUE);
+  OwnedVariant answer;
   ASSERT_EQ(call(sign_.get(), L"Signfile",
-                 {{L"inputfilename", &content_reference.value},
-                  {L"IsContent", &is_content.value},
-                  {L"sSerialNo", &serial.value}},
-                 &answer.value),
+                 {{L"inputfilename", content_reference.get()},
+                  {L"IsContent", is_content.get()},
+                  {L"sSerialNo", serial.get()}},
+                 answer.get()),
             S_OK);
-  EXPECT_EQ(text_of(answer.value), L"success");
-  EXPECT_EQ(text_of(content.value).substr(0, 3), L"MII");
+  EXPECT_EQ(text_of(answer), L"success");
+  EXPECT_EQ(text_of(content).substr(0, 3), L"MII");
 
   // An Empty script variable for sExtension (BSTR*) receives the default suffix.
   const std::filesystem::path file = folder_ / "contract.txt";
   std::ofstream(file) << "the terms";
-  Var path(file.wstring().c_str());
-  Var extension;
-  Var extension_reference = Var::reference_to(extension);
-  Var file_answer;
+  OwnedVariant path = text(file.wstring().c_str());
+  OwnedVariant extension;
+  OwnedVariant extension_reference = reference_to(extension);
+  OwnedVariant file_answer;
   ASSERT_EQ(
       call(sign_.get(), L"Signfile",
-           {{L"", &path.value}, {L"", &serial.value}, {L"sExtension", &extension_reference.value}},
-           &file_answer.value),
+           {{L"", path.get()}, {L"", serial.get()}, {L"sExtension", extension_reference.get()}},
+           file_answer.get()),
       S_OK);
-  EXPECT_EQ(text_of(file_answer.value), L"success");
-  EXPECT_EQ(text_of(extension.value), L"_Signature.txt");
+  EXPECT_EQ(text_of(file_answer), L"success");
+  EXPECT_EQ(text_of(extension), L"_Signature.txt");
   EXPECT_TRUE(std::filesystem::exists(folder_ / "contract_Signature.txt"));
 }
 
 TEST_F(SignThroughDispatch, XmlReadsTagsThroughItsProperty) {
   ComPtr<IDispatch> xml;
-  ASSERT_EQ(CoCreateInstance(testing::xml_class, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                             xml.put_void()),
-            S_OK);
-  Var data(L"<SerialNumber> 4A6B </SerialNumber>");
+  ASSERT_EQ(
+      CoCreateInstance(xml_class, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, xml.put_void()),
+      S_OK);
+  OwnedVariant data = text(L"<SerialNumber> 4A6B </SerialNumber>");
   DISPID put = DISPID_PROPERTYPUT;
   LPOLESTR name = const_cast<LPOLESTR>(L"sXmlData");
   DISPID id = 0;
   ASSERT_EQ(xml->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
-  DISPPARAMS assignment{&data.value, &put, 1, 1};
+  DISPPARAMS assignment{data.get(), &put, 1, 1};
   ASSERT_EQ(
       xml->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &assignment, nullptr, nullptr, nullptr),
       S_OK);
-  Var held;
-  EXPECT_EQ(call(xml.get(), L"sXmlData", {}, &held.value, DISPATCH_PROPERTYGET), S_OK);
-  EXPECT_EQ(text_of(held.value), L"<SerialNumber> 4A6B </SerialNumber>");
+  OwnedVariant held;
+  EXPECT_EQ(call(xml.get(), L"sXmlData", {}, held.get(), DISPATCH_PROPERTYGET), S_OK);
+  EXPECT_EQ(text_of(held), L"<SerialNumber> 4A6B </SerialNumber>");
 
-  Var start(L"<SerialNumber>");
-  Var end(L"</SerialNumber>");
-  Var value;
+  OwnedVariant start = text(L"<SerialNumber>");
+  OwnedVariant end = text(L"</SerialNumber>");
+  OwnedVariant value;
   EXPECT_EQ(call(xml.get(), L"ReadNodeData",
-                 {{L"", &held.value}, {L"", &start.value}, {L"", &end.value}}, &value.value),
+                 {{L"", held.get()}, {L"", start.get()}, {L"", end.get()}}, value.get()),
             S_OK);
-  EXPECT_EQ(text_of(value.value), L" 4A6B ");
+  EXPECT_EQ(text_of(value), L" 4A6B ");
 
   // INI left out is False; a missing file loads nothing.
-  Var missing((std::filesystem::path(folder_) / "none.ini").wstring().c_str());
-  Var loaded;
-  EXPECT_EQ(call(xml.get(), L"LoadXml", {{L"", &missing.value}}, &loaded.value), S_OK);
-  EXPECT_EQ(loaded.value.vt, VT_BOOL);
-  EXPECT_EQ(loaded.value.boolVal, VARIANT_FALSE);
+  OwnedVariant missing = text((std::filesystem::path(folder_) / "none.ini").wstring().c_str());
+  OwnedVariant loaded;
+  EXPECT_EQ(call(xml.get(), L"LoadXml", {{L"", missing.get()}}, loaded.get()), S_OK);
+  EXPECT_EQ(loaded->vt, VT_BOOL);
+  EXPECT_EQ(loaded->boolVal, VARIANT_FALSE);
 }
 
 }  // namespace

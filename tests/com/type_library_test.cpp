@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "com/com_ptr.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::com {
 namespace {
+
+using windows::Bstr;
+using windows::ComPtr;
 
 std::string narrow(const wchar_t* text) {
   std::string result;
@@ -31,11 +34,9 @@ std::string text_of(const GUID& guid) {
 }
 
 std::string name_of(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
-  BSTR name = nullptr;
-  if (FAILED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr))) return "?";
-  std::string result = narrow(name);
-  SysFreeString(name);
-  return result;
+  Bstr name;
+  if (FAILED(info->GetDocumentation(id, name.put(), nullptr, nullptr, nullptr))) return "?";
+  return narrow(name.get());
 }
 
 std::string type_of(ITypeInfo* info, const TYPEDESC& type) {
@@ -81,10 +82,13 @@ std::string flags_of(const PARAMDESC& parameter) {
 std::string member_line(ITypeInfo* info, UINT index) {
   FUNCDESC* function = nullptr;
   if (FAILED(info->GetFuncDesc(index, &function))) return "no member";
-  BSTR names[16] = {};
+  BSTR given[16] = {};
   UINT named = 0;
-  info->GetNames(function->memid, names, 16, &named);
-  std::string line = narrow(names[0]) + " " + hex(static_cast<unsigned long>(function->memid));
+  info->GetNames(function->memid, given, 16, &named);
+  std::vector<Bstr> names;
+  for (BSTR& name : given) names.emplace_back(name);
+  std::string line =
+      narrow(names[0].get()) + " " + hex(static_cast<unsigned long>(function->memid));
   line += function->invkind == INVOKE_FUNC          ? " func"
           : function->invkind == INVOKE_PROPERTYGET ? " get"
                                                     : " put";
@@ -93,10 +97,9 @@ std::string member_line(ITypeInfo* info, UINT index) {
   for (SHORT i = 0; i < function->cParams; ++i) {
     const ELEMDESC& parameter = function->lprgelemdescParam[i];
     if (i > 0) line += ", ";
-    if (static_cast<UINT>(i) + 1 < named) line += narrow(names[i + 1]) + " ";
+    if (static_cast<UINT>(i) + 1 < named) line += narrow(names[i + 1].get()) + " ";
     line += type_of(info, parameter.tdesc) + flags_of(parameter.paramdesc);
   }
-  for (BSTR& name : names) SysFreeString(name);
   info->ReleaseFuncDesc(function);
   return line + ")";
 }
@@ -186,13 +189,11 @@ TEST_F(TypeLibraryTest, LibraryIdentityAndTheLocaleItIsRegisteredUnder) {
   EXPECT_EQ(attributes->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   library_->ReleaseTLibAttr(attributes);
 
-  BSTR name = nullptr;
-  BSTR help = nullptr;
-  ASSERT_EQ(library_->GetDocumentation(-1, &name, &help, nullptr, nullptr), S_OK);
-  EXPECT_EQ(narrow(name), "Orvane");
-  EXPECT_EQ(narrow(help), "Orvane ");
-  SysFreeString(name);
-  SysFreeString(help);
+  Bstr name;
+  Bstr help;
+  ASSERT_EQ(library_->GetDocumentation(-1, name.put(), help.put(), nullptr, nullptr), S_OK);
+  EXPECT_EQ(narrow(name.get()), "Orvane");
+  EXPECT_EQ(narrow(help.get()), "Orvane ");
 
   // The header's own locale, which the registered one stands beside.
   FILE* file = std::fopen(ORVANE_TYPE_LIBRARY_FILE, "rb");

@@ -99,9 +99,33 @@ Check "an object", sign.Verify(New NamedFile, folder & "\missing.txt", True, ser
 
 sign.LogError "Orvane.Dll : VBScript : a statement without a result"
 
+' Variables that a method does not write keep their value and their type: only the message of
+' content mode and the default suffix of file mode go back.
+Dim blank, number, one, kept
+blank = Empty: number = 123: one = 1
+message = "text to sign"
+Check "content mode, kept", sign.Signfile(message, serial, one, blank, one), "success"
+Check "Empty sExtension, content mode", VarType(blank), vbEmpty
+Check "1 for bDetached and IsContent", VarType(one) & "=" & one, vbInteger & "=1"
+Check "the message in the variable, kept", Left(message, 3), "MII"
+answer = sign.GetServiceProviderDS(blank)
+Check "Empty sData", VarType(blank), vbEmpty
+kept = number
+Check "Verify, nothing restored", sign.Verify(folder & "\missing.txt", kept, one, number), _
+      "Original File Not Found Or Can't BE Accessed"
+Check "123 for DigitalSignedFileName and sSerialNo", VarType(kept) & VarType(number) & kept, _
+      vbInteger & vbInteger & "123"
+Check "VerifyCodeWithFile of Empty", sign.VerifyCodeWithFile(blank, number, one), _
+      "Original File Not Found Or Can't BE Accessed"
+Check "VerifyCodeWithFile writes nothing", VarType(blank) & VarType(number) & VarType(one), _
+      vbEmpty & vbInteger & vbInteger
+
 Set xml = CreateObject("Orvane.XML")
 xml.sXmlData = "<SerialNumber>4A6B</SerialNumber>"
 Check "XML", xml.ReadNodeData(xml.sXmlData, "<SerialNumber>", "</SerialNumber>"), "4A6B"
+Check "ReadNodeData of Empty", xml.ReadNodeData(blank, number, one), ""
+Check "ReadNodeData writes nothing", VarType(blank) & VarType(number) & VarType(one), _
+      vbEmpty & vbInteger & vbInteger
 
 On Error Resume Next
 Set refused = CreateObject("Orvane.vbObjSafety")
