@@ -31,19 +31,30 @@ bool allows_signing(const SignerUsage& usage) {
     return false;
   }
   if (!usage.extended_key_usages) return true;
-  static constexpr std::array<std::string_view, 6> signing_purposes = {
-      "2.5.29.37.0",             // any extended key usage
-      "1.3.6.1.5.5.7.3.4",       // e-mail protection
-      "1.3.6.1.5.5.7.3.3",       // code signing
-      "1.3.6.1.5.5.7.3.2",       // client authentication
-      "1.3.6.1.4.1.311.20.2.2",  // smart-card logon
-      "1.3.6.1.4.1.311.10.3.12"  // document signing
+  // Purposes whose certificates are known to be for something else than signing documents. Any
+  // purpose not named here may be an organisation's own document-signing OID, so it is
+  // accepted, as are any purpose, e-mail protection, code signing, client authentication,
+  // smart-card logon and document signing.
+  static constexpr std::array<std::string_view, 12> other_purposes = {
+      "1.3.6.1.5.5.7.3.1",         // TLS server authentication
+      "1.3.6.1.5.5.7.3.5",         // IPsec end system
+      "1.3.6.1.5.5.7.3.6",         // IPsec tunnel
+      "1.3.6.1.5.5.7.3.7",         // IPsec user
+      "1.3.6.1.5.5.7.3.17",        // IPsec IKE
+      "1.3.6.1.5.5.8.2.2",         // IKE intermediate
+      "1.3.6.1.5.5.7.3.8",         // time stamping
+      "1.3.6.1.4.1.311.10.3.2",    // Microsoft time stamping
+      "1.3.6.1.5.5.7.3.9",         // OCSP signing
+      "1.3.6.1.5.2.3.5",           // Kerberos KDC
+      "1.3.6.1.4.1.311.10.3.4",    // EFS
+      "1.3.6.1.4.1.311.10.3.4.1",  // EFS recovery
   };
-  return std::any_of(usage.extended_key_usages->begin(), usage.extended_key_usages->end(),
-                     [](const std::string& purpose) {
-                       return std::find(signing_purposes.begin(), signing_purposes.end(),
-                                        purpose) != signing_purposes.end();
-                     });
+  const auto is_other = [](const std::string& purpose) {
+    return std::find(other_purposes.begin(), other_purposes.end(), purpose) != other_purposes.end();
+  };
+  // An extension that lists nothing (or could not be read) names no purpose to sign for.
+  const auto& purposes = *usage.extended_key_usages;
+  return !purposes.empty() && !std::all_of(purposes.begin(), purposes.end(), is_other);
 }
 
 bool is_weak_digest(std::string_view digest) {

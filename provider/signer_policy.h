@@ -16,7 +16,7 @@ namespace orvane::provider {
 // The refusals of the signer policy.
 enum class SignerFault {
   // The signer's certificate is not for signing: key usage without digital signature and
-  // non-repudiation, or extended key usage without a signing purpose.
+  // non-repudiation, or extended key usage that lists only purposes known to be others.
   usage,
   // The message's digest is MD5, MD4 or MD2.
   weak_message_digest,
@@ -42,7 +42,9 @@ struct SignerUsage {
   std::optional<std::vector<std::string>> extended_key_usages;
 };
 
-// Whether a certificate with `usage` may sign messages.
+// Whether a certificate with `usage` may sign messages: its key usage allows signatures, and its
+// extended key usage lists some purpose that is not known to be another than signing (an
+// organisation's own purpose counts as signing).
 bool allows_signing(const SignerUsage& usage);
 
 // Whether the digest algorithm with the dotted OID `digest` is too weak to trust. SHA-1 is not:

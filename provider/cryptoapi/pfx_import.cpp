@@ -3,6 +3,7 @@
 #include <map>
 
 #include "provider/cryptoapi/certificate.h"
+#include "provider/pkcs12_iterations.h"
 #include "provider/store_administration.h"
 
 namespace orvane::provider::cryptoapi {
@@ -22,10 +23,17 @@ StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password
 OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* password,
                      const std::string& file) {
   CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
-  if (!::PFXIsPFXBlob(&blob)) {
+  // Before the platform reads it, since reading runs the derivations. This back end opens no
+  // encrypted part itself, so a key inside one is not seen: exporters put keys in plain parts.
+  const Pkcs12Iterations iterations = pkcs12_iterations(ByteView(bytes.data(), bytes.size()));
+  if (!::PFXIsPFXBlob(&blob) || iterations == Pkcs12Iterations::unreadable) {
     throw StoreError(file +
                      " is not a PKCS #12 (.pfx) file: export the certificate with its "
                      "private key as one");
+  }
+  if (iterations == Pkcs12Iterations::unbounded) {
+    throw StoreError(file + " asks for more than " + std::to_string(most_pkcs12_iterations) +
+                     " iterations of its password, which no exporter uses: export it again");
   }
   StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
   if (!store && password == nullptr) store = import_store(bytes, nullptr);

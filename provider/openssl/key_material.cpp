@@ -103,8 +103,10 @@ void read_pkcs12(PKCS12* pkcs12, const std::string& file,
   STACK_OF(X509)* authorities = nullptr;
   if (PKCS12_parse(pkcs12, pass.c_str(), &key, &certificate, &authorities) != 1) {
     ERR_clear_error();
-    if (!load_legacy_algorithms() ||
-        PKCS12_parse(pkcs12, pass.c_str(), &key, &certificate, &authorities) != 1) {
+    const bool legacy = load_legacy_algorithms();
+    // The legacy algorithms open parts that the check could not look into before.
+    if (legacy) refuse_unbounded(pass.c_str());
+    if (!legacy || PKCS12_parse(pkcs12, pass.c_str(), &key, &certificate, &authorities) != 1) {
       throw StoreError(file + " cannot be opened: export it again with `openssl pkcs12 -export`");
     }
   }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "provider/openssl/test_pki/hidden_key_pkcs12.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/provider/openssl_cli.h"
 
@@ -108,6 +109,14 @@ TEST_F(CliStoreTest, ImportsUnprotectedPkcs12AndPemAndImportsTheSameFileOnlyOnce
       {"store", "import", legacy.string(), "--password-file", write("old.txt", "old").string()});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, text_to_utf8(pki.expired.serial) + "\n");
+  // A key inside such a part, at a usual count, is found and imported.
+  const fs::path hidden = folder.path() / "hidden.p12";
+  test_pki::write_pkcs12_with_key_in_encrypted_part(pki.user, hidden, "old",
+                                                    test_pki::PartCipher::legacy_rc2, 2048);
+  result = in_store({"store", "import", hidden.string(), "--password-file",
+                     (folder.path() / "old.txt").string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, text_to_utf8(pki.user.serial) + "\n");
 
   // A certificate alone is listed, without a key.
   result = in_store({"store", "import", pki.without_key.certificate.string()});
@@ -196,9 +205,22 @@ TEST_F(CliStoreTest, FailuresAPersonCausesGiveOneLineSayingWhatToDo) {
   ASSERT_TRUE(run_openssl("pkcs12 -export -nomac -certpbe NONE -iter 1000001 -passout pass: -in " +
                           quoted(pki.ec_user.certificate) + " -inkey " +
                           quoted(pki.ec_user.private_key) + " -out " + quoted(stalling)));
+  // The same for a key inside an encrypted part, whose own count is one of the usual: the part
+  // is opened to find it, with the legacy algorithms too.
+  const auto password = write("hidden.txt", "pw");
+  const fs::path hidden = folder.path() / "hidden.p12";
+  const fs::path hidden_legacy = folder.path() / "hidden-legacy.p12";
+  test_pki::write_pkcs12_with_key_in_encrypted_part(pki.ec_user, hidden, "pw",
+                                                    test_pki::PartCipher::aes_256, 1'000'001);
+  test_pki::write_pkcs12_with_key_in_encrypted_part(pki.ec_user, hidden_legacy, "pw",
+                                                    test_pki::PartCipher::legacy_rc2, 1'000'001);
+  const std::string too_many = " asks for more than 1000000 iterations of its password";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-      {{"store", "import", stalling.string()},
-       stalling.string() + " asks for more than 1000000 iterations of its password"},
+      {{"store", "import", stalling.string()}, stalling.string() + too_many},
+      {{"store", "import", hidden.string(), "--password-file", password.string()},
+       hidden.string() + too_many},
+      {{"store", "import", hidden_legacy.string(), "--password-file", password.string()},
+       hidden_legacy.string() + too_many},
       {{"store", "import", "missing.p12"}, "missing.p12 is not a file: check the path"},
       {{"store", "import", garbage.string()}, "is neither a PKCS #12 file nor a certificate"},
       {{"store", "import", lone_key.string()}, "holds a private key that matches none"},

@@ -78,8 +78,12 @@ ssl pkcs12 -export -inkey "$pki/signer-key.pem" -in "$pki/signer.pem" -certfile 
 ssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/stranger-key.pem" -out "$pki/stranger.pem" \
   -subj "/CN=Orvane Behaviour Stranger" -days 365 -set_serial 0x7701 \
   -addext "keyUsage = critical, digitalSignature"
-ssl pkcs12 -export -inkey "$pki/stranger-key.pem" -in "$pki/stranger.pem" -passout pass: \
-  -out "$pki/stranger.p12"
+# The stranger's file at the iteration bound (the MAC's, the encrypted part's and the key's),
+# and the same one past it.
+ssl pkcs12 -export -iter 1000000 -inkey "$pki/stranger-key.pem" -in "$pki/stranger.pem" \
+  -passout pass: -out "$pki/stranger.p12"
+ssl pkcs12 -export -iter 2000000 -inkey "$pki/stranger-key.pem" -in "$pki/stranger.pem" \
+  -passout pass: -out "$pki/stalling.p12"
 # `openssl ca` is how this openssl sets a validity period in the past.
 printf '[ca]\ndefault_ca = t\n[t]\ndatabase = %s\nserial = %s\nnew_certs_dir = %s\n' \
   "$pki/ca/index.txt" "$pki/ca/serial.txt" "$pki/ca" >"$pki/ca.cnf"
@@ -188,6 +192,14 @@ expect "attached message altered in place" "Signing Error: The hash value is not
 
 # --- An untrusted root, and an expired signer.
 : >"$work/empty"
+cmd store import "$(native "$pki/stalling.p12")" --password-file "$(native "$work/empty")"
+expect "a file past the iteration bound is refused" 1 "$status"
+case $err in
+  *"stalling.p12 asks for more than 1000000 iterations of its password"*) ;;
+  *) fail "the refusal says why: $err" ;;
+esac
+cmd store list
+case $out in *7701*) fail "the refused file was imported: $out" ;; esac
 cmd store import "$(native "$pki/stranger.p12")" --password-file "$(native "$work/empty")"
 expect "import of the stranger" 7701 "$out"
 cmd sign "$(native "$work/contract.pdf")" --serial 7701 --suffix _stranger.txt

@@ -196,8 +196,12 @@ TEST_F(CryptoapiVerificationTest, SignersThatOnlyTheCertificateCheckRefuses) {
   // Wine's base policy passes a chain that stops short of any root; its status does not.
   EXPECT_EQ(verify(pki_bytes("partial-attached.der")), number(CryptError::chaining));
   EXPECT_EQ(verify(pki_bytes("expired-attached.der")), number(CryptError::expired));
-  // The chain holds; the signer policy refuses a certificate that is not for signing.
-  EXPECT_EQ(verify(pki_bytes("encipherment-attached.der")), number(CryptError::wrong_usage));
+  // The chain holds; the signer policy refuses a certificate that is not for signing, and takes
+  // an organisation's own purpose for one.
+  for (const char* refused : {"encipherment-attached.der", "other-purposes-attached.der"}) {
+    EXPECT_EQ(verify(pki_bytes(refused)), number(CryptError::wrong_usage)) << refused;
+  }
+  EXPECT_EQ(verify(pki_bytes("private-purpose-attached.der")), 0);
 }
 
 }  // namespace

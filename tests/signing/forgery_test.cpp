@@ -260,6 +260,9 @@ TEST_F(Forgery, SignerPolicyRefusesCertificatesNotForSigningAndWeakAlgorithms) {
        CryptError::wrong_usage},
       {"TLS server only", signer("5E02", "extendedKeyUsage=serverAuth"), "",
        CryptError::wrong_usage},
+      {"OCSP signing, time stamping and TLS server",
+       signer("5E0A", "extendedKeyUsage=OCSPSigning,timeStamping,serverAuth"), "",
+       CryptError::wrong_usage},
       {"RSA 512", signer("5E03", "keyUsage=critical,digitalSignature", rsa_512), "",
        CryptError::certificate_signature},
       {"certificate signed with MD5",
@@ -273,6 +276,8 @@ TEST_F(Forgery, SignerPolicyRefusesCertificatesNotForSigningAndWeakAlgorithms) {
        std::nullopt},
       {"TLS server and document signing",
        signer("5E08", "extendedKeyUsage=serverAuth,1.3.6.1.4.1.311.10.3.12"), "", std::nullopt},
+      {"an organisation's own purpose only",
+       signer("5E0B", "extendedKeyUsage=1.3.6.1.4.1.55581.7.1"), "", std::nullopt},
       {"a trusted root as its own signer", self_signer, "", std::nullopt},
   };
   // An honest signer's messages that say their content is another type than it is: the

@@ -14,6 +14,8 @@
 #   untrusted-attached.der  the same signed by the untrusted certificate
 #   partial-attached.der    the signer's message without the intermediate: no chain reaches a root
 #   encipherment-attached.der  signed by a certificate whose key usage does not allow signing
+#   private-purpose-attached.der  signed by a certificate for an organisation's own purpose only
+#   other-purposes-attached.der   signed by one for OCSP signing, time stamping and TLS server only
 #   openssl-attached-noattr.der  the attached message without signed attributes
 #   ec-attached.der, ec-attached-noattr.der  the same signed by an ECDSA (P-256) signer under
 #                the intermediate, with and without signed attributes
@@ -104,6 +106,18 @@ run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/encipherment-key.pem
 run_openssl(x509 -req -in ca/encipherment.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
             -set_serial 0x4402 -days 3650 -extfile ca/encipherment.ext -out ca/encipherment.pem)
 sign_with(ca/encipherment.pem ca/encipherment-key.pem encipherment-attached.der -nodetach)
+# Extended key usage: only an organisation's own purpose, which may be for signing; only purposes
+# known to be others.
+function(sign_with_purposes name serial purposes)
+  file(WRITE ${out}/ca/${name}.ext "basicConstraints = CA:FALSE\nextendedKeyUsage = ${purposes}\n")
+  run_openssl(req -new -newkey rsa:2048 -nodes -keyout ca/${name}-key.pem -out ca/${name}.csr
+              -subj /CN=Orvane\ Windows\ Test\ ${name})
+  run_openssl(x509 -req -in ca/${name}.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+              -set_serial ${serial} -days 3650 -extfile ca/${name}.ext -out ca/${name}.pem)
+  sign_with(ca/${name}.pem ca/${name}-key.pem ${name}-attached.der -nodetach)
+endfunction()
+sign_with_purposes(private-purpose 0x4403 1.3.6.1.4.1.55581.7.1)
+sign_with_purposes(other-purposes 0x4404 "OCSPSigning, timeStamping, serverAuth")
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
 sign_with(signer.pem signer-key.pem openssl-attached-noattr.der -nodetach -noattr)
 
@@ -111,7 +125,7 @@ sign_with(signer.pem signer-key.pem openssl-attached-noattr.der -nodetach -noatt
 run_openssl(req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ca/ec-key.pem
             -out ca/ec.csr -subj /CN=Orvane\ Windows\ Test\ ECDSA\ Signer)
 run_openssl(x509 -req -in ca/ec.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
-            -set_serial 0x4403 -days 3650 -extfile ca/signer.ext -out ca/ec.pem)
+            -set_serial 0x4405 -days 3650 -extfile ca/signer.ext -out ca/ec.pem)
 sign_with(ca/ec.pem ca/ec-key.pem ec-attached.der -nodetach)
 sign_with(ca/ec.pem ca/ec-key.pem ec-attached-noattr.der -nodetach -noattr)
 
