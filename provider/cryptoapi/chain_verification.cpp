@@ -11,8 +11,8 @@
 namespace orvane::provider::cryptoapi {
 namespace {
 
-ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional,
-                      RevocationCheck revocation = RevocationCheck::none) {
+windows::ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional,
+                               RevocationCheck revocation = RevocationCheck::none) {
   CERT_CHAIN_PARA parameters{};
   parameters.cbSize = sizeof parameters;
   const DWORD flags = revocation_flags(revocation, parameters);
@@ -22,7 +22,7 @@ ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional,
                                  &parameters, flags, nullptr, &built)) {
     throw last_platform_failure();
   }
-  return ChainHandle(built);
+  return windows::ChainHandle(built);
 }
 
 // A time-nesting fault is one that the base policy ignores.
@@ -66,12 +66,12 @@ ChainFaults faults_of(DWORD status, RevocationCheck revocation) {
 }  // namespace
 
 CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
-  const ChainHandle chain = get_chain(certificate, additional);
+  const windows::ChainHandle chain = get_chain(certificate, additional);
   CertificateList certificates;
-  if (chain->cChain == 0) return certificates;
-  const CERT_SIMPLE_CHAIN& simple = *chain->rgpChain[0];
+  if (chain.get()->cChain == 0) return certificates;
+  const CERT_SIMPLE_CHAIN& simple = *chain.get()->rgpChain[0];
   for (DWORD i = 0; i < simple.cElement; ++i) {
-    certificates.push_back(std::make_shared<CryptoapiCertificate>(CertificateContextHandle(
+    certificates.push_back(std::make_shared<CryptoapiCertificate>(windows::CertificateContextHandle(
         ::CertDuplicateCertificateContext(simple.rgpElement[i]->pCertContext))));
   }
   return certificates;
@@ -80,11 +80,11 @@ CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
 std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional,
                                       const Policy* revocation) {
   const RevocationCheck mode = revocation ? revocation->revocation : RevocationCheck::none;
-  const ChainHandle chain = get_chain(certificate, additional, mode);
+  const windows::ChainHandle chain = get_chain(certificate, additional, mode);
   if (revocation && revocation->revocation_notes) {
-    note_revocation(*chain, mode, *revocation->revocation_notes);
+    note_revocation(*chain.get(), mode, *revocation->revocation_notes);
   }
-  if (const auto error = faults_of(chain->TrustStatus.dwErrorStatus, mode).crypt_error()) {
+  if (const auto error = faults_of(chain.get()->TrustStatus.dwErrorStatus, mode).crypt_error()) {
     return error;
   }
   // Both must hold: Wine's base policy passes chains whose status has faults, and on Windows
@@ -101,9 +101,9 @@ std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE add
     throw last_platform_failure();
   }
   if (status.dwError != 0) return crypt_error_of(ChainFault::other);
-  if (chain->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
-  for (DWORD i = 0; i < chain->cChain; ++i) {
-    if (const auto weak = weak_chain_error(*chain->rgpChain[i])) return weak;
+  if (chain.get()->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
+  for (DWORD i = 0; i < chain.get()->cChain; ++i) {
+    if (const auto weak = weak_chain_error(*chain.get()->rgpChain[i])) return weak;
   }
   return std::nullopt;
 }

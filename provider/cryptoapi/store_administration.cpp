@@ -23,9 +23,9 @@ namespace orvane::provider {
 namespace {
 
 namespace fs = std::filesystem;
-using cryptoapi::CertificateContextHandle;
 using cryptoapi::CryptoapiCertificate;
-using cryptoapi::StoreHandle;
+using windows::CertificateContextHandle;
+using windows::StoreHandle;
 
 const char* const personal_store = "your personal store (My)";
 const char* const authorities_store = "your intermediate authorities store (CA)";
@@ -167,7 +167,7 @@ StoreListing list_stores(const fs::path&) {
   for (const auto& [location, name] : stores) {
     try {
       cryptoapi::CryptoapiStore store;
-      store.Open(location, u"My", StoreOpenMode::read_only);
+      store.Open(location, u"My");
       const auto certificates = store.Certificates();
       for (std::int32_t i = 1; i <= certificates->Count(); ++i) {
         const auto certificate =
