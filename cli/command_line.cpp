@@ -4,6 +4,8 @@
 
 #include "cli/outcome.h"
 #include "provider/store_administration.h"
+#include "runtime/text.h"
+#include "signing/verification_policy.h"
 
 namespace orvane::cli {
 namespace {
@@ -57,6 +59,22 @@ void add_serial(CLI::App* command, Invocation& invocation, const std::string& wh
   command->add_option("--serial", invocation.serial, what)->type_name("S");
 }
 
+// --revocation MODE, which replaces the configuration's <RevocationCheck> for one call.
+void add_revocation(CLI::App* command, Invocation& invocation) {
+  command
+      ->add_option("--revocation", invocation.revocation,
+                   "How revocation is checked: none, offline (CRLs of the message and the "
+                   "store), online (and the network) or require (online, and an unknown status "
+                   "fails); default: <RevocationCheck> of KPXServiceControl.INI, else offline")
+      ->type_name("MODE")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            if (signing::parse_revocation_check(text_from_utf8(value))) return {};
+            return "--revocation takes none, offline, online or require, not " + value;
+          },
+          "MODE"));
+}
+
 void add_sign(CLI::App& app, Invocation& invocation) {
   CLI::App* sign = add_command(
       app, "sign", "Sign a file (the message goes beside it) or a text (the message is printed)",
@@ -99,6 +117,7 @@ void add_verify(CLI::App& app, Invocation& invocation) {
       ->required();
   verify->add_flag("--detached", invocation.detached, "Verify a detached signature");
   add_serial(verify, invocation, "Serial number that the signer's certificate must have");
+  add_revocation(verify, invocation);
   verify->callback([&invocation] { invocation.command = Command::verify; });
 }
 
@@ -125,6 +144,7 @@ void add_verify_code(CLI::App& app, Invocation& invocation) {
           ->type_name("TEXT");
   CLI::Option* attached =
       verify_code->add_flag("--attached", invocation.attached, "FILE is an attached message");
+  add_revocation(verify_code, invocation);
   verify_code->callback([&invocation, file, text, attached] {
     invocation.command = Command::verify_code;
     require_one({file->count() > 0, text->count() > 0, attached->count() > 0},
@@ -167,7 +187,8 @@ void add_store(CLI::App& app, Invocation& invocation) {
   CLI::App* store = add_command(
       app, "store", "List the store, import keys, trust roots",
       provider::has_store_folders()
-          ? "The store folder holds My/ (yours, with keys), Root/ (trusted roots) and CA/."
+          ? "The store folder holds My/ (yours, with keys), Root/ (trusted roots), CA/ and\n"
+            "CRL/ (revocation lists)."
           : "The certificates are your Windows certificate stores: Personal (My) for yours,\n"
             "with keys, and Trusted Root Certification Authorities (Root).",
       "  orvane store list\n  orvane store import alice.p12 "
@@ -208,6 +229,16 @@ CLI::App* trust = add_command(
     "  orvane store trust company-root.pem");
 add_positional(trust, "CERT", invocation.first, "The root certificate, PEM or DER")->required();
 trust->callback([&invocation] { invocation.command = Command::store_trust; });
+
+CLI::App* add_crl = add_command(
+    *store, "add-crl", "Add a certificate revocation list that verifications consult",
+    provider::has_store_folders()
+        ? "FILE (PEM or DER) goes into CRL/; it must be signed by a certificate of Root/ or CA/."
+        : "FILE (PEM or DER) goes into your Intermediate Certification Authorities store; it\n"
+          "must be signed by a certificate of your Root or CA store.",
+    "  orvane store add-crl company-ca.crl");
+add_positional(add_crl, "FILE", invocation.first, "The CRL, PEM or DER")->required();
+add_crl->callback([&invocation] { invocation.command = Command::store_add_crl; });
 }  // namespace
 
 // The usage line of the command that was being parsed, and where to read more.
@@ -292,6 +323,7 @@ std::variant<Invocation, int> parse_command_line(int argc, const char* const* ar
     return exit_usage;
   }
   invocation.has_system_dir = system_dir->count() > 0;
+  invocation.has_revocation = !invocation.revocation.empty();
   return invocation;
 }
 

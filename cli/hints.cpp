@@ -1,5 +1,6 @@
 #include "cli/hints.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "provider/crypt_error.h"
@@ -55,6 +56,26 @@ std::string chain_hint(const std::string& reason) {
            "certificate";
   }
   return {};
+}
+
+std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes) {
+  std::vector<std::string> hints;
+  for (const auto& finding : notes.findings()) {
+    const std::string certificate = finding.subject + " (serial " + finding.serial + ")";
+    std::string hint;
+    if (finding.status == provider::RevocationFinding::Status::revoked) {
+      hint = certificate + " is revoked";
+      if (!finding.revoked_at.empty()) hint += " since " + finding.revoked_at;
+      if (!finding.reason.empty()) hint += ", reason " + finding.reason;
+      if (!finding.source.empty()) hint += " (" + finding.source + ")";
+    } else {
+      hint = "the revocation of " + certificate + " could not be checked";
+      if (!finding.source.empty()) hint += ": " + finding.source;
+    }
+    // One verification may try a message twice (the old form of a file's bytes).
+    if (std::find(hints.begin(), hints.end(), hint) == hints.end()) hints.push_back(hint);
+  }
+  return hints;
 }
 
 std::vector<std::string> sign_hints(const Text& answer, const Invocation& invocation,

@@ -8,6 +8,7 @@
 
 #include "cli/invocation.h"
 #include "cli/settings.h"
+#include "provider/revocation.h"
 #include "runtime/text.h"
 
 namespace orvane::cli {
@@ -29,6 +30,10 @@ std::vector<std::string> serial_hints(const Text& answer, const Settings& settin
 // The parts of the store that are not used because others could have changed them, one line
 // each with the reason; for every command that reads the store.
 std::vector<std::string> store_hints(const Settings& settings);
+
+// What verifications found about revocation, one line each: which certificate was found
+// revoked, when and by what; or whose revocation could not be checked, and why.
+std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes);
 
 // What to do about a certificate chain that verification refused with `reason` (the
 // provider's text); empty when the reason has no remedy of this kind.

@@ -15,6 +15,7 @@ enum class Command {
   store_list,
   store_import,
   store_trust,
+  store_add_crl,
   demo,
 };
 
@@ -44,6 +45,9 @@ struct Invocation {
   std::string signature_file;
   bool has_password_file = false;
   std::string password_file;
+  // --revocation of verify and verify-code, as given (already known to name a mode).
+  bool has_revocation = false;
+  std::string revocation;
 };
 
 }  // namespace orvane::cli

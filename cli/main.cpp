@@ -5,9 +5,11 @@
 #include "cli/command_line.h"
 #include "cli/demo.h"
 #include "cli/hints.h"
+#include "cli/progress.h"
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"
 #include "runtime/program.h"
+#include "signing/verification_policy.h"
 
 namespace {
 
@@ -15,7 +17,7 @@ using namespace orvane::cli;
 
 bool is_store_command(Command command) {
   return command == Command::store_list || command == Command::store_import ||
-         command == Command::store_trust;
+         command == Command::store_trust || command == Command::store_add_crl;
 }
 
 bool reads_the_store(Command command) {
@@ -24,9 +26,27 @@ bool reads_the_store(Command command) {
 
 Outcome run_command(const Invocation& invocation, const Settings& settings) {
   if (is_store_command(invocation.command)) return run_store_command(invocation, settings);
-  orvane::signing::Sign sign(settings.platform,
-                             orvane::provider::default_factory(settings.store_root));
-  return run_sign_command(sign, invocation, settings);
+  orvane::Platform platform = settings.platform;
+  // Signing and verifying a large file take a while: a person at a terminal sees how far.
+  if (orvane::standard_error_is_terminal()) {
+    platform.files = with_progress(platform.files, std::cerr);
+  }
+  orvane::signing::SignOptions options;
+  if (invocation.has_revocation) {
+    options.revocation =
+        orvane::signing::parse_revocation_check(orvane::text_from_utf8(invocation.revocation));
+  }
+  options.revocation_notes = std::make_shared<orvane::provider::RevocationNotes>();
+  orvane::signing::Sign sign(platform, orvane::provider::default_factory(settings.store_root),
+                             options);
+  Outcome outcome = run_sign_command(sign, invocation, settings);
+  // After the answer's own hints: what revocation showed, whether or not it decided the answer.
+  if (invocation.command == Command::verify || invocation.command == Command::verify_code) {
+    for (auto& note : revocation_hints(*options.revocation_notes)) {
+      outcome.notes.push_back(std::move(note));
+    }
+  }
+  return outcome;
 }
 
 Outcome run(const Invocation& invocation) {

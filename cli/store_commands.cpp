@@ -59,6 +59,8 @@ Outcome list_command(const Settings& settings) {
       {"STORE", "SERIAL", "SUBJECT", "ISSUER", "VALID FROM", "VALID TO", "KEY", "TRUSTED"}};
   for (const auto& listed : listing.certificates) rows.push_back(listing_row(listed));
   std::string answer = table(rows);
+  answer += "\n\nCRLs: " + std::to_string(listing.crl_count) +
+            (provider::has_store_folders() ? " in CRL/" : " in your CA and Root stores");
   if (!listing.skipped.empty()) {
     answer += "\n\nSkipped files:";
     for (const auto& file : listing.skipped) {
@@ -149,6 +151,20 @@ Outcome import_command(const Invocation& invocation, const Settings& settings) {
   return outcome;
 }
 
+Outcome add_crl_command(const Invocation& invocation, const Settings& settings) {
+  const auto stored = provider::add_crl(settings.store_root, path_from_utf8(invocation.first));
+  std::vector<std::string> issuers;
+  Outcome outcome;
+  for (const auto& crl : stored) {
+    issuers.push_back(crl.issuer);
+    outcome.notes.push_back("added the CRL of " + crl.issuer + " of " + crl.this_update +
+                            (crl.next_update.empty() ? "" : ", next update " + crl.next_update) +
+                            ": " + path_to_utf8(crl.file));
+  }
+  outcome.answer = lines(issuers);
+  return outcome;
+}
+
 Outcome trust_command(const Invocation& invocation, const Settings& settings) {
   const auto trusted = provider::trust_roots(settings.store_root, path_from_utf8(invocation.first));
   std::vector<std::string> serials;
@@ -177,6 +193,8 @@ Outcome run_store_command(const Invocation& invocation, const Settings& settings
         return import_command(invocation, settings);
       case Command::store_trust:
         return trust_command(invocation, settings);
+      case Command::store_add_crl:
+        return add_crl_command(invocation, settings);
       default:
         return {std::nullopt, exit_usage, {"not a store command"}};
     }

@@ -9,6 +9,8 @@ inline constexpr TextView serial_number_start_tag = u"<SerialNumber>";
 inline constexpr TextView serial_number_end_tag = u"</SerialNumber>";
 inline constexpr TextView log_folder_start_tag = u"<LogError>";
 inline constexpr TextView log_folder_end_tag = u"</LogError>";
+inline constexpr TextView revocation_check_start_tag = u"<RevocationCheck>";
+inline constexpr TextView revocation_check_end_tag = u"</RevocationCheck>";
 
 // The machine-wide configuration file: the system directory, the platform's separator and
 // "KPXServiceControl.INI".

@@ -41,7 +41,7 @@ std::string utf16le(const Text& text) {
 
 Text sign(provider::Factory& factory, const Text& serial, const Text& content, bool detached) {
   auto store = factory.CreateStore();
-  store->Open(provider::StoreLocation::current_user, u"My", provider::StoreOpenMode::read_only);
+  store->Open(provider::StoreLocation::current_user, u"My");
   const auto certificates = store->Certificates();
   auto signer = factory.CreateSigner();
   for (std::int32_t i = 1; i <= certificates->Count(); ++i) {
@@ -51,8 +51,10 @@ Text sign(provider::Factory& factory, const Text& serial, const Text& content, b
   signer->AddAuthenticatedAttribute(
       {provider::AttributeName::signing_time, {2026, 12, 6, 20, 35, 44, 60}});
   const auto signed_data = factory.CreateSignedData();
-  signed_data->SetContent(content);
-  return signed_data->Sign(*signer, detached, provider::Encoding::any);
+  signed_data->SetContent(std::make_shared<MemorySource>(provider::content_bytes(content)));
+  return provider::sign_to_text(
+      *signed_data, *signer,
+      detached ? provider::Attachment::detached : provider::Attachment::attached);
 }
 
 // One message in each form that files and callers hand the verifier.

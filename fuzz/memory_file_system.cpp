@@ -25,15 +25,16 @@ class MemoryInputFile final : public InputFile {
 class MemoryOutputFile final : public OutputFile {
  public:
   MemoryOutputFile(MemoryFileSystem& files, Text path) : files_(files), path_(std::move(path)) {}
-  void write(ByteView bytes) override {
-    written_.insert(written_.end(), bytes.begin(), bytes.end());
-  }
-  void commit() override { files_.put_file(path_, written_); }
+  void write(ByteView bytes) override { written_.write(bytes); }
+  void write_at(std::uint64_t offset, ByteView bytes) override { written_.write_at(offset, bytes); }
+  void truncate(std::uint64_t size) override { written_.truncate(size); }
+  void retarget(const Text& path) override { path_ = path; }
+  void commit() override { files_.put_file(path_, written_.bytes()); }
 
  private:
   MemoryFileSystem& files_;
   Text path_;
-  Bytes written_;
+  MemorySink written_;
 };
 
 }  // namespace
@@ -90,6 +91,12 @@ std::unique_ptr<OutputFile> MemoryFileSystem::open_for_replacing(const Text& pat
                                                                  const OutputAccess& /*access*/) {
   if (path.empty()) throw Failure(RuntimeError::path_not_found);
   if (folders_.contains(path)) throw Failure(RuntimeError::path_file_access_error);
+  return open_for_output_beside(path, {});
+}
+
+std::unique_ptr<OutputFile> MemoryFileSystem::open_for_output_beside(
+    const Text& path, const OutputAccess& /*access*/) {
+  if (path.empty()) throw Failure(RuntimeError::path_not_found);
   require_parent(path);
   return std::make_unique<MemoryOutputFile>(*this, path);
 }

@@ -27,6 +27,8 @@ class MemoryFileSystem final : public FileSystem {
   // Files in memory have no access rules: `access` is not kept.
   std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
                                                  const OutputAccess& access) override;
+  std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                     const OutputAccess& access) override;
   void append(const Text& path, ByteView bytes) override;
 
  private:

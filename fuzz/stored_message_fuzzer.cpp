@@ -1,14 +1,16 @@
-// The byte-exact reader of stored message files over any file, and the writer of restored
-// content over what it read: through the numbered channels, on a file system in memory.
+// The byte-exact reader of stored message files over any file, and the restoring of content
+// over what it read, a few bytes at a time, against the envelope's split of the whole: on a file
+// system in memory.
 #include <cstdint>
 #include <cstring>
 
 #include "fuzz/memory_file_system.h"
 #include "fuzz/require.h"
+#include "provider/content_bytes.h"
 #include "runtime/failure.h"
-#include "runtime/file_channels.h"
 #include "signing/envelope.h"
-#include "signing/stored_message.h"
+#include "signing/file_content.h"
+#include "signing/restored_content.h"
 
 namespace {
 
@@ -23,12 +25,39 @@ Text expected_message(const std::uint8_t* data, std::size_t size) {
   return Text(orvane::trim_spaces(units));
 }
 
-// Both channels are free again after every call, whether it failed or not.
-void require_channels_closed(orvane::FileSystem& files) {
-  for (const int channel : {1, 2}) {
-    orvane::file_channels::open_for_binary_read(files, channel, u"/message");
-    orvane::file_channels::close(channel);
+Text read_units(const orvane::provider::MessageText& message) {
+  Text units(static_cast<std::size_t>(message.size()), u'\0');
+  const auto reader = message.units();
+  std::size_t got = 0;
+  while (const std::size_t more = reader->read(std::span(units).subspan(got))) got += more;
+  require(got == units.size(), "the units are as many as the message says");
+  return units;
+}
+
+// Restores `content` as verification does, in pieces of `piece` bytes.
+std::optional<Text> restore(const orvane::Platform& platform, const Text& content,
+                            std::size_t piece, std::int32_t& failure) {
+  const orvane::ByteView bytes = orvane::provider::content_bytes(content);
+  for (const bool two_bytes : {false, true}) {
+    orvane::signing::RestoredContent restored(platform, u"/d/m_Signature.txt", u"/message",
+                                              two_bytes);
+    try {
+      for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        restored.write(bytes.subspan(at, std::min(piece, bytes.size() - at)));
+      }
+      restored.finish();
+      if (restored.needs_two_bytes()) continue;
+      const Text name = orvane::signing::output_name(u"/d/m_Signature.txt", restored.extension(),
+                                                     orvane::FileNameRules::posix);
+      restored.commit(name);
+      return name;
+    } catch (const orvane::Failure& caught) {
+      failure = caught.number();
+      return std::nullopt;
+    }
   }
+  require(false, "two bytes a character always do");
+  return std::nullopt;
 }
 
 }  // namespace
@@ -37,50 +66,55 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto files = std::make_shared<orvane::fuzzing::MemoryFileSystem>();
   const orvane::ByteView bytes(data, size);
   files->put_file(u"/message", bytes);
+  files->put_folder(u"/d");
   const orvane::Platform platform{files, nullptr, &orvane::windows_1252(), u"/", u'/'};
 
-  const Text message = orvane::signing::read_stored_message(*files, u"/message");
+  const Text message = read_units(*orvane::signing::stored_message_file(*files, u"/message"));
   require(message == expected_message(data, size), "bytes pair up, spaces trimmed");
-  require_channels_closed(*files);
 
-  // Restored content: one byte per character where the code page has them all, else pairs.
-  orvane::signing::write_restored_content(platform, u"/restored", message, u"/message");
-  const orvane::Bytes* restored = files->file(u"/restored");
-  require(restored != nullptr, "the restored file is written");
-  if (const auto single = orvane::encode_text_exactly(orvane::windows_1252(), message)) {
-    require(*restored == *single, "one byte per character");
-  } else {
-    require(restored->size() == message.size() * 2 &&
-                std::memcmp(restored->data(), message.data(), restored->size()) == 0,
-            "two bytes per character, low byte first");
-  }
-
-  // Read as an envelope, whatever its extension says, it is restored into the folder of the
-  // name it is based on.
-  files->put_folder(u"/d");
+  // Restored a few bytes at a time, the content splits as it does whole, and the restored file
+  // is its text: one byte per character where the code page has them all, else pairs.
+  std::int32_t failure = 0;
+  const auto name = restore(platform, message, 1 + size % 7, failure);
+  std::optional<orvane::signing::SplitEnvelope> whole;
+  std::optional<Text> whole_name;
   try {
-    const auto envelope = orvane::signing::split_envelope(message);
-    const Text name = orvane::signing::output_name(u"/d/m_Signature.txt", envelope.extension,
-                                                   orvane::FileNameRules::posix);
-    orvane::signing::write_restored_content(platform, name, envelope.text, u"/message");
-  } catch (const orvane::Failure& failure) {
-    require(failure.number() == 13 || failure.number() == 5, "a bad envelope fails with 13 or 5");
+    whole = orvane::signing::split_envelope(message);
+    whole_name = orvane::signing::output_name(u"/d/m_Signature.txt", whole->extension,
+                                              orvane::FileNameRules::posix);
+  } catch (const orvane::Failure& caught) {
+    require(caught.number() == 13 || caught.number() == 5, "a bad envelope fails with 13 or 5");
+    require(!name && failure == caught.number(), "restoring fails as the whole split does");
+  }
+  if (whole_name) {
+    require(name == whole_name, "restored under the name the whole split gives");
+    const orvane::Bytes* restored = files->file(*name);
+    require(restored != nullptr, "the restored file is written");
+    if (const auto single = orvane::encode_text_exactly(orvane::windows_1252(), whole->text)) {
+      require(*restored == *single, "one byte per character");
+    } else {
+      require(restored->size() == whole->text.size() * 2 &&
+                  std::memcmp(restored->data(), whole->text.data(), restored->size()) == 0,
+              "two bytes per character, low byte first");
+    }
   }
   for (const auto& [path, content] : files->files()) {
-    require(path == u"/message" || path == u"/restored" ||
+    require(path == u"/message" ||
                 (path.starts_with(u"/d/m_Signature") && path.find(u'/', 3) == Text::npos),
             "the restored file stays in its folder");
   }
 
   // Never over the message it came from.
+  orvane::signing::RestoredContent over(platform, u"/d/m_Signature.txt", u"/message", true);
+  over.write(orvane::provider::content_bytes(u"x.pdf4"));
+  over.finish();
   try {
-    orvane::signing::write_restored_content(platform, u"/message", message, u"/message");
+    over.commit(u"/message");
     require(false, "restoring over the message is refused");
-  } catch (const orvane::Failure& failure) {
-    require(failure.number() == 75, "refused with 75");
+  } catch (const orvane::Failure& caught) {
+    require(caught.number() == 75, "refused with 75");
   }
   require(*files->file(u"/message") == orvane::Bytes(bytes.begin(), bytes.end()),
           "the message file is untouched");
-  require_channels_closed(*files);
   return 0;
 }

@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using orvane::Text;
 using orvane::fuzzing::require;
-using orvane::provider::VerifyFlag;
+using orvane::provider::Attachment;
 
 struct Store {
   fs::path root;
@@ -51,33 +51,40 @@ Store& store() {
   return made;
 }
 
-// What the verifying methods ask of a message that verified.
-void use_verified(const orvane::provider::SignedData& signed_data, bool detached) {
-  const auto chain = signed_data.Signers(1)->Chain();
-  require(chain->Count() >= 1, "a verified signer has a chain");
-  chain->Item(1)->SerialNumber();
-  if (detached) {
-    require(signed_data.Content() == orvane::fuzzing::detached_content,
-            "a detached verification keeps the content it was given");
-    return;
+// The content of an attached message, as it passed.
+class Collected final : public orvane::provider::ContentSink {
+ public:
+  void restart() override { bytes.clear(); }
+  void write(orvane::ByteView more) override {
+    bytes.insert(bytes.end(), more.begin(), more.end());
   }
-  try {
-    orvane::signing::split_envelope(signed_data.Content());
-  } catch (const orvane::Failure&) {
-    // Content without a trailer, which the methods report as a local failure.
-  }
-}
+  orvane::Bytes bytes;
+};
 
 void verify(const Text& message, bool detached) {
   const auto signed_data = store().factory->CreateSignedData();
-  if (detached) signed_data->SetContent(Text(orvane::fuzzing::detached_content));
+  const Text detached_content(orvane::fuzzing::detached_content);
+  signed_data->SetContent(
+      std::make_shared<orvane::MemorySource>(orvane::provider::content_bytes(detached_content)));
+  Collected carried;
   try {
-    signed_data->Verify(message, detached, VerifyFlag::signature_and_certificate);
+    signed_data->Verify(orvane::provider::MemoryMessage(message),
+                        detached ? Attachment::detached : Attachment::attached, &carried);
   } catch (const orvane::Failure& failure) {
     require(failure.number() < 0, "verification fails only with the provider's codes");
     return;
   }
-  use_verified(*signed_data, detached);
+  // What the verifying methods ask of a message that verified.
+  signed_data->Signers(1)->GetCertificate()->SerialNumber();
+  if (detached) {
+    require(carried.bytes.empty(), "a detached verification hands on no content");
+    return;
+  }
+  try {
+    orvane::signing::split_envelope(orvane::provider::text_from_content_bytes(carried.bytes));
+  } catch (const orvane::Failure&) {
+    // Content without a trailer, which the methods report as a local failure.
+  }
 }
 
 }  // namespace

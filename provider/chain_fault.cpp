@@ -19,6 +19,7 @@ constexpr std::array precedence = {
     ChainFault::critical_extension,
     ChainFault::invalid_policy,
     ChainFault::invalid_name,
+    ChainFault::revocation_unknown,
     ChainFault::other,
 };
 
@@ -48,6 +49,8 @@ CryptError crypt_error_of(ChainFault fault) {
       return CryptError::critical_extension;
     case ChainFault::revoked:
       return CryptError::revoked;
+    case ChainFault::revocation_unknown:
+      return CryptError::revocation_offline;
     case ChainFault::invalid_policy:
       return CryptError::invalid_policy;
     case ChainFault::invalid_name:

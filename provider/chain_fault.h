@@ -20,6 +20,7 @@ enum class ChainFault {
   wrong_usage,            // a certificate is not valid for the usage the chain needs
   critical_extension,     // a critical extension is not understood
   revoked,                // a certificate is revoked
+  revocation_unknown,     // a certificate's revocation status, required, cannot be found
   invalid_policy,         // the certificate policies do not hold
   invalid_name,           // name constraints are violated
   other,                  // anything else the verifier refuses

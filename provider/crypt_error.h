@@ -28,8 +28,11 @@ enum class CryptError : std::uint32_t {
   bad_message = 0x8009200D,            // CRYPT_E_BAD_MSG
   no_signer = 0x8009200E,              // CRYPT_E_NO_SIGNER
   revoked = 0x80092010,                // CRYPT_E_REVOKED
+  no_revocation_check = 0x80092012,    // CRYPT_E_NO_REVOCATION_CHECK
+  revocation_offline = 0x80092013,     // CRYPT_E_REVOCATION_OFFLINE
   asn1_end_of_data = 0x80093102,       // CRYPT_E_ASN1_EOD
   asn1_corrupt = 0x80093103,           // CRYPT_E_ASN1_CORRUPT
+  asn1_large = 0x80093104,             // CRYPT_E_ASN1_LARGE
   asn1_bad_tag = 0x8009310B,           // CRYPT_E_ASN1_BADTAG
   certificate_signature = 0x80096004,  // TRUST_E_CERT_SIGNATURE
   expired = 0x800B0101,                // CERT_E_EXPIRED

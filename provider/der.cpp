@@ -32,14 +32,14 @@ std::optional<std::vector<DerElement>> der_elements(ByteView content) {
   return elements;
 }
 
-Bytes der_header(std::uint8_t tag, std::size_t length) {
+Bytes der_header(std::uint8_t tag, std::uint64_t length) {
   Bytes header{tag};
   if (length < 0x80) {
     header.push_back(static_cast<std::uint8_t>(length));
     return header;
   }
   int octets = 0;
-  for (std::size_t rest = length; rest != 0; rest >>= 8) ++octets;
+  for (std::uint64_t rest = length; rest != 0; rest >>= 8) ++octets;
   header.push_back(static_cast<std::uint8_t>(0x80 | octets));
   for (int i = octets - 1; i >= 0; --i) {
     header.push_back(static_cast<std::uint8_t>(length >> (8 * i)));

@@ -35,6 +35,6 @@ std::optional<std::vector<DerElement>> der_elements(ByteView content);
 
 // The header of an element of `tag` whose content is `length` bytes long, the length in the
 // shortest form.
-Bytes der_header(std::uint8_t tag, std::size_t length);
+Bytes der_header(std::uint8_t tag, std::uint64_t length);
 
 }  // namespace orvane::provider

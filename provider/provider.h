@@ -4,13 +4,17 @@
 // certificate, signer, attribute and signed-data objects, with exactly the operations that the
 // `Sign` methods call. Every operation that fails throws Failure with a negative number (the
 // CryptoAPI status code) and that code's standard text (see crypt_error.h); a factory that
-// cannot create an object throws Failure 429.
+// cannot create an object throws Failure 429. Contents and messages pass in blocks, so files of
+// any size are signed and verified in a memory of their own size.
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <variant>
 
+#include "provider/revocation.h"
+#include "runtime/byte_stream.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
 
@@ -18,23 +22,36 @@ namespace orvane::provider {
 
 // Where a store lives: the current user's stores, or the smart-card user store.
 enum class StoreLocation : std::int32_t { current_user = 2, smart_card_user = 4 };
-// How a store is opened; the component only ever reads.
-enum class StoreOpenMode : std::int32_t { read_only = 0 };
 // What a certificate search looks at: an extended property, or the validity period.
 enum class FindType : std::int32_t { extended_property = 6, time_valid = 9 };
 // The extended property that marks a certificate whose private key the store holds.
 inline constexpr std::int32_t key_provider_info_property = 2;
 // The authenticated attributes a signer can carry.
 enum class AttributeName : std::int32_t { signing_time = 0 };
-// The encoding a caller asks Sign for; every value gives the same message text.
-enum class Encoding : std::int32_t { any = -1, base64 = 0, binary = 1 };
-// What Verify checks besides the signature.
-enum class VerifyFlag : std::int32_t { signature_only = 0, signature_and_certificate = 1 };
+// Whether a message carries the content it signs, or only the signature over it.
+enum class Attachment { attached, detached };
+
+// How a verification establishes that no certificate of a signer's chain is revoked: not at all;
+// from the CRLs at hand (the message's and the store's; no information means not revoked); also
+// from the network (CRL distribution points and OCSP responders, a short time each); or from the
+// network with unknown status a failure (CRYPT_E_REVOCATION_OFFLINE).
+enum class RevocationCheck { none, offline, online, require };
+
+// What the machine's configuration asks of signing and verification beyond the defaults.
+struct Policy {
+  RevocationCheck revocation = RevocationCheck::offline;
+  // The RFC 3161 time-stamping authority that timestamps every signature (http:// or https://);
+  // empty for none. `timestamp_policy` is the OID of the policy to ask it for, or empty.
+  std::string timestamp_url;
+  std::string timestamp_policy;
+  // Where verifications tell what they found about revocation; none when nobody reads it.
+  std::shared_ptr<RevocationNotes> revocation_notes;
+};
 
 // A property identifier (extended_property) or a local time (time_valid).
 using FindCriterion = std::variant<std::int32_t, LocalDateTime>;
 
-// An X.509 certificate of a store, a chain or a verified message.
+// An X.509 certificate of a store or a verified message.
 class Certificate {
  public:
   virtual ~Certificate() = default;
@@ -51,18 +68,17 @@ class CertificateCollection {
   virtual std::int32_t Count() const = 0;
   // The certificate at the 1-based `index`, in the collection's order.
   virtual std::shared_ptr<const Certificate> Item(std::int32_t index) const = 0;
-  // A new collection of the certificates that match, in the same order. `valid_only` asks the
-  // provider to validate each certificate as well.
-  virtual std::unique_ptr<CertificateCollection> Find(FindType type, const FindCriterion& criterion,
-                                                      bool valid_only) const = 0;
+  // A new collection of the certificates that match, in the same order. Nothing is validated.
+  virtual std::unique_ptr<CertificateCollection> Find(FindType type,
+                                                      const FindCriterion& criterion) const = 0;
 };
 
-// A certificate store, opened at a location by name.
+// A certificate store, opened at a location by name, for reading.
 class Store {
  public:
   virtual ~Store() = default;
   // Opens (or opens again) the store `name` at `location`.
-  virtual void Open(StoreLocation location, const Text& name, StoreOpenMode mode) = 0;
+  virtual void Open(StoreLocation location, const Text& name) = 0;
   // The certificates of the open store, in the store's order.
   virtual std::unique_ptr<CertificateCollection> Certificates() const = 0;
 };
@@ -82,31 +98,68 @@ class Signer {
   virtual void SetCertificate(std::shared_ptr<const Certificate> certificate) = 0;
   // Adds an attribute that is signed together with the content.
   virtual void AddAuthenticatedAttribute(const Attribute& attribute) = 0;
-  // For a signer of a verified message: its certificate chain, its own certificate first.
-  virtual std::unique_ptr<CertificateCollection> Chain() const = 0;
+  // The bound certificate; for a signer of a verified message, the signer's own certificate.
+  // CRYPT_E_NOT_FOUND when none is bound.
+  virtual std::shared_ptr<const Certificate> GetCertificate() const = 0;
+};
+
+// A message text as the component read it: its code units, and the bytes they stand for. Each
+// reading starts at the first unit, so a message can be tried in several forms.
+class MessageText {
+ public:
+  virtual ~MessageText() = default;
+  // How many code units every reading yields.
+  virtual std::uint64_t size() const = 0;
+  // The code units, in order.
+  virtual std::unique_ptr<UnitReader> units() const = 0;
+  // The code units' bytes, two a unit, low byte first.
+  virtual std::unique_ptr<ByteReader> unit_bytes() const = 0;
+  // How many space code units a reader of byte-exact files trimmed off the text's end: a DER
+  // message that ended in such bytes is completed with them. 0 for every other text.
+  virtual std::size_t trimmed_trailing_spaces() const { return 0; }
+};
+
+// A message text in memory; the text must outlive it.
+class MemoryMessage final : public MessageText {
+ public:
+  explicit MemoryMessage(TextView text) : text_(text) {}
+  std::uint64_t size() const override { return text_.size(); }
+  std::unique_ptr<UnitReader> units() const override;
+  std::unique_ptr<ByteReader> unit_bytes() const override;
+
+ private:
+  TextView text_;
+};
+
+// Where the content of an attached message goes as the message is read: before the message is
+// proved valid, so the receiver keeps it aside until Verify returns normally.
+class ContentSink {
+ public:
+  virtual ~ContentSink() = default;
+  // Drops what came so far: the message is being read again from its start.
+  virtual void restart() = 0;
+  // The next bytes of the content.
+  virtual void write(ByteView bytes) = 0;
 };
 
 // Signs a content as a CMS signed-data message, and verifies such messages.
 class SignedData {
  public:
   virtual ~SignedData() = default;
-  // What is signed, or what a detached signature is checked against: the code units, two
-  // bytes each, low byte first.
-  virtual void SetContent(Text content) = 0;
-  // As SetContent, for a content of bytes rather than code units, such as a file's exact bytes:
-  // `bytes` holds them two a code unit, low byte first, and an odd `byte_count` leaves out the
-  // last unit's high byte. Fails with E_INVALIDARG unless `byte_count` fits `bytes` so.
-  virtual void SetContentBytes(Text bytes, std::size_t byte_count) = 0;
-  // The content: as set, or after an attached Verify the content that the message carries.
-  // The reference lives until the next SetContent or Verify; a large content is never copied.
-  // After SetContentBytes: the code units as set, an odd count's last high byte included.
-  virtual const Text& Content() const = 0;
-  // Signs the content; the message is Base64 of the DER ContentInfo in lines of 64 characters,
-  // each ended by CR LF, for every encoding.
-  virtual Text Sign(Signer& signer, bool detached, Encoding encoding) = 0;
-  // Returns normally only when the message is valid; with signature_and_certificate every
-  // signer's certificate must also chain to a trusted root and be valid now.
-  virtual void Verify(const Text& message, bool detached, VerifyFlag flag) = 0;
+  // What is signed, or what a detached signature is checked against: bytes read in blocks
+  // when they are needed, so that they can be a file of any size. The source is read anew by
+  // every operation that needs it and must stay unchanged meanwhile.
+  virtual void SetContent(std::shared_ptr<const ByteSource> content) = 0;
+  // Signs the content and writes the message to `message`: Base64 of the DER ContentInfo in
+  // lines of 64 characters, each ended by CR LF. An attached message carries the content;
+  // it is written as the content is read, and never held whole.
+  virtual void Sign(Signer& signer, Attachment attachment, RewritableSink& message) = 0;
+  // Returns normally only when the message is valid: every signer's signature over the content
+  // (the one set, for a detached signature; the one the message carries, for an attached one),
+  // and every signer's certificate chaining to a trusted root, valid now. The content of an
+  // attached message goes to `carried` as it passes.
+  virtual void Verify(const MessageText& message, Attachment attachment,
+                      ContentSink* carried = nullptr) = 0;
   // The signer at the 1-based `index` of the last verified message.
   virtual std::unique_ptr<Signer> Signers(std::int32_t index) const = 0;
 };
@@ -119,12 +172,15 @@ class Factory {
   virtual std::unique_ptr<Store> CreateStore() = 0;
   // A signer with no certificate bound.
   virtual std::unique_ptr<Signer> CreateSigner() = 0;
-  // A signed-data object with an empty content.
-  virtual std::unique_ptr<SignedData> CreateSignedData() = 0;
+  // A signed-data object with an empty content, that signs and verifies as `policy` says.
+  virtual std::unique_ptr<SignedData> CreateSignedData(const Policy& policy = {}) = 0;
 };
 
 // The back end built into this library. `store_root` is the folder of the file-based stores
 // on back ends that have them; empty selects the default location.
 std::shared_ptr<Factory> default_factory(const std::filesystem::path& store_root = {});
+
+// The message of a signature over `content` as a text, for the callers that hand it back whole.
+Text sign_to_text(SignedData& signed_data, Signer& signer, Attachment attachment);
 
 }  // namespace orvane::provider

@@ -62,6 +62,20 @@ struct StoreListing {
   std::vector<std::string> smart_card_notes;
   // Stores that could not be read at all, one line each saying what to do.
   std::vector<std::string> problems;
+  // The revocation lists that verifications consult without the network: the store's CRL/
+  // folder, or the user's stores.
+  std::size_t crl_count = 0;
+};
+
+// A revocation list that `add_crl` stored.
+struct StoredCrl {
+  // Its issuer (RFC 2253) and its update times ("2026-12-06T19:35:44Z"; the next one empty
+  // when it names none).
+  std::string issuer;
+  std::string this_update;
+  std::string next_update;
+  // Where it went: its file, or the store's name where stores are not files.
+  std::filesystem::path file;
 };
 
 // A certificate that an import wrote (or found already there).
@@ -126,6 +140,13 @@ ImportResult import_into_store(const std::filesystem::path& store_root,
 // a signer's own), with a warning. Throws StoreError when the file holds none.
 std::vector<StoredCertificate> trust_roots(const std::filesystem::path& store_root,
                                            const std::filesystem::path& file);
+
+// Adds the CRLs of `file` (PEM or DER) to the revocation lists that verifications consult:
+// the store's CRL/ folder, or the user's intermediate authorities store. Each must be signed by
+// a certificate of the trusted roots or intermediate authorities of the store (Root/ or CA/),
+// or nothing is added. Throws StoreError, with what to do.
+std::vector<StoredCrl> add_crl(const std::filesystem::path& store_root,
+                               const std::filesystem::path& file);
 
 // Makes a root and a signer certificate (random serial numbers, valid from a day ago for a
 // year), writes what is a file into `source_folder`, and installs them as `orvane store trust`

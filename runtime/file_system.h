@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "runtime/byte_stream.h"
 #include "runtime/bytes.h"
 #include "runtime/text.h"
 
@@ -19,12 +20,14 @@ class InputFile {
   virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 };
 
-// A file being written as a whole. The target is untouched until commit() replaces it at once;
-// an OutputFile destroyed without commit() leaves neither a partial file nor a damaged target.
-class OutputFile {
+// A file being written as a whole, in order, with a few bytes written again where a writer needs
+// it. The target is untouched until commit() replaces it at once; an OutputFile destroyed without
+// commit() leaves neither a partial file nor a damaged target.
+class OutputFile : public RewritableSink {
  public:
-  virtual ~OutputFile() = default;
-  virtual void write(ByteView bytes) = 0;
+  // Names the file that commit() replaces instead of the one it was opened for: another name in
+  // the same folder, for output whose name is known only at its end.
+  virtual void retarget(const Text& path) = 0;
   virtual void commit() = 0;
 };
 
@@ -60,6 +63,11 @@ class FileSystem {
   // OutputFile.
   virtual std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
                                                          const OutputAccess& access) = 0;
+  // As open_for_replacing, for output whose name is known only at its end: the file is made in
+  // the folder of `path`, whatever `path` itself names, and replaces the file that retarget()
+  // names before commit().
+  virtual std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                             const OutputAccess& access) = 0;
   // Appends `bytes` with one write to `path`, created when missing, so that entries of
   // concurrent writers never interleave or overwrite one another. Only a regular file with one
   // link is appended to, never through a symbolic link, and never waiting for a reader: a name

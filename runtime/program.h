@@ -14,6 +14,9 @@ namespace orvane {
 // from the wide-character command line, and the console is set to show UTF-8 output.
 std::vector<std::string> program_arguments(int argc, char** argv);
 
+// Whether standard error is a terminal (a console), where a person reads it as it comes.
+bool standard_error_is_terminal();
+
 // A path from its UTF-8 text, and back; the narrow path functions use the ANSI code page on
 // Windows.
 std::filesystem::path path_from_utf8(const std::string& text);

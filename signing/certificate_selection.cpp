@@ -19,13 +19,13 @@ constexpr std::int16_t stage_comparing = 5;  // comparing candidates and binding
 bool search_store(provider::Store& store, StoreLocation location, const Text& sSerialNo,
                   provider::Signer& signer, const LocalDateTime& now, std::int16_t& stage) {
   stage = stage_searching;
-  store.Open(location, u"My", provider::StoreOpenMode::read_only);
+  store.Open(location, u"My");
   auto candidates = store.Certificates();
   if (candidates->Count() > 0) {
     candidates =
-        candidates->Find(FindType::extended_property, provider::key_provider_info_property, false);
+        candidates->Find(FindType::extended_property, provider::key_provider_info_property);
   }
-  if (candidates->Count() > 0) candidates = candidates->Find(FindType::time_valid, now, false);
+  if (candidates->Count() > 0) candidates = candidates->Find(FindType::time_valid, now);
   const std::int32_t count = candidates->Count();
   if (count == 0) return false;
   stage = stage_comparing;

@@ -18,12 +18,14 @@ bool is_control_character(char16_t c) {
 
 // The digits as a number, or nothing when they are not as the writer writes a length (no
 // leading zero) or the number cannot be a length within `limit`.
-std::optional<std::size_t> writer_length(TextView digits, std::size_t limit) {
+std::optional<std::uint64_t> writer_length(TextView digits, std::uint64_t limit) {
   if (digits.size() > 1 && digits.front() == u'0') return std::nullopt;
-  std::size_t value = 0;
+  std::uint64_t value = 0;
   for (char16_t c : digits) {
-    value = value * 10 + static_cast<std::size_t>(c - u'0');
-    if (value > limit) return std::nullopt;
+    // Checked before it grows, so that twenty digits cannot wrap around.
+    const auto digit = static_cast<std::uint64_t>(c - u'0');
+    if (digit > limit || value > (limit - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
   }
   return value;
 }
@@ -49,32 +51,52 @@ Text envelope_trailer(TextView path) {
   return Text(path.substr(path.size() - length)) + decimal_text(static_cast<std::int64_t>(length));
 }
 
-SplitEnvelope split_envelope(TextView content) {
-  if (content.empty() || !is_digit(content.back())) throw Failure(RuntimeError::type_mismatch);
+EnvelopeEnd split_envelope_end(TextView tail, std::uint64_t length, std::uint64_t last_dot) {
+  if (length == 0 || !is_digit(tail.back())) throw Failure(RuntimeError::type_mismatch);
+  // Positions are of the whole content; the tail holds those from `first`.
+  const std::uint64_t first = length - tail.size();
+  const auto field_at = [&](std::uint64_t start, std::uint64_t end) {
+    return tail.substr(static_cast<std::size_t>(start - first),
+                       static_cast<std::size_t>(end - start));
+  };
   // The last digit alone, as messages have always been read, whenever it names a field the
   // writer makes: a final "0" is then always an empty extension, and a text that ends in
   // digits stays whole.
-  const std::size_t before_last = content.size() - 1;
-  const auto last = static_cast<std::size_t>(content.back() - u'0');
+  const std::uint64_t before_last = length - 1;
+  const auto last = static_cast<std::uint64_t>(tail.back() - u'0');
   if (last <= before_last) {
-    const TextView field = content.substr(before_last - last, last);
-    if (is_extension_field(field)) return {content.substr(0, before_last - last), field};
+    const TextView field = field_at(before_last - last, before_last);
+    if (is_extension_field(field)) return {before_last - last, field};
   }
 
-  // Only then a length of two digits or more, the longest first.
+  // Only then a length of two digits or more, the longest first; more than twenty digits name
+  // no length a content can have.
   std::size_t run = 0;
-  while (run < content.size() && is_digit(content[content.size() - 1 - run])) ++run;
+  while (run < tail.size() && run < 20 && is_digit(tail[tail.size() - 1 - run])) ++run;
   for (std::size_t digits = run; digits >= 2; --digits) {
-    const std::size_t before = content.size() - digits;
-    const auto length = writer_length(content.substr(before), before);
-    if (!length) continue;
-    const TextView field = content.substr(before - *length, *length);
-    if (is_extension_field(field)) return {content.substr(0, before - *length), field};
+    const std::uint64_t before = length - digits;
+    const auto field_length = writer_length(tail.substr(tail.size() - digits), before);
+    if (!field_length) continue;
+    const std::uint64_t start = before - *field_length;
+    if (start >= first) {
+      const TextView field = field_at(start, before);
+      if (is_extension_field(field)) return {start, field};
+    } else if (start == last_dot) {
+      // A field longer than the tail: the writer's field from the last "." on.
+      return {start, std::nullopt};
+    }
   }
 
   // No reading names a field the writer makes: the last digit alone decides.
   if (last > before_last) throw Failure(RuntimeError::invalid_procedure_call);
-  return {content.substr(0, before_last - last), content.substr(before_last - last, last)};
+  return {before_last - last, field_at(before_last - last, before_last)};
+}
+
+SplitEnvelope split_envelope(TextView content) {
+  const auto dot = content.rfind(u'.');
+  const EnvelopeEnd end =
+      split_envelope_end(content, content.size(), dot == TextView::npos ? ~std::uint64_t{0} : dot);
+  return {content.substr(0, static_cast<std::size_t>(end.text_length)), *end.extension};
 }
 
 Text output_name(TextView file_name, TextView extension, FileNameRules rules) {

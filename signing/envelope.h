@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 
 #include "runtime/file_names.h"
 #include "runtime/text.h"
@@ -36,6 +38,16 @@ struct SplitEnvelope {
 // digit alone decides. Fails with 13 when the content does not end in a digit, 5 when the
 // length reaches beyond its start.
 SplitEnvelope split_envelope(TextView content);
+
+// The split of a content that is seen only at its end, as split_envelope splits it whole:
+// `tail` is its last code units (at least 32 of them, or all), `length` its length, and
+// `last_dot` the position of its last "." (npos for none). `extension` is nothing when the
+// extension field begins before the tail: that field is then the one from `last_dot`.
+struct EnvelopeEnd {
+  std::uint64_t text_length = 0;
+  std::optional<TextView> extension;
+};
+EnvelopeEnd split_envelope_end(TextView tail, std::uint64_t length, std::uint64_t last_dot);
 
 // The restored file's name: `file_name` without its last four characters, then the extension,
 // with a "." between them only when the extension is not empty and has none of its own. The

@@ -4,8 +4,10 @@ namespace orvane::signing {
 
 Sign::Sign() : Sign(native_platform(), provider::default_factory()) {}
 
-Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider)
-    : platform_(std::move(platform)), provider_(std::move(provider)) {}
+Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider, SignOptions options)
+    : platform_(std::move(platform)),
+      provider_(std::move(provider)),
+      options_(std::move(options)) {}
 
 Sign::~Sign() = default;
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "config/xml.h"
 #include "provider/provider.h"
@@ -16,13 +18,22 @@ namespace orvane::signing {
 //
 // An object is used by one thread at a time. Between calls it keeps only its XML reader and
 // the error-log path.
+// What a host may set on a Sign object beyond its platform and provider; the COM server sets
+// nothing.
+struct SignOptions {
+  // Replaces the configuration file's <RevocationCheck> for every verification of the object.
+  std::optional<provider::RevocationCheck> revocation;
+  // Receives what each verification found out about revocation.
+  std::shared_ptr<provider::RevocationNotes> revocation_notes;
+};
+
 class Sign {
  public:
   // An object on the machine's own platform, with the provider back end built into the library
   // over the default store root.
   Sign();
   // An object on `platform` whose cryptography comes from `provider`.
-  Sign(Platform platform, std::shared_ptr<provider::Factory> provider);
+  Sign(Platform platform, std::shared_ptr<provider::Factory> provider, SignOptions options = {});
   ~Sign();
   Sign(const Sign&) = delete;
   Sign& operator=(const Sign&) = delete;
@@ -82,9 +93,29 @@ class Sign {
 
   // The reader of the configuration file, created on first use and kept for the object's life.
   config::XML& xml();
+  // Verifies an attached message from `message_file` and restores its content to a file named
+  // after `base`; `name_made` sees the shortened name, then the restored one. With a serial
+  // number, the first signer's must be it. The answer when it is not "success" but no failure.
+  std::optional<Text> verify_and_restore(const Text& message_file, const Text& base,
+                                         const Text* sSerialNo,
+                                         const std::function<void(const Text&)>& name_made);
+  // Verifies a detached signature over the file `path`, whose exact bytes are `exact`.
+  void verify_file_signature(provider::SignedData& signed_data, const Text& path,
+                             std::shared_ptr<const ByteSource> exact,
+                             const provider::MessageText& signature);
+  // What the configuration file (or the options) ask of signing and verification, read afresh
+  // for each. `logs` is true for the methods that log: an unknown <RevocationCheck> value is
+  // then logged, once for the object's life.
+  provider::Policy policy(bool logs = false);
+  // Starts the signature file of the signed file `path`: named after the path without its
+  // extension, followed by `suffix`.
+  std::unique_ptr<OutputFile> open_signature_file(const Text& path, const Text& suffix,
+                                                  bool carries_content);
 
   Platform platform_;
   std::shared_ptr<provider::Factory> provider_;
+  SignOptions options_;
+  bool unknown_revocation_logged_ = false;
 
   std::unique_ptr<config::XML> objXml;
   // Full path of the error-log file; fixed by the first entry that resolves it.

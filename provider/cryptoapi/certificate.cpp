@@ -5,14 +5,14 @@
 
 namespace orvane::provider::cryptoapi {
 
-CryptoapiCertificate::CryptoapiCertificate(CertificateContextHandle context)
+CryptoapiCertificate::CryptoapiCertificate(windows::CertificateContextHandle context)
     : context_(std::move(context)) {}
 
 Text CryptoapiCertificate::SerialNumber() const {
   // From the encoding rather than CERT_INFO: crypt32 keeps the integer little-endian and drops
   // the sign octet that a serial with its top bit set has, and callers compare that octet too.
-  const auto serial = certificate_serial_number(
-      ByteView(context_->pbCertEncoded, static_cast<std::size_t>(context_->cbCertEncoded)));
+  const auto serial = certificate_serial_number(ByteView(
+      context_.get()->pbCertEncoded, static_cast<std::size_t>(context_.get()->cbCertEncoded)));
   return serial ? *serial : Text();
 }
 
@@ -23,17 +23,16 @@ bool CryptoapiCertificate::has_key() const {
 }
 
 std::vector<BYTE> certificate_property(PCCERT_CONTEXT certificate, DWORD id) {
-  DWORD size = 0;
-  if (!::CertGetCertificateContextProperty(certificate, id, nullptr, &size)) return {};
-  std::vector<BYTE> value(size);
-  if (!::CertGetCertificateContextProperty(certificate, id, value.data(), &size)) return {};
-  value.resize(size);
+  std::vector<BYTE> value;
+  windows::size_then_fill(value, [&](BYTE* data, DWORD* size) {
+    return ::CertGetCertificateContextProperty(certificate, id, data, size) != FALSE;
+  });
   return value;
 }
 
 bool CryptoapiCertificate::valid_at(std::int64_t utc_seconds) const {
   FILETIME moment = file_time_of(utc_seconds);
-  return ::CertVerifyTimeValidity(&moment, context_->pCertInfo) == 0;
+  return ::CertVerifyTimeValidity(&moment, context_.get()->pCertInfo) == 0;
 }
 
 }  // namespace orvane::provider::cryptoapi

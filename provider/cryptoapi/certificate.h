@@ -6,15 +6,15 @@
 #include <memory>
 #include <vector>
 
-#include "provider/cryptoapi/handles.h"
 #include "provider/provider.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::provider::cryptoapi {
 
 // A certificate of a store or of a message, over its own reference to the certificate context.
 class CryptoapiCertificate final : public Certificate {
  public:
-  explicit CryptoapiCertificate(CertificateContextHandle context);
+  explicit CryptoapiCertificate(windows::CertificateContextHandle context);
 
   Text SerialNumber() const override;
 
@@ -26,7 +26,7 @@ class CryptoapiCertificate final : public Certificate {
   bool valid_at(std::int64_t utc_seconds) const;
 
  private:
-  CertificateContextHandle context_;
+  windows::CertificateContextHandle context_;
 };
 
 // A property of a certificate context; empty when it has none.

@@ -2,7 +2,6 @@
 
 #include "provider/certificate_matcher.h"
 #include "provider/crypt_error.h"
-#include "provider/cryptoapi/chain_verification.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -19,13 +18,11 @@ std::shared_ptr<const Certificate> CryptoapiCertificateCollection::Item(std::int
 }
 
 std::unique_ptr<CertificateCollection> CryptoapiCertificateCollection::Find(
-    FindType type, const FindCriterion& criterion, bool valid_only) const {
+    FindType type, const FindCriterion& criterion) const {
   const auto matches = certificate_matcher<CryptoapiCertificate>(type, criterion);
   CertificateList found;
   for (const auto& certificate : certificates_) {
-    if (!matches(*certificate)) continue;
-    if (valid_only && chain_error(certificate->context())) continue;
-    found.push_back(certificate);
+    if (matches(*certificate)) found.push_back(certificate);
   }
   return std::make_unique<CryptoapiCertificateCollection>(std::move(found));
 }

@@ -12,10 +12,9 @@ class CryptoapiCertificateCollection final : public CertificateCollection {
   std::int32_t Count() const override;
   // Fails with E_INVALIDARG for an index outside 1..Count.
   std::shared_ptr<const Certificate> Item(std::int32_t index) const override;
-  // Matches as certificate_matcher says; `valid_only` keeps those whose chain is trusted now
-  // (chain_error).
-  std::unique_ptr<CertificateCollection> Find(FindType type, const FindCriterion& criterion,
-                                              bool valid_only) const override;
+  // Matches as certificate_matcher says.
+  std::unique_ptr<CertificateCollection> Find(FindType type,
+                                              const FindCriterion& criterion) const override;
 
  private:
   CertificateList certificates_;

@@ -7,18 +7,22 @@
 #include "runtime/windows/wide_text.h"
 
 namespace orvane::provider::cryptoapi {
-namespace {
 
 // RFC 2253: the most specific name first, separated by commas without spaces. Windows puts a
 // space after each comma and quotes a value that holds one, so only unquoted ", " separate.
 std::string name_text(const CERT_NAME_BLOB& name) {
   constexpr DWORD form = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
   CERT_NAME_BLOB blob = name;
-  const DWORD length = ::CertNameToStrW(X509_ASN_ENCODING, &blob, form, nullptr, 0);
-  std::vector<wchar_t> text(length);
-  ::CertNameToStrW(X509_ASN_ENCODING, &blob, form, text.data(), length);
+  std::vector<wchar_t> text;
+  windows::size_then_fill(text, [&](wchar_t* data, DWORD* size) {
+    // The platform counts characters, the terminating one included; the helper bytes.
+    const DWORD length =
+        ::CertNameToStrW(X509_ASN_ENCODING, &blob, form, data, *size / sizeof(wchar_t));
+    *size = length * sizeof(wchar_t);
+    return length != 0;
+  });
   const std::string windows =
-      text_to_utf8(windows::text_from_wide(text.data(), length > 0 ? length - 1 : 0));
+      text_to_utf8(windows::text_from_wide(text.data(), text.empty() ? 0 : text.size() - 1));
   std::string rfc;
   bool quoted = false;
   for (std::size_t i = 0; i < windows.size(); ++i) {
@@ -38,11 +42,9 @@ std::string time_text(const FILETIME& time) {
   return text;
 }
 
-}  // namespace
-
 CertificateSummary summarize(PCCERT_CONTEXT certificate) {
   const CryptoapiCertificate own(
-      CertificateContextHandle(::CertDuplicateCertificateContext(certificate)));
+      windows::CertificateContextHandle(::CertDuplicateCertificateContext(certificate)));
   const CERT_INFO& info = *certificate->pCertInfo;
   return {text_to_utf8(own.SerialNumber()), name_text(info.Subject), name_text(info.Issuer),
           time_text(info.NotBefore), time_text(info.NotAfter)};

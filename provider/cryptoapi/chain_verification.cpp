@@ -5,29 +5,30 @@
 
 #include "provider/chain_fault.h"
 #include "provider/cryptoapi/platform_error.h"
+#include "provider/cryptoapi/revocation_status.h"
 #include "provider/cryptoapi/signer_policy_check.h"
 
 namespace orvane::provider::cryptoapi {
 namespace {
 
-ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
+windows::ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional,
+                               RevocationCheck revocation = RevocationCheck::none) {
   CERT_CHAIN_PARA parameters{};
   parameters.cbSize = sizeof parameters;
+  const DWORD flags = revocation_flags(revocation, parameters);
   PCCERT_CHAIN_CONTEXT built = nullptr;
   if (!::CertGetCertificateChain(nullptr, certificate, nullptr,
                                  additional != nullptr ? additional : certificate->hCertStore,
-                                 &parameters, 0, nullptr, &built)) {
+                                 &parameters, flags, nullptr, &built)) {
     throw last_platform_failure();
   }
-  return ChainHandle(built);
+  return windows::ChainHandle(built);
 }
 
-// Revocation is not asked for (the other back ends read no revocation lists either), so its
-// unknown status is no fault; a time-nesting fault is one that the base policy ignores.
-constexpr DWORD ignored_status = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
-                                 CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED;
+// A time-nesting fault is one that the base policy ignores.
+constexpr DWORD ignored_status = CERT_TRUST_IS_NOT_TIME_NESTED;
 
-constexpr std::array<std::pair<DWORD, ChainFault>, 18> status_faults = {{
+constexpr std::array<std::pair<DWORD, ChainFault>, 20> status_faults = {{
     {CERT_TRUST_IS_NOT_TIME_VALID, ChainFault::expired},
     {CERT_TRUST_IS_REVOKED, ChainFault::revoked},
     {CERT_TRUST_IS_NOT_SIGNATURE_VALID, ChainFault::certificate_signature},
@@ -46,11 +47,13 @@ constexpr std::array<std::pair<DWORD, ChainFault>, 18> status_faults = {{
     {CERT_TRUST_HAS_NOT_DEFINED_NAME_CONSTRAINT, ChainFault::invalid_name},
     {CERT_TRUST_HAS_NOT_PERMITTED_NAME_CONSTRAINT, ChainFault::invalid_name},
     {CERT_TRUST_HAS_EXCLUDED_NAME_CONSTRAINT, ChainFault::invalid_name},
+    {CERT_TRUST_REVOCATION_STATUS_UNKNOWN, ChainFault::revocation_unknown},
+    {CERT_TRUST_IS_OFFLINE_REVOCATION, ChainFault::revocation_unknown},
 }};
 
-ChainFaults faults_of(DWORD status) {
+ChainFaults faults_of(DWORD status, RevocationCheck revocation) {
   ChainFaults faults;
-  DWORD rest = status & ~ignored_status;
+  DWORD rest = status & ~ignored_status & ~accepted_revocation_status(revocation);
   for (const auto& [bit, fault] : status_faults) {
     if (rest & bit) faults.add(fault);
     rest &= ~bit;
@@ -63,33 +66,44 @@ ChainFaults faults_of(DWORD status) {
 }  // namespace
 
 CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
-  const ChainHandle chain = get_chain(certificate, additional);
+  const windows::ChainHandle chain = get_chain(certificate, additional);
   CertificateList certificates;
-  if (chain->cChain == 0) return certificates;
-  const CERT_SIMPLE_CHAIN& simple = *chain->rgpChain[0];
+  if (chain.get()->cChain == 0) return certificates;
+  const CERT_SIMPLE_CHAIN& simple = *chain.get()->rgpChain[0];
   for (DWORD i = 0; i < simple.cElement; ++i) {
-    certificates.push_back(std::make_shared<CryptoapiCertificate>(CertificateContextHandle(
+    certificates.push_back(std::make_shared<CryptoapiCertificate>(windows::CertificateContextHandle(
         ::CertDuplicateCertificateContext(simple.rgpElement[i]->pCertContext))));
   }
   return certificates;
 }
 
-std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
-  const ChainHandle chain = get_chain(certificate, additional);
-  if (const auto error = faults_of(chain->TrustStatus.dwErrorStatus).crypt_error()) return error;
+std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional,
+                                      const Policy* revocation) {
+  const RevocationCheck mode = revocation ? revocation->revocation : RevocationCheck::none;
+  const windows::ChainHandle chain = get_chain(certificate, additional, mode);
+  if (revocation && revocation->revocation_notes) {
+    note_revocation(*chain.get(), mode, *revocation->revocation_notes);
+  }
+  if (const auto error = faults_of(chain.get()->TrustStatus.dwErrorStatus, mode).crypt_error()) {
+    return error;
+  }
   // Both must hold: Wine's base policy passes chains whose status has faults, and on Windows
   // the policy may refuse what the status does not show.
   CERT_CHAIN_POLICY_PARA policy{};
   policy.cbSize = sizeof policy;
+  // An unknown revocation status that is acceptable was let pass above.
+  if (accepted_revocation_status(mode) != 0) {
+    policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+  }
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
   if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_BASE, chain.get(), &policy, &status)) {
     throw last_platform_failure();
   }
   if (status.dwError != 0) return crypt_error_of(ChainFault::other);
-  if (chain->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
-  for (DWORD i = 0; i < chain->cChain; ++i) {
-    if (const auto weak = weak_chain_error(*chain->rgpChain[i])) return weak;
+  if (chain.get()->cChain == 0) return crypt_error_of(ChainFault::partial_chain);
+  for (DWORD i = 0; i < chain.get()->cChain; ++i) {
+    if (const auto weak = weak_chain_error(*chain.get()->rgpChain[i])) return weak;
   }
   return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include "provider/crypt_error.h"
 #include "provider/cryptoapi/certificate.h"
+#include "provider/provider.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -14,8 +15,12 @@ CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional = 
 
 // Nothing when the chain of `certificate`, built as build_chain does, is trusted now: its whole
 // error status is clear, the base policy passes and no certificate of it is weak by the signer
-// policy; otherwise the code that the chain's fault stands for (provider/chain_fault.h).
-std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional = nullptr);
+// policy, and, with a `revocation` policy, no certificate of it below the root is revoked (nor,
+// under `require`, of unknown status) by the CRLs of `additional` and the user's stores, the
+// URL cache and, online, the network; otherwise the code that the chain's fault stands for
+// (provider/chain_fault.h). What revocation showed goes to the policy's notes.
+std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional = nullptr,
+                                      const Policy* revocation = nullptr);
 
 // Whether `certificate` is its own issuer: a root.
 bool is_self_issued(PCCERT_CONTEXT certificate);

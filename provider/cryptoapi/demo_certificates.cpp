@@ -14,35 +14,32 @@ namespace {
                    std::to_string(::GetLastError()) + ")");
 }
 
+// The bytes that `call` gives in the platform's two calls; fails naming `what` otherwise.
+template <typename Call>
+std::vector<BYTE> filled(const std::string& what, Call&& call) {
+  std::vector<BYTE> bytes;
+  if (!windows::size_then_fill(bytes, call)) fail(what);
+  return bytes;
+}
+
 std::vector<BYTE> encode(LPCSTR type, const void* value, const std::string& what) {
-  DWORD size = 0;
-  if (!::CryptEncodeObject(X509_ASN_ENCODING, type, value, nullptr, &size)) fail(what);
-  std::vector<BYTE> encoded(size);
-  if (!::CryptEncodeObject(X509_ASN_ENCODING, type, value, encoded.data(), &size)) fail(what);
-  encoded.resize(size);
-  return encoded;
+  return filled(what, [&](BYTE* data, DWORD* size) {
+    return ::CryptEncodeObject(X509_ASN_ENCODING, type, value, data, size) != FALSE;
+  });
 }
 
 std::vector<BYTE> name(const wchar_t* common_name) {
-  DWORD size = 0;
-  if (!::CertStrToNameW(X509_ASN_ENCODING, common_name, CERT_X500_NAME_STR, nullptr, nullptr, &size,
-                        nullptr)) {
-    fail("a name");
-  }
-  std::vector<BYTE> encoded(size);
-  if (!::CertStrToNameW(X509_ASN_ENCODING, common_name, CERT_X500_NAME_STR, nullptr, encoded.data(),
-                        &size, nullptr)) {
-    fail("a name");
-  }
-  encoded.resize(size);
-  return encoded;
+  return filled("a name", [&](BYTE* data, DWORD* size) {
+    return ::CertStrToNameW(X509_ASN_ENCODING, common_name, CERT_X500_NAME_STR, nullptr, data, size,
+                            nullptr) != FALSE;
+  });
 }
 
 // A key pair in a new container, of the kind that signs.
-ProviderHandle new_key(KeyContainer& container, DWORD flags) {
-  ProviderHandle provider = create_container(container);
+windows::ProviderHandle new_key(KeyContainer& container, DWORD flags) {
+  windows::ProviderHandle provider = create_container(container);
   container.key_spec = AT_SIGNATURE;
-  KeyHandle key;
+  windows::KeyHandle key;
   if (!::CryptGenKey(provider.get(), AT_SIGNATURE, (2048u << 16) | flags, key.put())) {
     fail("a key");
   }
@@ -70,16 +67,10 @@ std::vector<BYTE> random_serial(HCRYPTPROV provider) {
 }
 
 std::vector<BYTE> public_key_info(HCRYPTPROV provider) {
-  DWORD size = 0;
-  if (!::CryptExportPublicKeyInfo(provider, AT_SIGNATURE, X509_ASN_ENCODING, nullptr, &size)) {
-    fail("a public key");
-  }
-  std::vector<BYTE> info(size);
-  if (!::CryptExportPublicKeyInfo(provider, AT_SIGNATURE, X509_ASN_ENCODING,
-                                  reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(info.data()), &size)) {
-    fail("a public key");
-  }
-  return info;
+  return filled("a public key", [&](BYTE* data, DWORD* size) {
+    return ::CryptExportPublicKeyInfo(provider, AT_SIGNATURE, X509_ASN_ENCODING,
+                                      reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(data), size) != FALSE;
+  });
 }
 
 // A certificate for the key of `subject_provider`, signed with `issuer_provider`'s key.
@@ -114,20 +105,11 @@ std::vector<BYTE> issue(HCRYPTPROV issuer_provider, std::vector<BYTE> issuer_nam
   info.cExtension = 2;
   info.rgExtension = extensions;
 
-  DWORD size = 0;
-  if (!::CryptSignAndEncodeCertificate(issuer_provider, AT_SIGNATURE, X509_ASN_ENCODING,
-                                       X509_CERT_TO_BE_SIGNED, &info, &algorithm, nullptr, nullptr,
-                                       &size)) {
-    fail("a certificate");
-  }
-  std::vector<BYTE> certificate(size);
-  if (!::CryptSignAndEncodeCertificate(issuer_provider, AT_SIGNATURE, X509_ASN_ENCODING,
-                                       X509_CERT_TO_BE_SIGNED, &info, &algorithm, nullptr,
-                                       certificate.data(), &size)) {
-    fail("a certificate");
-  }
-  certificate.resize(size);
-  return certificate;
+  return filled("a certificate", [&](BYTE* data, DWORD* size) {
+    return ::CryptSignAndEncodeCertificate(issuer_provider, AT_SIGNATURE, X509_ASN_ENCODING,
+                                           X509_CERT_TO_BE_SIGNED, &info, &algorithm, nullptr, data,
+                                           size) != FALSE;
+  });
 }
 
 // Containers that go when the demonstration's certificates are made.
@@ -157,9 +139,9 @@ class TemporaryContainers {
 DemoCertificates make_demo_certificates() {
   TemporaryContainers containers;
   KeyContainer& root_key = containers.add();
-  const ProviderHandle root = new_key(root_key, 0);
+  const windows::ProviderHandle root = new_key(root_key, 0);
   KeyContainer& signer_key = containers.add();
-  const ProviderHandle signer = new_key(signer_key, 0);
+  const windows::ProviderHandle signer = new_key(signer_key, 0);
   const std::vector<BYTE> root_name = name(L"O=Orvane Demo, CN=Orvane Demo Root");
   DemoCertificates made;
   made.root_certificate = issue(root.get(), root_name, root.get(), root_name, true, 3650);

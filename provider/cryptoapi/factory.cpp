@@ -15,8 +15,8 @@ std::unique_ptr<Signer> CryptoapiFactory::CreateSigner() {
   return std::make_unique<CryptoapiSigner>();
 }
 
-std::unique_ptr<SignedData> CryptoapiFactory::CreateSignedData() {
-  return std::make_unique<CryptoapiSignedData>();
+std::unique_ptr<SignedData> CryptoapiFactory::CreateSignedData(const Policy& policy) {
+  return std::make_unique<CryptoapiSignedData>(policy);
 }
 
 }  // namespace cryptoapi

@@ -9,7 +9,7 @@ class CryptoapiFactory final : public Factory {
  public:
   std::unique_ptr<Store> CreateStore() override;
   std::unique_ptr<Signer> CreateSigner() override;
-  std::unique_ptr<SignedData> CreateSignedData() override;
+  std::unique_ptr<SignedData> CreateSignedData(const Policy& policy = {}) override;
 };
 
 }  // namespace orvane::provider::cryptoapi

@@ -17,15 +17,11 @@ const wchar_t* provider_name(const KeyContainer& container) {
 }
 
 std::vector<BYTE> public_key_of(HCRYPTPROV provider, DWORD key_spec) {
-  DWORD size = 0;
-  if (!::CryptExportPublicKeyInfo(provider, key_spec, X509_ASN_ENCODING, nullptr, &size)) {
-    return {};
-  }
-  std::vector<BYTE> info(size);
-  if (!::CryptExportPublicKeyInfo(provider, key_spec, X509_ASN_ENCODING,
-                                  reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(info.data()), &size)) {
-    return {};
-  }
+  std::vector<BYTE> info;
+  windows::size_then_fill(info, [&](BYTE* data, DWORD* size) {
+    return ::CryptExportPublicKeyInfo(provider, key_spec, X509_ASN_ENCODING,
+                                      reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(data), size) != FALSE;
+  });
   return info;
 }
 
@@ -39,10 +35,10 @@ std::wstring unique_container_name(const wchar_t* purpose) {
   return std::wstring(L"orvane-") + purpose + L"-" + text;
 }
 
-ProviderHandle create_container(KeyContainer& container) {
+windows::ProviderHandle create_container(KeyContainer& container) {
   container.provider = MS_ENH_RSA_AES_PROV_W;
   container.provider_type = PROV_RSA_AES;
-  ProviderHandle provider;
+  windows::ProviderHandle provider;
   if (!::CryptAcquireContextW(provider.put(), container.name.c_str(), provider_name(container),
                               container.provider_type, CRYPT_NEWKEYSET)) {
     fail("creating a key container");
@@ -50,8 +46,8 @@ ProviderHandle create_container(KeyContainer& container) {
   return provider;
 }
 
-ProviderHandle open_container(const KeyContainer& container) {
-  ProviderHandle provider;
+windows::ProviderHandle open_container(const KeyContainer& container) {
+  windows::ProviderHandle provider;
   if (!::CryptAcquireContextW(provider.put(), container.name.c_str(), provider_name(container),
                               container.provider_type, 0)) {
     fail("opening a key container");
@@ -72,9 +68,9 @@ KeyContainer move_key(const CRYPT_KEY_PROV_INFO& info) {
   KeyContainer moved{unique_container_name(L"key"), {}, 0, info.dwKeySpec};
   std::vector<BYTE> key_blob;
   {
-    const ProviderHandle provider = open_container(original);
+    const windows::ProviderHandle provider = open_container(original);
     // Wine records a dwKeySpec of 3, which names no key: look for either kind.
-    KeyHandle key;
+    windows::KeyHandle key;
     if (!::CryptGetUserKey(provider.get(), moved.key_spec, key.put())) {
       moved.key_spec = AT_KEYEXCHANGE;
       if (!::CryptGetUserKey(provider.get(), AT_KEYEXCHANGE, key.put())) {
@@ -82,16 +78,15 @@ KeyContainer move_key(const CRYPT_KEY_PROV_INFO& info) {
         if (!::CryptGetUserKey(provider.get(), AT_SIGNATURE, key.put())) fail("reading a key");
       }
     }
-    DWORD size = 0;
-    if (!::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, nullptr, &size)) fail("reading a key");
-    key_blob.resize(size);
-    if (!::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, key_blob.data(), &size)) {
+    if (!windows::size_then_fill(key_blob, [&](BYTE* data, DWORD* size) {
+          return ::CryptExportKey(key.get(), 0, PRIVATEKEYBLOB, 0, data, size) != FALSE;
+        })) {
       fail("reading a key");
     }
   }
   delete_container(original);
-  const ProviderHandle fresh = create_container(moved);
-  KeyHandle imported;
+  const windows::ProviderHandle fresh = create_container(moved);
+  windows::KeyHandle imported;
   const BOOL stored = ::CryptImportKey(fresh.get(), key_blob.data(),
                                        static_cast<DWORD>(key_blob.size()), 0, 0, imported.put());
   ::SecureZeroMemory(key_blob.data(), key_blob.size());
@@ -108,7 +103,7 @@ bool holds_key_of(const KeyContainer& container, PCCERT_CONTEXT certificate) {
                               container.provider_type, 0)) {
     return false;
   }
-  const ProviderHandle provider(handle);
+  const windows::ProviderHandle provider(handle);
   std::vector<BYTE> key = public_key_of(provider.get(), container.key_spec);
   return !key.empty() && ::CertComparePublicKeyInfo(
                              X509_ASN_ENCODING, &certificate->pCertInfo->SubjectPublicKeyInfo,

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "provider/cryptoapi/handles.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -23,10 +23,10 @@ struct KeyContainer {
 std::wstring unique_container_name(const wchar_t* purpose);
 
 // Creates `container` empty, in the RSA provider that can hash SHA-256. Throws StoreError.
-ProviderHandle create_container(KeyContainer& container);
+windows::ProviderHandle create_container(KeyContainer& container);
 
 // Opens the existing `container`. Throws StoreError.
-ProviderHandle open_container(const KeyContainer& container);
+windows::ProviderHandle open_container(const KeyContainer& container);
 
 // Deletes `container` with its key; nothing when it is gone already.
 void delete_container(const KeyContainer& container);

@@ -9,6 +9,9 @@
 namespace orvane::provider::cryptoapi {
 namespace {
 
+using windows::CertificateContextHandle;
+using windows::StoreHandle;
+
 StoreHandle import_store(const std::vector<BYTE>& bytes, const wchar_t* password) {
   CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
   // Exportable only so that the key can move to a container of its own, where it is not.
@@ -45,6 +48,8 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
   // Each original container (Wine uses one for every key of a file) to the key moved out of it.
   std::map<std::wstring, KeyContainer> moved;
   PCCERT_CONTEXT context = nullptr;
+  // Leaving the enumeration early leaves its current context to free.
+  const windows::ScopeExit free_current([&context] { CertificateContextHandle(context).reset(); });
   try {
     while ((context = ::CertEnumCertificatesInStore(store.get(), context)) != nullptr) {
       CertificateContextHandle certificate(::CertDuplicateCertificateContext(context));
@@ -76,8 +81,6 @@ OpenedPfx::OpenedPfx(const std::vector<BYTE>& bytes, const std::wstring* passwor
       }
     }
   } catch (...) {
-    // Leaving the enumeration early leaves its current context to free.
-    if (context != nullptr) ::CertFreeCertificateContext(context);
     for (const auto& container : containers_) delete_container(container);
     throw;
   }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/cryptoapi/handles.h"
 #include "provider/cryptoapi/key_container.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -22,15 +22,15 @@ class OpenedPfx {
   OpenedPfx& operator=(const OpenedPfx&) = delete;
 
   // The certificates that came with their keys, each bound to its key.
-  const std::vector<CertificateContextHandle>& with_key() const { return with_key_; }
+  const std::vector<windows::CertificateContextHandle>& with_key() const { return with_key_; }
   // The other certificates: the chain that came along.
-  const std::vector<CertificateContextHandle>& others() const { return others_; }
+  const std::vector<windows::CertificateContextHandle>& others() const { return others_; }
   // Once the certificates are stored, their keys stay.
   void keep() { containers_.clear(); }
 
  private:
-  std::vector<CertificateContextHandle> with_key_;
-  std::vector<CertificateContextHandle> others_;
+  std::vector<windows::CertificateContextHandle> with_key_;
+  std::vector<windows::CertificateContextHandle> others_;
   std::vector<KeyContainer> containers_;
 };
 

@@ -1,6 +1,8 @@
 #include "provider/cryptoapi/platform_error.h"
 
 #include <windows.h>
+// After windows.h:
+#include <winternl.h>
 
 #include "provider/crypt_error.h"
 #include "runtime/windows/wide_text.h"
@@ -23,6 +25,10 @@ Failure platform_failure(std::uint32_t error) {
 
 Failure last_platform_failure() {
   return platform_failure(::GetLastError());
+}
+
+Failure bcrypt_failure(std::int32_t status) {
+  return platform_failure(::RtlNtStatusToDosError(static_cast<NTSTATUS>(status)));
 }
 
 }  // namespace orvane::provider::cryptoapi

@@ -13,4 +13,7 @@ Failure platform_failure(std::uint32_t code);
 // platform_failure of the platform's last error (GetLastError, read at once).
 Failure last_platform_failure();
 
+// platform_failure of the system error that a CNG status (an NTSTATUS) stands for.
+Failure bcrypt_failure(std::int32_t status);
+
 }  // namespace orvane::provider::cryptoapi

@@ -46,9 +46,9 @@ SigningKey acquire_from_platform(PCCERT_CONTEXT certificate) {
   if (!caller_frees) {
     key.borrowed = handle;
   } else if (key.is_ncrypt()) {
-    key.ncrypt_key = NCryptKeyHandle(handle);
+    key.ncrypt_key = windows::NCryptKeyHandle(handle);
   } else {
-    key.provider = ProviderHandle(handle);
+    key.provider = windows::ProviderHandle(handle);
   }
   return key;
 }

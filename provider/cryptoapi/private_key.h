@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "provider/crypt_error.h"
-#include "provider/cryptoapi/handles.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::provider::cryptoapi {
 
@@ -26,8 +26,8 @@ KeyRoute key_route(const CRYPT_KEY_PROV_INFO& info);
 // A certificate's private key, open for signing: a CSP handle with AT_SIGNATURE or
 // AT_KEYEXCHANGE, or an NCrypt key with CERT_NCRYPT_KEY_SPEC. Owns what it must release.
 struct SigningKey {
-  ProviderHandle provider;
-  NCryptKeyHandle ncrypt_key;
+  windows::ProviderHandle provider;
+  windows::NCryptKeyHandle ncrypt_key;
   // A handle that the certificate context keeps and frees itself.
   HCRYPTPROV_OR_NCRYPT_KEY_HANDLE borrowed = 0;
   DWORD key_spec = AT_KEYEXCHANGE;

@@ -1,16 +1,12 @@
 #include "provider/cryptoapi/signer_policy_check.h"
 
-#include <memory>
 #include <string>
 
 #include "provider/signer_policy.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::provider::cryptoapi {
 namespace {
-
-struct FreeLocal {
-  void operator()(void* memory) const { ::LocalFree(memory); }
-};
 
 // The dotted OID of the digest that a certificate's signature algorithm uses; empty when the
 // platform does not know the algorithm.
@@ -41,16 +37,15 @@ std::optional<std::vector<std::string>> extended_key_usages(PCCERT_CONTEXT certi
   const CERT_EXTENSION* extension =
       ::CertFindExtension(szOID_ENHANCED_KEY_USAGE, info.cExtension, info.rgExtension);
   if (extension == nullptr) return std::nullopt;
-  CERT_ENHKEY_USAGE* decoded = nullptr;
+  windows::LocalMemory<CERT_ENHKEY_USAGE> decoded;
   DWORD size = 0;
   std::vector<std::string> purposes;
   // An extension that cannot be read names no purpose, so it allows none.
   if (::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ENHANCED_KEY_USAGE, extension->Value.pbData,
-                            extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded,
-                            &size)) {
-    const std::unique_ptr<CERT_ENHKEY_USAGE, FreeLocal> owned(decoded);
-    for (DWORD i = 0; i < decoded->cUsageIdentifier; ++i) {
-      purposes.emplace_back(decoded->rgpszUsageIdentifier[i]);
+                            extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                            decoded.put(), &size)) {
+    for (DWORD i = 0; i < decoded.get()->cUsageIdentifier; ++i) {
+      purposes.emplace_back(decoded.get()->rgpszUsageIdentifier[i]);
     }
   }
   return purposes;

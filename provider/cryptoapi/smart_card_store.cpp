@@ -9,25 +9,27 @@ namespace {
 
 // The names of the readers that hold a card that answers, as of now.
 std::vector<std::wstring> readers_with_card() {
-  CardContextHandle context;
+  windows::CardContextHandle context;
   // Fails at once where there is no smart-card service (Wine has none).
   if (::SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, context.put()) !=
       SCARD_S_SUCCESS) {
     return {};
   }
-  std::wstring names;
+  std::vector<wchar_t> listing;
   for (int attempt = 0;; ++attempt) {
-    DWORD length = 0;
-    if (::SCardListReadersW(context.get(), nullptr, nullptr, &length) != SCARD_S_SUCCESS) return {};
-    names.assign(length, L'\0');
-    const LONG listed = ::SCardListReadersW(context.get(), nullptr, names.data(), &length);
-    if (listed == SCARD_S_SUCCESS) {
-      names.resize(length);
-      break;
-    }
+    LONG listed = SCARD_S_SUCCESS;
+    const bool filled = windows::size_then_fill(listing, [&](wchar_t* data, DWORD* size) {
+      // The platform counts characters here, the helper bytes.
+      DWORD length = *size / sizeof(wchar_t);
+      listed = ::SCardListReadersW(context.get(), nullptr, data, &length);
+      *size = length * sizeof(wchar_t);
+      return listed == SCARD_S_SUCCESS;
+    });
+    if (filled) break;
     // A reader plugged in between the two calls; try again a little.
     if (listed != static_cast<LONG>(SCARD_E_INSUFFICIENT_BUFFER) || attempt == 2) return {};
   }
+  const std::wstring names(listing.begin(), listing.end());
 
   std::vector<std::wstring> readers;
   for (std::size_t start = 0; start < names.size();) {
@@ -60,28 +62,28 @@ std::vector<std::wstring> readers_with_card() {
 // key-provider property of that key.
 void add_key_certificate(NCRYPT_PROV_HANDLE provider, const std::wstring& container, DWORD key_spec,
                          HCERTSTORE store, CertificateList& certificates) {
-  NCryptKeyHandle key;
+  windows::NCryptKeyHandle key;
   if (::NCryptOpenKey(provider, key.put(), container.c_str(), key_spec, NCRYPT_SILENT_FLAG) !=
       ERROR_SUCCESS) {
     return;
   }
-  DWORD size = 0;
-  if (::NCryptGetProperty(key.get(), NCRYPT_CERTIFICATE_PROPERTY, nullptr, 0, &size,
-                          NCRYPT_SILENT_FLAG) != ERROR_SUCCESS ||
-      size == 0) {
+  std::vector<BYTE> der;
+  if (!windows::size_then_fill(der,
+                               [&](BYTE* data, DWORD* size) {
+                                 return ::NCryptGetProperty(key.get(), NCRYPT_CERTIFICATE_PROPERTY,
+                                                            data, data != nullptr ? *size : 0, size,
+                                                            NCRYPT_SILENT_FLAG) == ERROR_SUCCESS;
+                               }) ||
+      der.empty()) {
     return;  // a key without a certificate
   }
-  std::vector<BYTE> der(size);
-  if (::NCryptGetProperty(key.get(), NCRYPT_CERTIFICATE_PROPERTY, der.data(), size, &size,
-                          NCRYPT_SILENT_FLAG) != ERROR_SUCCESS) {
-    return;
-  }
   PCCERT_CONTEXT added = nullptr;
-  if (!::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size,
-                                          CERT_STORE_ADD_ALWAYS, &added)) {
+  if (!::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(),
+                                          static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS,
+                                          &added)) {
     return;  // what the card holds is no certificate
   }
-  CertificateContextHandle certificate(added);
+  windows::CertificateContextHandle certificate(added);
   CRYPT_KEY_PROV_INFO info{};
   info.pwszContainerName = const_cast<wchar_t*>(container.c_str());
   info.pwszProvName = const_cast<wchar_t*>(MS_SMART_CARD_KEY_STORAGE_PROVIDER);
@@ -98,19 +100,19 @@ void add_card_certificates(NCRYPT_PROV_HANDLE provider, const std::wstring& read
   // The provider's scope and fully qualified container names for one reader's card, so that
   // a key is looked for on that card only, whatever other cards are inserted.
   const std::wstring scope = L"\\\\.\\" + reader + L"\\";
-  NCryptBuffer<void> state;
+  windows::NCryptMemory<void> state;
   for (;;) {
     NCryptKeyName* found = nullptr;
     void* position = state.release();
     const SECURITY_STATUS status =
         ::NCryptEnumKeys(provider, scope.c_str(), &found, &position, NCRYPT_SILENT_FLAG);
     state.reset(position);
-    const NCryptBuffer<NCryptKeyName> name(found);
-    if (status != ERROR_SUCCESS || !name || name->pszName == nullptr) return;
+    const windows::NCryptMemory<NCryptKeyName> name(found);
+    if (status != ERROR_SUCCESS || !name || name.get()->pszName == nullptr) return;
     // A name the card gives is taken within this reader's scope, never as a key elsewhere.
-    const std::wstring key_name = name->pszName;
+    const std::wstring key_name = name.get()->pszName;
     const std::wstring container = key_name.starts_with(scope) ? key_name : scope + key_name;
-    add_key_certificate(provider, container, name->dwLegacyKeySpec, store, certificates);
+    add_key_certificate(provider, container, name.get()->dwLegacyKeySpec, store, certificates);
   }
 }
 
@@ -119,13 +121,13 @@ void add_card_certificates(NCRYPT_PROV_HANDLE provider, const std::wstring& read
 CertificateList smart_card_certificates() {
   const std::vector<std::wstring> readers = readers_with_card();
   if (readers.empty()) return {};
-  NCryptProviderHandle provider;
+  windows::NCryptProviderHandle provider;
   if (::NCryptOpenStorageProvider(provider.put(), MS_SMART_CARD_KEY_STORAGE_PROVIDER, 0) !=
       ERROR_SUCCESS) {
     return {};
   }
   // The contexts and their key property live in a store in memory, which stays while they do.
-  const StoreHandle store(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
+  const windows::StoreHandle store(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
   if (!store) throw last_platform_failure();
   CertificateList certificates;
   for (const std::wstring& reader : readers) {

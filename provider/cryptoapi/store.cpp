@@ -9,8 +9,8 @@
 namespace orvane::provider::cryptoapi {
 namespace {
 
-StoreHandle open_user_system_store(const Text& name) {
-  StoreHandle store(::CertOpenStore(
+windows::StoreHandle open_user_system_store(const Text& name) {
+  windows::StoreHandle store(::CertOpenStore(
       CERT_STORE_PROV_SYSTEM_W, 0, 0,
       CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG,
       windows::wide(name)));
@@ -24,15 +24,15 @@ CertificateList certificates_of(HCERTSTORE store) {
   PCCERT_CONTEXT context = nullptr;
   while ((context = ::CertEnumCertificatesInStore(store, context)) != nullptr) {
     certificates.push_back(std::make_shared<CryptoapiCertificate>(
-        CertificateContextHandle(::CertDuplicateCertificateContext(context))));
+        windows::CertificateContextHandle(::CertDuplicateCertificateContext(context))));
   }
   return certificates;
 }
 
 }  // namespace
 
-void CryptoapiStore::Open(StoreLocation location, const Text& name, StoreOpenMode mode) {
-  if (mode != StoreOpenMode::read_only || name.empty() || name.find(u'\0') != Text::npos) {
+void CryptoapiStore::Open(StoreLocation location, const Text& name) {
+  if (name.empty() || name.find(u'\0') != Text::npos) {
     throw crypt_failure(CryptError::invalid_parameter);
   }
   switch (location) {

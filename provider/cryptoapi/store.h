@@ -9,10 +9,10 @@ namespace orvane::provider::cryptoapi {
 // cards.
 class CryptoapiStore final : public Store {
  public:
-  // Reads the store again, so an object can be opened at one location and then another. Only
-  // read-only mode exists; other modes, locations or an empty name fail with E_INVALIDARG, a
-  // store that does not exist with the platform's code.
-  void Open(StoreLocation location, const Text& name, StoreOpenMode mode) override;
+  // Reads the store again, so an object can be opened at one location and then another. Other
+  // locations or an empty name fail with E_INVALIDARG, a store that does not exist with the
+  // platform's code.
+  void Open(StoreLocation location, const Text& name) override;
   // The certificates of the last Open, in store order; empty before the first.
   std::unique_ptr<CertificateCollection> Certificates() const override;
 

@@ -7,10 +7,10 @@
 #include <iterator>
 #include <string_view>
 
-#include "provider/base64.h"
 #include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/certificate_summary.h"
 #include "provider/cryptoapi/chain_verification.h"
+#include "provider/cryptoapi/crl_store.h"
 #include "provider/cryptoapi/demo_certificates.h"
 #include "provider/cryptoapi/key_container.h"
 #include "provider/cryptoapi/pfx_import.h"
@@ -23,9 +23,9 @@ namespace orvane::provider {
 namespace {
 
 namespace fs = std::filesystem;
-using cryptoapi::CertificateContextHandle;
 using cryptoapi::CryptoapiCertificate;
-using cryptoapi::StoreHandle;
+using windows::CertificateContextHandle;
+using windows::StoreHandle;
 
 const char* const personal_store = "your personal store (My)";
 const char* const authorities_store = "your intermediate authorities store (CA)";
@@ -94,19 +94,7 @@ std::vector<CertificateContextHandle> certificates_in(const std::vector<BYTE>& b
         ::CertCreateCertificateContext(X509_ASN_ENCODING, der, static_cast<DWORD>(size)));
     if (certificate) certificates.push_back(std::move(certificate));
   };
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  constexpr std::string_view begin = "-----BEGIN CERTIFICATE-----";
-  constexpr std::string_view end = "-----END CERTIFICATE-----";
-  for (std::size_t at = text.find(begin); at != std::string_view::npos;
-       at = text.find(begin, at + 1)) {
-    const std::size_t stop = text.find(end, at);
-    if (stop == std::string_view::npos) break;
-    const std::string_view block = text.substr(at, stop + end.size() - at);
-    if (const auto der = decode_base64_text(
-            ByteView(reinterpret_cast<const std::uint8_t*>(block.data()), block.size()))) {
-      add(der->data(), der->size());
-    }
-  }
+  for (const auto& der : cryptoapi::pem_blocks(bytes, "CERTIFICATE")) add(der.data(), der.size());
   if (certificates.empty()) add(bytes.data(), bytes.size());
   if (certificates.empty()) {
     throw StoreError(file + " holds no certificate (PEM or DER): check the file");
@@ -179,7 +167,7 @@ StoreListing list_stores(const fs::path&) {
   for (const auto& [location, name] : stores) {
     try {
       cryptoapi::CryptoapiStore store;
-      store.Open(location, u"My", StoreOpenMode::read_only);
+      store.Open(location, u"My");
       const auto certificates = store.Certificates();
       for (std::int32_t i = 1; i <= certificates->Count(); ++i) {
         const auto certificate =
@@ -200,7 +188,25 @@ StoreListing list_stores(const fs::path&) {
                                  " store cannot be read: " + text_to_utf8(failure.description()));
     }
   }
+  listing.crl_count = cryptoapi::user_crl_count();
   return listing;
+}
+
+std::vector<StoredCrl> add_crl(const fs::path&, const fs::path& file) {
+  const auto crls = cryptoapi::crls_in(read_bytes(file, "the CRL"));
+  if (crls.empty()) {
+    throw StoreError(path_to_utf8(file) + " holds no CRL: give a CRL in PEM or DER form");
+  }
+  for (const auto& crl : crls) {
+    if (!cryptoapi::signed_by_user_authority(crl.get())) {
+      throw StoreError("a CRL of " + path_to_utf8(file) + " is not signed by a certificate of " +
+                       root_store + " or " + authorities_store +
+                       ": trust its issuer's root with `orvane store trust` first");
+    }
+  }
+  std::vector<StoredCrl> stored;
+  for (const auto& crl : crls) stored.push_back(cryptoapi::add_user_crl(crl.get()));
+  return stored;
 }
 
 ImportResult import_into_store(const fs::path&, const fs::path& file,

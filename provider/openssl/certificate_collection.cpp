@@ -2,13 +2,11 @@
 
 #include "provider/certificate_matcher.h"
 #include "provider/crypt_error.h"
-#include "provider/openssl/chain_verification.h"
 
 namespace orvane::provider::openssl {
 
-OpensslCertificateCollection::OpensslCertificateCollection(CertificateList certificates,
-                                                           std::shared_ptr<const StoreRoot> root)
-    : certificates_(std::move(certificates)), root_(std::move(root)) {}
+OpensslCertificateCollection::OpensslCertificateCollection(CertificateList certificates)
+    : certificates_(std::move(certificates)) {}
 
 std::int32_t OpensslCertificateCollection::Count() const {
   return static_cast<std::int32_t>(certificates_.size());
@@ -20,17 +18,13 @@ std::shared_ptr<const Certificate> OpensslCertificateCollection::Item(std::int32
 }
 
 std::unique_ptr<CertificateCollection> OpensslCertificateCollection::Find(
-    FindType type, const FindCriterion& criterion, bool valid_only) const {
+    FindType type, const FindCriterion& criterion) const {
   const auto matches = certificate_matcher<OpensslCertificate>(type, criterion);
-  std::shared_ptr<const TrustMaterial> trust;
-  if (valid_only) trust = load_trust(*root_);
   CertificateList found;
   for (const auto& certificate : certificates_) {
-    if (!matches(*certificate)) continue;
-    if (trust && chain_error(certificate->x509(), *trust, {})) continue;
-    found.push_back(certificate);
+    if (matches(*certificate)) found.push_back(certificate);
   }
-  return std::make_unique<OpensslCertificateCollection>(std::move(found), root_);
+  return std::make_unique<OpensslCertificateCollection>(std::move(found));
 }
 
 }  // namespace orvane::provider::openssl

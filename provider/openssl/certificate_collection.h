@@ -1,15 +1,13 @@
 #pragma once
 
 #include "provider/openssl/certificate.h"
-#include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
 
-// An ordered collection of certificates; Find keeps the order. `root` supplies the trust that
-// a validating Find checks chains against.
+// An ordered collection of certificates; Find keeps the order.
 class OpensslCertificateCollection final : public CertificateCollection {
  public:
-  OpensslCertificateCollection(CertificateList certificates, std::shared_ptr<const StoreRoot> root);
+  explicit OpensslCertificateCollection(CertificateList certificates);
 
   std::int32_t Count() const override;
   // Fails with E_INVALIDARG for an index outside 1..Count.
@@ -17,12 +15,11 @@ class OpensslCertificateCollection final : public CertificateCollection {
   // Type 6 with property 2 keeps the certificates whose private key the store holds (other
   // properties match nothing); type 9 keeps those valid at the local time given. A criterion
   // of the wrong kind fails with E_INVALIDARG.
-  std::unique_ptr<CertificateCollection> Find(FindType type, const FindCriterion& criterion,
-                                              bool valid_only) const override;
+  std::unique_ptr<CertificateCollection> Find(FindType type,
+                                              const FindCriterion& criterion) const override;
 
  private:
   CertificateList certificates_;
-  std::shared_ptr<const StoreRoot> root_;
 };
 
 }  // namespace orvane::provider::openssl

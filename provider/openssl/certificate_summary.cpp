@@ -8,8 +8,6 @@
 #include "provider/openssl/certificate.h"
 
 namespace orvane::provider::openssl {
-namespace {
-
 std::string name_text(const X509_NAME* name) {
   const BioPtr out(BIO_new(BIO_s_mem()));
   // RFC 2253, but with UTF-8 left as it is rather than escaped, for a terminal to show.
@@ -29,8 +27,6 @@ std::string time_text(const ASN1_TIME* time) {
                 fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
   return text;
 }
-
-}  // namespace
 
 CertificateSummary summarize(X509* certificate) {
   return {text_to_utf8(serial_number_text(certificate)),

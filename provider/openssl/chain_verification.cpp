@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "provider/chain_fault.h"
+#include "provider/openssl/revocation_check.h"
 #include "provider/openssl/signer_policy_check.h"
 #include "provider/openssl/store_folder.h"
 #include "provider/openssl/system_roots.h"
@@ -27,22 +28,31 @@ const std::vector<X509Ptr>& LazyCertificates::get() const {
 
 class VerifiedChains {
  public:
-  // Whether the chain of `key` verified and still holds at `now`.
-  bool holds(const std::string& key, std::int64_t now) {
+  // The chain of `key` when it verified and still holds at `now`; empty otherwise.
+  std::vector<X509Ptr> holding(const std::string& key, std::int64_t now) {
     const std::lock_guard lock(mutex_);
-    const auto found = periods_.find(key);
-    return found != periods_.end() && found->second.first <= now && now <= found->second.second;
+    const auto found = chains_.find(key);
+    if (found == chains_.end() || now < found->second.from || found->second.until < now) return {};
+    std::vector<X509Ptr> chain;
+    for (const auto& certificate : found->second.chain) chain.push_back(share(certificate.get()));
+    return chain;
   }
-  void add(std::string key, std::int64_t from, std::int64_t until) {
+  void add(std::string key, std::int64_t from, std::int64_t until, std::vector<X509Ptr> chain) {
     const std::lock_guard lock(mutex_);
     // Hostile messages could bring any number of chains: start afresh rather than grow.
-    if (periods_.size() >= 256) periods_.clear();
-    periods_[std::move(key)] = {from, until};
+    if (chains_.size() >= 256) chains_.clear();
+    chains_[std::move(key)] = {from, until, std::move(chain)};
   }
 
  private:
+  struct Verified {
+    std::int64_t from = 0;
+    std::int64_t until = 0;
+    // Kept for the revocation check, which every verification makes again.
+    std::vector<X509Ptr> chain;
+  };
   std::mutex mutex_;
-  std::map<std::string, std::pair<std::int64_t, std::int64_t>> periods_;
+  std::map<std::string, Verified> chains_;
 };
 
 namespace {
@@ -184,7 +194,8 @@ TrustMaterial read_trust(const StoreRoot& root) {
                       std::make_shared<const LazyCertificates>([&root] {
                         return root.load_folder("My", FolderParts::certificates).certificates;
                       }),
-                      std::make_shared<VerifiedChains>()};
+                      std::make_shared<VerifiedChains>(),
+                      {}};
   X509_STORE* roots = trust.trusted_roots.get();
   if (roots == nullptr || !add_system_roots(roots, root)) {
     throw crypt_failure(CryptError::message_error);
@@ -193,6 +204,7 @@ TrustMaterial read_trust(const StoreRoot& root) {
     X509_STORE_add_cert(roots, certificate.get());
   }
   trust.intermediates = root.load_folder("CA", FolderParts::certificates).certificates;
+  trust.crls = root.load_folder("CRL", FolderParts::certificates).crls;
   ERR_clear_error();
   return trust;
 }
@@ -220,35 +232,48 @@ std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
   return chain;
 }
 
+namespace {
+
+// Keeps a chain that verified for as long as every certificate of it is within its validity
+// period.
+void remember(const TrustMaterial& trust, std::string key, const std::vector<X509Ptr>& chain) {
+  if (!trust.verified_chains || key.empty()) return;
+  std::int64_t from = INT64_MIN;
+  std::int64_t until = INT64_MAX;
+  for (const auto& certificate : chain) {
+    const auto not_before = seconds_of(X509_get0_notBefore(certificate.get()));
+    const auto not_after = seconds_of(X509_get0_notAfter(certificate.get()));
+    if (!not_before || !not_after) return;
+    from = std::max(from, *not_before);
+    until = std::min(until, *not_after);
+  }
+  std::vector<X509Ptr> kept;
+  for (const auto& certificate : chain) kept.push_back(share(certificate.get()));
+  trust.verified_chains->add(std::move(key), from, until, std::move(kept));
+}
+
+}  // namespace
+
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
-                                      const std::vector<X509Ptr>& carried) {
+                                      const std::vector<X509Ptr>& carried,
+                                      RevocationContext* revocation) {
   const std::string key = chain_key(leaf, carried);
   const auto now = static_cast<std::int64_t>(std::time(nullptr));
-  if (trust.verified_chains && !key.empty() && trust.verified_chains->holds(key, now)) {
-    return std::nullopt;
+  std::vector<X509Ptr> chain;
+  if (trust.verified_chains && !key.empty()) chain = trust.verified_chains->holding(key, now);
+  if (chain.empty()) {
+    VerifierRun run = run_verifier(leaf, trust, carried, false);
+    if (!run.verified) run = run_verifier(leaf, trust, carried, true);
+    if (!run.verified) return run.faults->crypt_error();
+    STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(run.context.get());
+    if (const auto weak = weak_chain_error(built)) return weak;
+    for (int i = 0; i < sk_X509_num(built); ++i) chain.push_back(share(sk_X509_value(built, i)));
+    remember(trust, key, chain);
   }
-  VerifierRun run = run_verifier(leaf, trust, carried, false);
-  if (!run.verified) run = run_verifier(leaf, trust, carried, true);
-  if (!run.verified) return run.faults->crypt_error();
-  if (const auto weak = weak_chain_error(X509_STORE_CTX_get0_chain(run.context.get()))) {
-    return weak;
-  }
-  if (trust.verified_chains && !key.empty()) {
-    // The result holds while every certificate of the chain is within its validity period.
-    std::int64_t from = INT64_MIN;
-    std::int64_t until = INT64_MAX;
-    STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(run.context.get());
-    for (int i = 0; i < sk_X509_num(chain); ++i) {
-      X509* certificate = sk_X509_value(chain, i);
-      const auto not_before = seconds_of(X509_get0_notBefore(certificate));
-      const auto not_after = seconds_of(X509_get0_notAfter(certificate));
-      if (!not_before || !not_after) return std::nullopt;
-      from = std::max(from, *not_before);
-      until = std::min(until, *not_after);
-    }
-    trust.verified_chains->add(key, from, until);
-  }
-  return std::nullopt;
+  if (revocation == nullptr) return std::nullopt;
+  std::vector<X509*> certificates;
+  for (const auto& certificate : chain) certificates.push_back(certificate.get());
+  return revocation_error(certificates, carried, trust, *revocation);
 }
 
 }  // namespace orvane::provider::openssl

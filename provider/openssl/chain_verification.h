@@ -8,6 +8,7 @@
 
 #include "provider/crypt_error.h"
 #include "provider/openssl/handles.h"
+#include "provider/openssl/revocation_context.h"
 #include "provider/openssl/store_root.h"
 
 namespace orvane::provider::openssl {
@@ -41,11 +42,13 @@ struct TrustMaterial {
   // them: a long-lived host checks the same signers' chains again and again. It goes with the
   // material, which is read again when a store folder changes.
   std::shared_ptr<VerifiedChains> verified_chains;
+  // The store's CRL/ folder, whoever signed them: the CRL processing judges each.
+  std::vector<X509CrlPtr> crls;
 };
 
 // The trust material of the stores under `root`; missing folders add nothing. Made again only
-// when Root/, CA/ or My/ changed since `root` last made it: a long-lived host verifies against
-// the same material call after call.
+// when Root/, CA/, CRL/ or My/ changed since `root` last made it: a long-lived host verifies
+// against the same material call after call.
 std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root);
 
 // The chain of `leaf`, leaf first, as far as it can be built from the trust material and
@@ -56,9 +59,11 @@ std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
 // Nothing when `leaf` chains to a trusted root, every certificate of the chain is valid now,
 // the chain holds under RFC 5280's certificate policies (any policy acceptable, none required
 // until a certificate requires one) and name constraints, and no certificate of it is weak by
-// the signer policy; otherwise the code of the chain's fault, chosen and mapped as on every back
-// end (provider/chain_fault.h).
+// the signer policy, and, with a `revocation` context, no certificate of it below the anchor is
+// revoked as revocation_check.h says; otherwise the code of the chain's fault, chosen and mapped
+// as on every back end (provider/chain_fault.h).
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
-                                      const std::vector<X509Ptr>& carried);
+                                      const std::vector<X509Ptr>& carried,
+                                      RevocationContext* revocation = nullptr);
 
 }  // namespace orvane::provider::openssl

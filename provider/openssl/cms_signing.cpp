@@ -2,11 +2,10 @@
 
 #include <openssl/err.h>
 #include <openssl/objects.h>
-#include <openssl/sha.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
-#include <limits>
 #include <optional>
 
 #include "provider/crypt_error.h"
@@ -31,73 +30,41 @@ void add_signing_time(CMS_SignerInfo* signer, const LocalDateTime& local_time) {
   }
 }
 
-// SHA-256 of the content where it lies: one pass, no copy through a chain of BIOs.
-Bytes sha256_of(ByteView content) {
-  Bytes digest(SHA256_DIGEST_LENGTH);
-  unsigned int length = 0;
-  if (EVP_Digest(content.data(), content.size(), digest.data(), &length, EVP_sha256(), nullptr) !=
-      1) {
-    fail(CryptError::bad_algorithm);
-  }
-  digest.resize(length);
-  return digest;
+// The size of a certificate's DER.
+std::size_t encoded_size(X509* certificate) {
+  const int size = i2d_X509(certificate, nullptr);
+  return size > 0 ? static_cast<std::size_t>(size) : 0;
 }
-
-// The content of an attached message, lent to it without a copy for as long as this lives:
-// the encoded message is the one copy made of it. Must go before the message does.
-class LentContent {
- public:
-  LentContent(CMS_ContentInfo* message, ByteView content) {
-    if (content.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-      fail(CryptError::invalid_parameter);
-    }
-    ASN1_OCTET_STRING** embedded = CMS_get0_content(message);
-    if (embedded == nullptr || *embedded == nullptr) fail(CryptError::message_error);
-    embedded_ = *embedded;
-    ASN1_STRING_set0(embedded_, const_cast<std::uint8_t*>(content.data()),
-                     static_cast<int>(content.size()));
-    // The mark that the content is still to be streamed in; it now is in.
-    embedded_->flags &= ~ASN1_STRING_FLAG_CONT;
-  }
-  LentContent(const LentContent&) = delete;
-  LentContent& operator=(const LentContent&) = delete;
-  ~LentContent() {
-    // Taken back without freeing: the bytes are the caller's.
-    embedded_->data = nullptr;
-    embedded_->length = 0;
-  }
-
- private:
-  ASN1_OCTET_STRING* embedded_ = nullptr;
-};
 
 }  // namespace
 
-SignedMessage sign_content(const SigningRequest& request, ByteView content, bool detached) {
-  const int key_type = EVP_PKEY_get_base_id(request.private_key);
+OpensslSignatureSession::OpensslSignatureSession(SigningRequest request)
+    : request_(std::move(request)), digest_(EVP_sha256()) {
+  const int key_type = EVP_PKEY_get_base_id(request_.private_key);
   if (key_type != EVP_PKEY_RSA && key_type != EVP_PKEY_EC) fail(CryptError::bad_algorithm);
+}
 
+void OpensslSignatureSession::update(ByteView bytes) {
+  digest_.update(bytes);
+}
+
+Bytes OpensslSignatureSession::finish() {
+  digest_value_ = digest_.finish();
   constexpr unsigned flags = CMS_BINARY | CMS_NOSMIMECAP | CMS_PARTIAL;
   const CmsPtr message(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags));
-  if (!message || CMS_set_detached(message.get(), detached ? 1 : 0) != 1) {
-    fail(CryptError::message_error);
-  }
-  // Partial: the attributes are completed here and signed last, as CMS_final would, but over a
-  // digest taken in place.
-  CMS_SignerInfo* signer =
-      CMS_add1_signer(message.get(), request.certificate, request.private_key, EVP_sha256(), flags);
+  if (!message || CMS_set_detached(message.get(), 1) != 1) fail(CryptError::message_error);
+  // Partial: the attributes are completed here and signed last, as CMS_final would, but over the
+  // digest taken as the content passed.
+  CMS_SignerInfo* signer = CMS_add1_signer(message.get(), request_.certificate,
+                                           request_.private_key, EVP_sha256(), flags);
   if (signer == nullptr) fail(CryptError::no_key);
-  if (request.signing_time) add_signing_time(signer, *request.signing_time);
-  for (X509* certificate : request.carried) {
+  if (request_.signing_time) add_signing_time(signer, *request_.signing_time);
+  for (X509* certificate : request_.carried) {
     if (CMS_add1_cert(message.get(), certificate) != 1) fail(CryptError::message_error);
   }
-  std::optional<LentContent> lent;
-  if (!detached) lent.emplace(message.get(), content);
-
-  ContentDigest content_digest{NID_sha256, sha256_of(content)};
   if (CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_messageDigest, V_ASN1_OCTET_STRING,
-                                  content_digest.value.data(),
-                                  static_cast<int>(content_digest.value.size())) != 1 ||
+                                  digest_value_.data(),
+                                  static_cast<int>(digest_value_.size())) != 1 ||
       CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_contentType, V_ASN1_OBJECT,
                                   CMS_get0_eContentType(message.get()), -1) != 1) {
     fail(CryptError::message_error);
@@ -106,10 +73,39 @@ SignedMessage sign_content(const SigningRequest& request, ByteView content, bool
 
   const int length = i2d_CMS_ContentInfo(message.get(), nullptr);
   if (length <= 0) fail(CryptError::bad_encode);
-  SignedMessage signed_message{Bytes(static_cast<std::size_t>(length)), std::move(content_digest)};
-  unsigned char* cursor = signed_message.der.data();
+  Bytes der(static_cast<std::size_t>(length));
+  unsigned char* cursor = der.data();
   if (i2d_CMS_ContentInfo(message.get(), &cursor) != length) fail(CryptError::bad_encode);
-  return signed_message;
+  return der;
+}
+
+Bytes OpensslSignatureSession::expected_leading_fields() const {
+  // Version 1 (the signer named by issuer and serial number, the content of type data), and the
+  // one digest algorithm, as OpenSSL writes its identifier.
+  const std::unique_ptr<X509_ALGOR, Free<X509_ALGOR_free>> algorithm(X509_ALGOR_new());
+  if (!algorithm) fail(CryptError::message_error);
+  X509_ALGOR_set_md(algorithm.get(), EVP_sha256());
+  const int size = i2d_X509_ALGOR(algorithm.get(), nullptr);
+  if (size <= 0 || size > 127) fail(CryptError::bad_encode);
+  Bytes fields = {0x02, 0x01, 0x01, 0x31, static_cast<std::uint8_t>(size)};
+  fields.resize(fields.size() + static_cast<std::size_t>(size));
+  unsigned char* cursor = fields.data() + 5;
+  i2d_X509_ALGOR(algorithm.get(), &cursor);
+  return fields;
+}
+
+std::size_t OpensslSignatureSession::expected_trailing_size() const {
+  // The certificates, and a signer info of the issuer's name, the serial number, three
+  // attributes, two algorithm identifiers and the longest signature of the key.
+  std::size_t size = encoded_size(request_.certificate) + 512;
+  for (X509* certificate : request_.carried) size += encoded_size(certificate);
+  const X509_NAME* issuer = X509_get_issuer_name(request_.certificate);
+  size += static_cast<std::size_t>(std::max(0, i2d_X509_NAME(issuer, nullptr)));
+  return size + static_cast<std::size_t>(std::max(0, EVP_PKEY_get_size(request_.private_key)));
+}
+
+std::unique_ptr<Digest> OpensslSignatureSession::new_content_digest() const {
+  return std::make_unique<EvpDigest>(EVP_sha256());
 }
 
 }  // namespace orvane::provider::openssl

@@ -3,9 +3,9 @@
 #include <optional>
 #include <vector>
 
+#include "provider/message_writing.h"
 #include "provider/openssl/content_digest.h"
 #include "provider/openssl/handles.h"
-#include "runtime/bytes.h"
 #include "runtime/clock.h"
 
 namespace orvane::provider::openssl {
@@ -20,16 +20,25 @@ struct SigningRequest {
   std::optional<LocalDateTime> signing_time;
 };
 
-// A signed-data message and the digest of the content it signs.
-struct SignedMessage {
-  Bytes der;  // the DER ContentInfo
-  ContentDigest content_digest;
-};
+// A signature over content that passes a block at a time: SHA-256, RSA PKCS #1 v1.5 or ECDSA,
+// the signer named by issuer and serial number, and exactly the content-type, message-digest and
+// signing-time attributes. finish() gives the message without its content. The request's objects
+// must outlive the session. Fails with the provider's codes.
+class OpensslSignatureSession final : public SignatureSession {
+ public:
+  explicit OpensslSignatureSession(SigningRequest request);
 
-// A signed-data message over `content`: SHA-256, RSA PKCS #1 v1.5 or ECDSA, the signer named
-// by issuer and serial number, and exactly the content-type, message-digest and signing-time
-// attributes. `content` is read where it lies, never copied, unless the message carries it
-// (`detached` false). Fails with the provider's codes.
-SignedMessage sign_content(const SigningRequest& request, ByteView content, bool detached);
+  void update(ByteView bytes) override;
+  Bytes finish() override;
+  Bytes expected_leading_fields() const override;
+  std::size_t expected_trailing_size() const override;
+  Bytes content_digest() const override { return digest_value_; }
+  std::unique_ptr<Digest> new_content_digest() const override;
+
+ private:
+  SigningRequest request_;
+  EvpDigest digest_;
+  Bytes digest_value_;
+};
 
 }  // namespace orvane::provider::openssl

@@ -39,11 +39,12 @@ std::unique_ptr<Store> OpensslFactory::CreateStore() {
 }
 
 std::unique_ptr<Signer> OpensslFactory::CreateSigner() {
-  return std::make_unique<OpensslSigner>(root());
+  root();  // no signer without a store to sign from
+  return std::make_unique<OpensslSigner>();
 }
 
-std::unique_ptr<SignedData> OpensslFactory::CreateSignedData() {
-  return std::make_unique<OpensslSignedData>(root());
+std::unique_ptr<SignedData> OpensslFactory::CreateSignedData(const Policy& policy) {
+  return std::make_unique<OpensslSignedData>(root(), policy);
 }
 
 std::shared_ptr<const StoreRoot> OpensslFactory::root() const {

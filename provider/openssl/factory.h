@@ -17,7 +17,7 @@ class OpensslFactory final : public Factory {
 
   std::unique_ptr<Store> CreateStore() override;
   std::unique_ptr<Signer> CreateSigner() override;
-  std::unique_ptr<SignedData> CreateSignedData() override;
+  std::unique_ptr<SignedData> CreateSignedData(const Policy& policy) override;
 
  private:
   std::shared_ptr<const StoreRoot> root() const;

@@ -43,6 +43,7 @@ using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, Free<EVP_PKEY_free>>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, Free<PKCS12_free>>;
 using Pkcs8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, Free<PKCS8_PRIV_KEY_INFO_free>>;
 using X509Ptr = std::unique_ptr<X509, Free<X509_free>>;
+using X509PubkeyPtr = std::unique_ptr<X509_PUBKEY, Free<X509_PUBKEY_free>>;
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), FreeCertificateStack>;
 using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, Free<X509_STORE_CTX_free>>;
 using X509StorePtr = std::unique_ptr<X509_STORE, Free<X509_STORE_free>>;

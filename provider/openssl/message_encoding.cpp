@@ -4,10 +4,7 @@
 
 #include <optional>
 
-#include "provider/crypt_error.h"
 #include "provider/der.h"
-#include "provider/message_forms.h"
-#include "runtime/code_page.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -79,37 +76,28 @@ CmsPtr parse_whole(ByteView der) {
 
 }  // namespace
 
-DecodedMessage decode_message(TextView message, CertificateCache& certificates) {
+std::optional<DecodedMessage> decode_message(ByteView der, CertificateCache& certificates) {
   DecodedMessage decoded;
-  const auto parse = [&](ByteView der) {
-    // The carried certificates are parsed apart from the rest, so that those seen before are
-    // not parsed again.
-    if (auto split = split_certificates(der)) {
-      std::vector<X509Ptr> carried;
-      for (const ByteView certificate : split->certificates) {
-        X509Ptr parsed = certificates.get(certificate);
-        if (!parsed) return false;
-        carried.push_back(std::move(parsed));
+  // The carried certificates are parsed apart from the rest, so that those seen before are not
+  // parsed again.
+  if (auto split = split_certificates(der)) {
+    for (const ByteView certificate : split->certificates) {
+      X509Ptr parsed = certificates.get(certificate);
+      if (!parsed) return std::nullopt;
+      decoded.certificates.push_back(std::move(parsed));
+    }
+    decoded.message = parse_whole(split->message);
+  } else {
+    decoded.message = parse_whole(der);
+    if (decoded.message) {
+      const X509StackPtr carried(CMS_get1_certs(decoded.message.get()));
+      for (int i = 0; i < sk_X509_num(carried.get()); ++i) {
+        decoded.certificates.push_back(share(sk_X509_value(carried.get(), i)));
       }
-      CmsPtr parsed = parse_whole(split->message);
-      if (!parsed) return false;
-      decoded = {std::move(parsed), std::move(carried)};
-      return true;
     }
-    CmsPtr parsed = parse_whole(der);
-    if (!parsed) return false;
-    const X509StackPtr carried(CMS_get1_certs(parsed.get()));
-    decoded = {std::move(parsed), {}};
-    for (int i = 0; i < sk_X509_num(carried.get()); ++i) {
-      decoded.certificates.push_back(share(sk_X509_value(carried.get(), i)));
-    }
-    return true;
-  };
-  // A file read as text went through the system's code page, which is Windows-1252 for the
-  // files this component writes and reads.
-  const bool found = parse_message_forms(message, windows_1252(), parse);
+  }
   ERR_clear_error();
-  if (!found) throw crypt_failure(CryptError::asn1_bad_tag);
+  if (!decoded.message) return std::nullopt;
   return decoded;
 }
 

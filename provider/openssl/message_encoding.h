@@ -1,10 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "provider/openssl/certificate_cache.h"
 #include "provider/openssl/handles.h"
-#include "runtime/text.h"
+#include "runtime/bytes.h"
 
 namespace orvane::provider::openssl {
 
@@ -14,9 +15,9 @@ struct DecodedMessage {
   std::vector<X509Ptr> certificates;
 };
 
-// The ContentInfo that a message text stands for, in any of the forms callers and files
-// produce (see parse_message_forms). The certificates it carries come from `certificates`
-// when seen before. A text that is none of the forms fails with CRYPT_E_ASN1_BADTAG.
-DecodedMessage decode_message(TextView message, CertificateCache& certificates);
+// The ContentInfo of one DER (or BER) message, as read_message hands it over without its
+// content; nothing when OpenSSL does not parse it as one, with nothing after it. The
+// certificates it carries come from `certificates` when seen before.
+std::optional<DecodedMessage> decode_message(ByteView der, CertificateCache& certificates);
 
 }  // namespace orvane::provider::openssl

@@ -7,34 +7,31 @@
 #include "provider/openssl/handles.h"
 #include "provider/openssl/store_root.h"
 #include "provider/provider.h"
-#include "provider/signed_content.h"
 
 namespace orvane::provider::openssl {
 
 // Signs its content and verifies messages against the stores under a store root.
 class OpensslSignedData final : public SignedData {
  public:
-  explicit OpensslSignedData(std::shared_ptr<const StoreRoot> root);
+  OpensslSignedData(std::shared_ptr<const StoreRoot> root, Policy policy);
 
-  void SetContent(Text content) override;
-  void SetContentBytes(Text bytes, std::size_t byte_count) override;
-  const Text& Content() const override;
+  void SetContent(std::shared_ptr<const ByteSource> content) override;
   // Takes signers of this back end only (E_INVALIDARG otherwise); NTE_NO_KEY when the bound
   // certificate has no private key, CRYPT_E_NOT_FOUND when none is bound.
-  Text Sign(Signer& signer, bool detached, Encoding encoding) override;
-  void Verify(const Text& message, bool detached, VerifyFlag flag) override;
+  void Sign(Signer& signer, Attachment attachment, RewritableSink& message) override;
+  void Verify(const MessageText& message, Attachment attachment, ContentSink* carried) override;
   // CRYPT_E_INVALID_INDEX outside the signers of the last message that verified.
   std::unique_ptr<Signer> Signers(std::int32_t index) const override;
 
  private:
   std::shared_ptr<const StoreRoot> root_;
-  SignedContent content_;
+  Policy policy_;
+  std::shared_ptr<const ByteSource> content_;
   // The digest of content_ as the last signature over it recorded it; a detached verification
   // of the same content right after signing then need not read it again.
   std::optional<ContentDigest> content_digest_;
-  // Of the last message that verified: each signer's certificate and what the message carried.
+  // Of the last message that verified: each signer's certificate.
   std::vector<X509Ptr> signers_;
-  std::vector<X509Ptr> carried_;
 };
 
 }  // namespace orvane::provider::openssl

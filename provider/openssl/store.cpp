@@ -26,10 +26,8 @@ bool is_folder_name(const Text& name) {
 
 OpensslStore::OpensslStore(std::shared_ptr<const StoreRoot> root) : root_(std::move(root)) {}
 
-void OpensslStore::Open(StoreLocation location, const Text& name, StoreOpenMode mode) {
-  if (mode != StoreOpenMode::read_only || !is_folder_name(name)) {
-    throw crypt_failure(CryptError::invalid_parameter);
-  }
+void OpensslStore::Open(StoreLocation location, const Text& name) {
+  if (!is_folder_name(name)) throw crypt_failure(CryptError::invalid_parameter);
   switch (location) {
     case StoreLocation::current_user:
       certificates_ = root_->personal_certificates(text_to_utf8(name));
@@ -42,7 +40,7 @@ void OpensslStore::Open(StoreLocation location, const Text& name, StoreOpenMode 
 }
 
 std::unique_ptr<CertificateCollection> OpensslStore::Certificates() const {
-  return std::make_unique<OpensslCertificateCollection>(certificates_, root_);
+  return std::make_unique<OpensslCertificateCollection>(certificates_);
 }
 
 CertificateList with_matching_keys(const FolderContents& contents) {

@@ -17,7 +17,7 @@ class OpensslStore final : public Store {
   // Reads the store again, so an object can be opened at one location and then another. Only
   // read-only mode exists; other modes, locations or names that are not one folder name fail
   // with E_INVALIDARG.
-  void Open(StoreLocation location, const Text& name, StoreOpenMode mode) override;
+  void Open(StoreLocation location, const Text& name) override;
   // The certificates of the last Open, in store order; empty before the first.
   std::unique_ptr<CertificateCollection> Certificates() const override;
 

@@ -3,6 +3,7 @@
 
 #include "provider/openssl/default_store_root.h"
 #include "provider/openssl/demo_pki.h"
+#include "provider/openssl/store_crls.h"
 #include "provider/openssl/store_import.h"
 #include "provider/openssl/store_listing.h"
 #include "provider/openssl/store_safety.h"
@@ -30,6 +31,11 @@ ImportResult import_into_store(const std::filesystem::path& store_root,
 std::vector<StoredCertificate> trust_roots(const std::filesystem::path& store_root,
                                            const std::filesystem::path& file) {
   return openssl::trust_roots(store_root, file);
+}
+
+std::vector<StoredCrl> add_crl(const std::filesystem::path& store_root,
+                               const std::filesystem::path& file) {
+  return openssl::add_crl(store_root, file);
 }
 
 DemoPki install_demo_pki(const std::filesystem::path& store_root,

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "provider/openssl/store_safety.h"
+#include "runtime/posix/file_descriptor.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -56,37 +57,6 @@ bool holds(const fs::path& path, std::string_view bytes) {
   return existing == bytes;
 }
 
-void write_replacing(const fs::path& target, std::string_view bytes, FileAccess access) {
-  std::random_device random;
-  // Hidden, and unique to this writer. (Built by appending: GCC 12 at -O3 warns wrongly about
-  // a literal joined to a temporary string.)
-  std::string name = ".";
-  name += target.filename().string();
-  name += '.';
-  name += std::to_string(random());
-  const fs::path temporary = target.parent_path() / name;
-  // Owner-only from its first byte, whatever the umask: a key must never be readable by others,
-  // not even for a moment. Only a certificate is opened up, once it is whole.
-  const int file =
-      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  std::error_code error;
-  if (file < 0) fail("write", target, last_error(), "check that its folder is yours");
-  for (std::size_t written = 0; !error && written < bytes.size();) {
-    const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
-    if (count < 0 && errno != EINTR) error = last_error();
-    if (count > 0) written += static_cast<std::size_t>(count);
-  }
-  const mode_t mode = access == FileAccess::owner_only ? 0600 : 0644;
-  if (!error && ::fchmod(file, mode) != 0) error = last_error();
-  if (::close(file) != 0 && !error) error = last_error();
-  if (!error) fs::rename(temporary, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    fail("write", target, error, "check that its folder exists, is yours and has room");
-  }
-}
-
 }  // namespace
 
 fs::path make_store_folder(const fs::path& store_root, const std::string& name, FolderUse use) {
@@ -112,6 +82,37 @@ fs::path make_store_folder(const fs::path& store_root, const std::string& name, 
   return folder;
 }
 
+void replace_store_file(const fs::path& target, std::string_view bytes, FileAccess access) {
+  std::random_device random;
+  // Hidden, and unique to this writer. (Built by appending: GCC 12 at -O3 warns wrongly about
+  // a literal joined to a temporary string.)
+  std::string name = ".";
+  name += target.filename().string();
+  name += '.';
+  name += std::to_string(random());
+  const fs::path temporary = target.parent_path() / name;
+  // Owner-only from its first byte, whatever the umask: a key must never be readable by others,
+  // not even for a moment. Only a certificate is opened up, once it is whole.
+  posix::FileDescriptor file(
+      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  std::error_code error;
+  if (!file.valid()) fail("write", target, last_error(), "check that its folder is yours");
+  for (std::size_t written = 0; !error && written < bytes.size();) {
+    const ssize_t count = ::write(file.get(), bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno != EINTR) error = last_error();
+    if (count > 0) written += static_cast<std::size_t>(count);
+  }
+  const mode_t mode = access == FileAccess::owner_only ? 0600 : 0644;
+  if (!error && ::fchmod(file.get(), mode) != 0) error = last_error();
+  if (file.close() != 0 && !error) error = last_error();
+  if (!error) fs::rename(temporary, target, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    fail("write", target, error, "check that its folder exists, is yours and has room");
+  }
+}
+
 fs::path write_store_file(const fs::path& folder, const std::string& stem,
                           const std::string& extension, std::string_view bytes, FileAccess access) {
   for (int number = 1;; ++number) {
@@ -120,7 +121,7 @@ fs::path write_store_file(const fs::path& folder, const std::string& stem,
     const fs::path target = folder / (name + extension);
     std::error_code error;
     if (!fs::exists(target, error)) {
-      write_replacing(target, bytes, access);
+      replace_store_file(target, bytes, access);
       return target;
     }
     if (holds(target, bytes)) return target;

@@ -24,6 +24,11 @@ std::filesystem::path make_store_folder(const std::filesystem::path& store_root,
 // Who may read a file written into a store.
 enum class FileAccess { owner_only, everyone };
 
+// Replaces `target` with a file that holds `bytes`, through a temporary file in its folder that
+// is owner-only from its first byte until it is whole. Throws StoreError.
+void replace_store_file(const std::filesystem::path& target, std::string_view bytes,
+                        FileAccess access);
+
 // Writes `bytes` into `folder` as `stem` + `extension` and returns its path. A file of that
 // name that already holds exactly these bytes is kept; one that holds others is never
 // replaced: the name takes "-2", "-3", ... instead. The file appears whole or not at all, and

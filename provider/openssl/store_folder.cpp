@@ -21,6 +21,7 @@
 #include "provider/openssl/pkcs12_iterations.h"
 #include "provider/openssl/store_safety.h"
 #include "provider/openssl/stored_key.h"
+#include "runtime/posix/file_descriptor.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -36,6 +37,7 @@ struct FileObjects {
   std::vector<std::shared_ptr<const StoredKey>> private_keys;
   std::vector<std::string> private_key_public_keys;
   std::vector<std::string> problems;
+  std::vector<X509CrlPtr> crls;
 
   void add_certificate(X509Ptr certificate) {
     certificate_public_keys.push_back(public_key_identity(X509_get_X509_PUBKEY(certificate.get())));
@@ -50,6 +52,13 @@ X509Ptr certificate_from_der(const unsigned char* data, long length) {
   const unsigned char* cursor = data;
   X509Ptr certificate(d2i_X509(nullptr, &cursor, length));
   return certificate && cursor == data + length ? std::move(certificate) : nullptr;
+}
+
+// The whole object at `data`, or nothing when it is not one DER CRL.
+X509CrlPtr crl_from_der(const unsigned char* data, long length) {
+  const unsigned char* cursor = data;
+  X509CrlPtr crl(d2i_X509_CRL(nullptr, &cursor, length));
+  return crl && cursor == data + length ? std::move(crl) : nullptr;
 }
 
 // The whole object at `data`, or nothing when it is not one unencrypted DER PKCS #8 key.
@@ -82,6 +91,12 @@ void read_pem(const std::string& bytes, FileObjects& out) {
         out.add_certificate(std::move(certificate));
       } else {
         out.problems.push_back("a damaged certificate");
+      }
+    } else if (kind == "X509 CRL") {
+      if (auto crl = crl_from_der(block.data, block.length)) {
+        out.crls.push_back(std::move(crl));
+      } else {
+        out.problems.push_back("a damaged CRL");
       }
     } else if (kind == "PRIVATE KEY") {
       add_key(block.data, block.length, out);
@@ -125,6 +140,8 @@ void read_der(const std::string& bytes, FileObjects& out) {
     out.add_certificate(std::move(certificate));
   } else if (pkcs8_from_der(data, length)) {
     add_key(data, length, out);
+  } else if (auto crl = crl_from_der(data, length)) {
+    out.crls.push_back(std::move(crl));
   } else {
     const unsigned char* cursor = data;
     const Pkcs12Ptr pkcs12(d2i_PKCS12(nullptr, &cursor, length));
@@ -153,20 +170,18 @@ FileObjects read_store_file(int descriptor, bool read_keys) {
 
 // The names of the regular files of the opened folder, or of what links to one.
 std::vector<std::string> files_in_name_order(int folder) {
-  const int listing = ::dup(folder);
-  DIR* directory = listing < 0 ? nullptr : ::fdopendir(listing);
-  if (directory == nullptr) {
-    if (listing >= 0) ::close(listing);
-    throw crypt_failure(CryptError::access_denied);
-  }
+  posix::FileDescriptor listing(::dup(folder));
+  posix::DirectoryStream directory(listing.valid() ? ::fdopendir(listing.get()) : nullptr);
+  if (!directory) throw crypt_failure(CryptError::access_denied);
+  // The directory stream owns the descriptor now.
+  [[maybe_unused]] const int owned_by_stream = listing.release();
   std::vector<std::string> files;
-  while (const dirent* entry = ::readdir(directory)) {
+  while (const dirent* entry = ::readdir(directory.get())) {
     struct stat info {};
     if (::fstatat(folder, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
       files.emplace_back(entry->d_name);
     }
   }
-  ::closedir(directory);
   // Compared as bytes, so the order is the same on every machine.
   std::sort(files.begin(), files.end());
   return files;
@@ -271,6 +286,7 @@ FolderContents load_store_folder(const fs::path& store_root, const std::string& 
       contents.certificates.push_back(share(objects->certificates[i].get()));
       contents.certificate_public_keys.push_back(objects->certificate_public_keys[i]);
     }
+    for (const auto& crl : objects->crls) contents.crls.push_back(share(crl.get()));
     contents.private_keys.insert(contents.private_keys.end(), objects->private_keys.begin(),
                                  objects->private_keys.end());
     contents.private_key_public_keys.insert(contents.private_key_public_keys.end(),
@@ -302,16 +318,16 @@ std::string folder_state(const fs::path& store_root, const std::string& name) {
   if (::lstat(folder.c_str(), &own) == 0) append_stat(own);
   // Straight from the system, names relative to the folder: a long-lived host asks this of a
   // store of thousands of files on every call.
-  DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) return state + (errno == ENOENT ? "" : "\1");
+  const posix::DirectoryStream directory(::opendir(folder.c_str()));
+  if (!directory) return state + (errno == ENOENT ? "" : "\1");
   std::vector<std::pair<std::string, struct stat>> files;
-  while (const dirent* entry = ::readdir(directory)) {
+  while (const dirent* entry = ::readdir(directory.get())) {
     struct stat info {};
-    if (::fstatat(::dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+    if (::fstatat(::dirfd(directory.get()), entry->d_name, &info, 0) == 0 &&
+        S_ISREG(info.st_mode)) {
       files.emplace_back(entry->d_name, info);
     }
   }
-  ::closedir(directory);
   std::sort(files.begin(), files.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   for (const auto& [file_name, file_info] : files) {

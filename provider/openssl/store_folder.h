@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "provider/openssl/handles.h"
+#include "provider/openssl/revocation_handles.h"
 #include "provider/openssl/skipped_file.h"
 #include "provider/openssl/stored_key.h"
 
@@ -21,6 +22,8 @@ struct FolderContents {
   std::vector<std::string> certificate_public_keys;
   std::vector<std::string> private_key_public_keys;
   std::vector<SkippedFile> skipped;
+  // The CRLs of the folder (PEM or DER), whoever signed them.
+  std::vector<X509CrlPtr> crls;
 };
 
 // What a reader of a store folder needs.
@@ -44,7 +47,7 @@ class StoreFileCache {
   std::unique_ptr<Entries> entries_;
 };
 
-// Reads every file of the folder `name` of `store_root`: certificates (PEM or DER),
+// Reads every file of the folder `name` of `store_root`: certificates and CRLs (PEM or DER),
 // unencrypted PKCS #8 private keys (PEM or DER) and PKCS #12 files with an empty password. A
 // file that holds a key but that group or others can read is skipped whole, as is one that
 // others could change (see store_safety.h). A missing folder is empty, and so is one that

@@ -77,6 +77,11 @@ StoreListing list_stores(const fs::path& store_root) {
     if (module.reason == trust_policy_module) continue;
     listing.smart_card_notes.push_back("module " + module.module + ": " + module.reason);
   }
+  try {
+    listing.crl_count = load_store_folder(store_root, "CRL", FolderParts::certificates).crls.size();
+  } catch (const Failure&) {
+    listing.problems.push_back(unreadable_folder(store_root / "CRL"));
+  }
   ERR_clear_error();
   return listing;
 }

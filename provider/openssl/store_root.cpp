@@ -51,7 +51,7 @@ CertificateList StoreRoot::personal_certificates(const std::string& name) const 
 std::shared_ptr<const TrustMaterial> StoreRoot::trust(
     const std::function<TrustMaterial()>& make) const {
   std::string state;
-  for (const char* name : {"Root", "CA", "My"}) state += folder_state(folder_, name) + '\1';
+  for (const char* name : {"Root", "CA", "CRL", "My"}) state += folder_state(folder_, name) + '\1';
   {
     const std::lock_guard lock(trust_mutex_);
     if (trust_ && trust_state_ == state) return trust_;

@@ -68,27 +68,6 @@ OpenedPart not_below(const OpenedPart& parent) {
 OpenedPart::OpenedPart(State state, int descriptor, fs::path path, std::string why)
     : state_(state), descriptor_(descriptor), path_(std::move(path)), why_(std::move(why)) {}
 
-OpenedPart::OpenedPart(OpenedPart&& other) noexcept
-    : state_(other.state_),
-      descriptor_(std::exchange(other.descriptor_, -1)),
-      path_(std::move(other.path_)),
-      why_(std::move(other.why_)) {}
-
-OpenedPart& OpenedPart::operator=(OpenedPart&& other) noexcept {
-  if (this != &other) {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    state_ = other.state_;
-    descriptor_ = std::exchange(other.descriptor_, -1);
-    path_ = std::move(other.path_);
-    why_ = std::move(other.why_);
-  }
-  return *this;
-}
-
-OpenedPart::~OpenedPart() {
-  if (descriptor_ >= 0) ::close(descriptor_);
-}
-
 OpenedPart open_store_root(const fs::path& store_root) {
   const int descriptor = ::open(store_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor < 0) return failed_to_open(store_root, -1, {});
@@ -145,7 +124,7 @@ std::vector<std::string> refused_store_parts(const fs::path& store_root) {
   const OpenedPart root = open_store_root(store_root);
   if (root.state() == OpenedPart::State::refused) return {root.refusal()};
   std::vector<std::string> refusals;
-  for (const char* name : {"My", "Root", "CA", "pins"}) {
+  for (const char* name : {"My", "Root", "CA", "CRL", "cache", "pins"}) {
     const OpenedPart part = open_store_folder(root, store_root, name);
     if (part.state() == OpenedPart::State::refused) refusals.push_back(part.refusal());
   }

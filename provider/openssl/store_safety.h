@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/posix/file_descriptor.h"
+
 namespace orvane::provider::openssl {
 
 // An open file or folder of the store, closed when this ends.
@@ -26,14 +28,11 @@ class OpenedPart {
 
   OpenedPart() = default;
   OpenedPart(State state, int descriptor, std::filesystem::path path = {}, std::string why = {});
-  OpenedPart(OpenedPart&& other) noexcept;
-  OpenedPart& operator=(OpenedPart&& other) noexcept;
-  ~OpenedPart();
 
   State state() const { return state_; }
   bool usable() const { return state_ == State::usable; }
   // The descriptor of a usable part, else -1.
-  int descriptor() const { return descriptor_; }
+  int descriptor() const { return descriptor_.get(); }
   // The part's path; for a part below one that is not usable, that part's.
   const std::filesystem::path& path() const { return path_; }
   // Why a refused part is not used, and what to do.
@@ -43,7 +42,7 @@ class OpenedPart {
 
  private:
   State state_ = State::missing;
-  int descriptor_ = -1;
+  posix::FileDescriptor descriptor_;
   std::filesystem::path path_;
   std::string why_;
 };

@@ -136,11 +136,10 @@ std::string public_key_identity(const PKCS8_PRIV_KEY_INFO* key) {
 }
 
 std::string public_key_identity(EVP_PKEY* key) {
-  X509_PUBKEY* public_key = nullptr;
-  if (key == nullptr || X509_PUBKEY_set(&public_key, key) != 1) return {};
-  std::string found = public_key_identity(public_key);
-  X509_PUBKEY_free(public_key);
-  return found;
+  X509_PUBKEY* made = nullptr;
+  if (key == nullptr || X509_PUBKEY_set(&made, key) != 1) return {};
+  const X509PubkeyPtr public_key(made);
+  return public_key_identity(public_key.get());
 }
 
 }  // namespace orvane::provider::openssl

@@ -17,8 +17,8 @@ int bundle_by_subject(X509_LOOKUP* lookup, X509_LOOKUP_TYPE type, const X509_NAM
   }
   if (first == nullptr || X509_OBJECT_set1_X509(found, first) != 1) return 0;
   // Lookups hand back a borrowed certificate, which the store keeps alive; the caller takes
-  // its own reference.
-  X509_free(first);
+  // its own reference, and the one set1 added goes.
+  const X509Ptr added_reference(first);
   return 1;
 }
 

@@ -12,9 +12,12 @@
 
 #include "runtime/failure.h"
 #include "runtime/platform.h"
+#include "runtime/posix/file_descriptor.h"
 
 namespace orvane {
 namespace {
+
+using posix::FileDescriptor;
 
 std::string native_path(const Text& path) {
   if (path.find(u'\0') != Text::npos) throw Failure(RuntimeError::bad_file_name_or_number);
@@ -63,33 +66,6 @@ Failure failure_for(int error, const std::string& path) {
       return Failure(RuntimeError::device_io_error);
   }
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { reset(); }
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  // Closes now, reporting the error a deferred write may only show here.
-  int close() {
-    const int result = fd_ >= 0 ? ::close(fd_) : 0;
-    fd_ = -1;
-    return result;
-  }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 // Writes the whole of `bytes`; `written` counts what reached the file, also when it fails.
 void write_all(int fd, ByteView bytes, const std::string& path, std::size_t& written) {
@@ -200,6 +176,24 @@ class ReplacingOutputFile final : public OutputFile {
     std::size_t written = 0;
     write_all(fd_.get(), bytes, target_, written);
   }
+  void write_at(std::uint64_t offset, ByteView bytes) override {
+    for (std::size_t written = 0; written < bytes.size();) {
+      const ssize_t count = ::pwrite(fd_.get(), bytes.data() + written, bytes.size() - written,
+                                     static_cast<off_t>(offset + written));
+      if (count < 0) {
+        if (errno == EINTR) continue;
+        throw failure_for(errno, target_);
+      }
+      written += static_cast<std::size_t>(count);
+    }
+  }
+  void truncate(std::uint64_t size) override {
+    if (::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0 ||
+        ::lseek(fd_.get(), static_cast<off_t>(size), SEEK_SET) < 0) {
+      throw failure_for(errno, target_);
+    }
+  }
+  void retarget(const Text& path) override { target_ = native_path(path); }
   void commit() override {
     // Should this fail, the file stays owner-only: the safe side.
     ::fchmod(fd_.get(), replacement_mode(target_, fd_.get(), source_));
@@ -278,8 +272,15 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
                                                  const OutputAccess& access) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    // A folder cannot be replaced: said before anything is written for it.
+    if (is_folder(native_path(path))) throw Failure(RuntimeError::path_file_access_error);
+    return open_for_output_beside(path, access);
+  }
+
+  std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                     const OutputAccess& access) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
     const std::string native = native_path(path);
-    if (is_folder(native)) throw Failure(RuntimeError::path_file_access_error);
     std::optional<SourceAccess> source;
     if (!access.content_source.empty()) source = source_access(native_path(access.content_source));
     for (;;) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // After windows.h:
+#include <bcrypt.h>
 #include <ncrypt.h>
 #include <oleauto.h>
 #include <unknwn.h>
@@ -104,6 +105,15 @@ inline bool destroy_key(HCRYPTKEY key) noexcept {
 inline bool destroy_hash(HCRYPTHASH hash) noexcept {
   return ::CryptDestroyHash(hash) != FALSE;
 }
+inline bool close_algorithm_provider(BCRYPT_ALG_HANDLE algorithm) noexcept {
+  return BCRYPT_SUCCESS(::BCryptCloseAlgorithmProvider(algorithm, 0));
+}
+inline bool destroy_bcrypt_hash(BCRYPT_HASH_HANDLE hash) noexcept {
+  return BCRYPT_SUCCESS(::BCryptDestroyHash(hash));
+}
+inline bool destroy_bcrypt_key(BCRYPT_KEY_HANDLE key) noexcept {
+  return BCRYPT_SUCCESS(::BCryptDestroyKey(key));
+}
 inline bool free_ncrypt_object(NCRYPT_HANDLE object) noexcept {
   return ::NCryptFreeObject(object) == ERROR_SUCCESS;
 }
@@ -182,6 +192,10 @@ using MessageHandle = Owned<traits::Zero<HCRYPTMSG, traits::close_message>>;
 using ProviderHandle = Owned<traits::Zero<HCRYPTPROV, traits::release_provider>>;
 using KeyHandle = Owned<traits::Zero<HCRYPTKEY, traits::destroy_key>>;
 using HashHandle = Owned<traits::Zero<HCRYPTHASH, traits::destroy_hash>>;
+using BCryptAlgorithmHandle =
+    Owned<traits::Zero<BCRYPT_ALG_HANDLE, traits::close_algorithm_provider>>;
+using BCryptHashHandle = Owned<traits::Zero<BCRYPT_HASH_HANDLE, traits::destroy_bcrypt_hash>>;
+using BCryptKeyHandle = Owned<traits::Zero<BCRYPT_KEY_HANDLE, traits::destroy_bcrypt_key>>;
 using NCryptProviderHandle = Owned<traits::Zero<NCRYPT_PROV_HANDLE, traits::free_ncrypt_object>>;
 using NCryptKeyHandle = Owned<traits::Zero<NCRYPT_KEY_HANDLE, traits::free_ncrypt_object>>;
 // What NCrypt hands out for the caller to free, such as an enumerated key name.

@@ -23,4 +23,9 @@ std::vector<std::string> program_arguments(int argc, char** argv) {
   return arguments;
 }
 
+bool standard_error_is_terminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
+
 }  // namespace orvane

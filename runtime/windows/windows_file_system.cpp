@@ -130,6 +130,17 @@ class ReplacingOutputFile final : public OutputFile {
       bytes = bytes.subspan(written);
     }
   }
+  void write_at(std::uint64_t offset, ByteView bytes) override {
+    move_to(offset, FILE_BEGIN);
+    write(bytes);
+    // Later writes follow what was written before, as ever.
+    move_to(0, FILE_END);
+  }
+  void truncate(std::uint64_t size) override {
+    move_to(size, FILE_BEGIN);
+    if (!::SetEndOfFile(handle_.get())) throw last_failure();
+  }
+  void retarget(const Text& path) override { target_ = path; }
   void commit() override {
     if (!carries_content_) windows::copy_access_of_own_file(target_, handle_.get());
     // The data reaches the disk before the name does, so that not even a crash leaves the
@@ -144,6 +155,12 @@ class ReplacingOutputFile final : public OutputFile {
   }
 
  private:
+  void move_to(std::uint64_t offset, DWORD from) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(handle_.get(), distance, nullptr, from)) throw last_failure();
+  }
+
   Text target_;
   Text temporary_;
   UniqueHandle handle_;
@@ -209,7 +226,15 @@ class WindowsFileSystem final : public FileSystem {
                                                  const OutputAccess& access) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     check_path(path);
+    // A folder cannot be replaced: said before anything is written for it.
     if (is_folder(path)) throw Failure(RuntimeError::path_file_access_error);
+    return open_for_output_beside(path, access);
+  }
+
+  std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                     const OutputAccess& access) override {
+    if (path.empty()) throw Failure(RuntimeError::path_not_found);
+    check_path(path);
     const bool carries_content = !access.content_source.empty();
     std::vector<std::uint8_t> owner_only;
     if (carries_content) {

@@ -27,9 +27,14 @@ void write_file(const std::filesystem::path& path, ByteView bytes) {
 
 std::unique_ptr<CertificateCollection> personal_certificates_with_key(Factory& factory) {
   auto store = factory.CreateStore();
-  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::current_user, u"My");
   return store->Certificates()->Find(FindType::extended_property,
-                                     FindCriterion(key_provider_info_property), false);
+                                     FindCriterion(key_provider_info_property));
+}
+
+// A content of the code units of `text`, which must outlive it.
+std::shared_ptr<const ByteSource> text_content(const Text& text) {
+  return std::make_shared<MemorySource>(content_bytes(text));
 }
 
 TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
@@ -44,17 +49,18 @@ TEST(CryptoapiSigning, SignsAttachedAndDetachedWithTheImportedKey) {
   // 20:35:44 an hour east of UTC: the message must say 19:35:44 UTC.
   signer->AddAuthenticatedAttribute({AttributeName::signing_time, {2026, 12, 6, 20, 35, 44, 60}});
   auto signed_data = factory.CreateSignedData();
-  signed_data->SetContent(u"Orvane signs this: \u00e9\u20ac");
+  const Text content = u"Orvane signs this: \u00e9\u20ac";
+  signed_data->SetContent(text_content(content));
 
   const std::filesystem::path out = pki_folder / "signed";
   std::filesystem::create_directories(out);
-  write_file(out / "content.bin", content_bytes(signed_data->Content()));
-  for (const bool detached : {false, true}) {
-    const Text message = signed_data->Sign(*signer, detached, Encoding::base64);
-    ASSERT_FALSE(message.empty());
-    const std::string text = text_to_utf8(message);
-    write_file(out / (detached ? "detached.b64" : "attached.b64"),
-               ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  write_file(out / "content.bin", content_bytes(content));
+  for (const Attachment attachment : {Attachment::attached, Attachment::detached}) {
+    MemorySink message;
+    signed_data->Sign(*signer, attachment, message);
+    ASSERT_FALSE(message.bytes().empty());
+    write_file(out / (attachment == Attachment::detached ? "detached.b64" : "attached.b64"),
+               message.bytes());
   }
 }
 
@@ -63,19 +69,24 @@ TEST(CryptoapiSigning, RefusesACertificateWithoutKeyAndAnUnboundSigner) {
   imported.add_certificate(pki_folder / "expired.der");
   auto factory = cryptoapi::CryptoapiFactory();
   auto store = factory.CreateStore();
-  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::current_user, u"My");
   const auto certificates = store->Certificates();
   ASSERT_GE(certificates->Count(), 1);
   auto signed_data = factory.CreateSignedData();
-  signed_data->SetContent(u"x");
+  MemorySink message;
 
   auto unbound = factory.CreateSigner();
-  EXPECT_EQ(testing::failure_number([&] { signed_data->Sign(*unbound, false, Encoding::any); }),
+  EXPECT_EQ(testing::failure_number([&] { unbound->GetCertificate(); }),
             crypt_error_number(CryptError::not_found));
+  EXPECT_EQ(
+      testing::failure_number([&] { signed_data->Sign(*unbound, Attachment::attached, message); }),
+      crypt_error_number(CryptError::not_found));
   auto without_key = factory.CreateSigner();
   without_key->SetCertificate(certificates->Item(1));
-  EXPECT_EQ(testing::failure_number([&] { signed_data->Sign(*without_key, false, Encoding::any); }),
+  EXPECT_EQ(testing::failure_number(
+                [&] { signed_data->Sign(*without_key, Attachment::attached, message); }),
             crypt_error_number(CryptError::no_key));
+  EXPECT_TRUE(message.bytes().empty());
 }
 
 TEST(CryptoapiSigning, AKeyStorageProviderKeyThatIsNotThereIsNoKey) {
@@ -92,9 +103,10 @@ TEST(CryptoapiSigning, AKeyStorageProviderKeyThatIsNotThereIsNoKey) {
   auto signer = factory.CreateSigner();
   signer->SetCertificate(with_key->Item(1));
   auto signed_data = factory.CreateSignedData();
-  signed_data->SetContent(u"x");
-  EXPECT_EQ(testing::failure_number([&] { signed_data->Sign(*signer, true, Encoding::any); }),
-            crypt_error_number(CryptError::no_key));
+  MemorySink message;
+  EXPECT_EQ(
+      testing::failure_number([&] { signed_data->Sign(*signer, Attachment::detached, message); }),
+      crypt_error_number(CryptError::no_key));
 }
 
 // A persisted RSA key of the software key storage provider and a certificate bound to it
@@ -105,22 +117,22 @@ class KeyStorageProviderKey {
     if (::NCryptOpenStorageProvider(provider_.put(), MS_KEY_STORAGE_PROVIDER, 0) != 0) return;
     DWORD bits = 2048;
     DWORD usage = NCRYPT_ALLOW_SIGNING_FLAG;
-    if (::NCryptCreatePersistedKey(provider_.get(), &key_, BCRYPT_RSA_ALGORITHM, name_.c_str(), 0,
-                                   NCRYPT_OVERWRITE_KEY_FLAG) != 0 ||
-        ::NCryptSetProperty(key_, NCRYPT_LENGTH_PROPERTY, reinterpret_cast<BYTE*>(&bits),
+    if (::NCryptCreatePersistedKey(provider_.get(), key_.put(), BCRYPT_RSA_ALGORITHM, name_.c_str(),
+                                   0, NCRYPT_OVERWRITE_KEY_FLAG) != 0 ||
+        ::NCryptSetProperty(key_.get(), NCRYPT_LENGTH_PROPERTY, reinterpret_cast<BYTE*>(&bits),
                             sizeof bits, 0) != 0 ||
-        ::NCryptSetProperty(key_, NCRYPT_KEY_USAGE_PROPERTY, reinterpret_cast<BYTE*>(&usage),
+        ::NCryptSetProperty(key_.get(), NCRYPT_KEY_USAGE_PROPERTY, reinterpret_cast<BYTE*>(&usage),
                             sizeof usage, 0) != 0 ||
-        ::NCryptFinalizeKey(key_, 0) != 0) {
+        ::NCryptFinalizeKey(key_.get(), 0) != 0) {
       return;
     }
     // Wine 8 makes the key but keeps it nowhere: it cannot be opened again by its name.
-    cryptoapi::NCryptKeyHandle reopened;
+    windows::NCryptKeyHandle reopened;
     persisted_ = ::NCryptOpenKey(provider_.get(), reopened.put(), name_.c_str(), 0, 0) == 0;
   }
   ~KeyStorageProviderKey() {
     // NCryptDeleteKey frees the handle too, when it succeeds.
-    if (key_ != 0 && (!persisted_ || ::NCryptDeleteKey(key_, 0) != 0)) ::NCryptFreeObject(key_);
+    if (persisted_ && ::NCryptDeleteKey(key_.get(), 0) == 0) (void)key_.release();
   }
   KeyStorageProviderKey(const KeyStorageProviderKey&) = delete;
   KeyStorageProviderKey& operator=(const KeyStorageProviderKey&) = delete;
@@ -128,7 +140,7 @@ class KeyStorageProviderKey {
   bool persisted() const { return persisted_; }
 
   // A self-signed certificate over the key that names it by provider and key name.
-  cryptoapi::CertificateContextHandle certificate() const {
+  windows::CertificateContextHandle certificate() const {
     CRYPT_KEY_PROV_INFO info{};
     info.pwszContainerName = const_cast<wchar_t*>(name_.c_str());
     info.pwszProvName = const_cast<wchar_t*>(MS_KEY_STORAGE_PROVIDER);
@@ -136,17 +148,17 @@ class KeyStorageProviderKey {
     CERT_NAME_BLOB name{sizeof subject, subject};
     if (!::CertStrToNameW(X509_ASN_ENCODING, L"CN=Orvane CNG Test Signer", CERT_X500_NAME_STR,
                           nullptr, subject, &name.cbData, nullptr)) {
-      return nullptr;
+      return {};
     }
     CRYPT_ALGORITHM_IDENTIFIER algorithm{const_cast<char*>(szOID_RSA_SHA256RSA), {}};
-    return cryptoapi::CertificateContextHandle(::CertCreateSelfSignCertificate(
-        key_, &name, 0, &info, &algorithm, nullptr, nullptr, nullptr));
+    return windows::CertificateContextHandle(::CertCreateSelfSignCertificate(
+        key_.get(), &name, 0, &info, &algorithm, nullptr, nullptr, nullptr));
   }
 
  private:
   std::wstring name_;
-  cryptoapi::NCryptProviderHandle provider_;
-  NCRYPT_KEY_HANDLE key_ = 0;
+  windows::NCryptProviderHandle provider_;
+  windows::NCryptKeyHandle key_;
   bool persisted_ = false;
 };
 
@@ -157,15 +169,16 @@ TEST(CryptoapiSigning, SignsWithAKeyStorageProviderKey) {
                     "crypt32 neither acquires a key of provider type 0 nor signs messages with "
                     "an NCrypt key";
   }
-  const cryptoapi::CertificateContextHandle certificate = key.certificate();
+  const windows::CertificateContextHandle certificate = key.certificate();
   ASSERT_TRUE(certificate);
   auto factory = cryptoapi::CryptoapiFactory();
   auto signer = factory.CreateSigner();
   signer->SetCertificate(std::make_shared<cryptoapi::CryptoapiCertificate>(
-      cryptoapi::CertificateContextHandle(::CertDuplicateCertificateContext(certificate.get()))));
+      windows::CertificateContextHandle(::CertDuplicateCertificateContext(certificate.get()))));
   auto signed_data = factory.CreateSignedData();
-  signed_data->SetContent(u"signed with a CNG key");
-  const std::string text = text_to_utf8(signed_data->Sign(*signer, false, Encoding::binary));
+  const Text content = u"signed with a CNG key";
+  signed_data->SetContent(text_content(content));
+  const std::string text = text_to_utf8(sign_to_text(*signed_data, *signer, Attachment::attached));
 
   DWORD size = 0;
   ASSERT_TRUE(::CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64, nullptr, &size, nullptr,
@@ -180,7 +193,7 @@ TEST(CryptoapiSigning, SignsWithAKeyStorageProviderKey) {
   EXPECT_TRUE(
       ::CryptVerifyMessageSignature(&verify, 0, der.data(), size, nullptr, &content_size, nullptr))
       << std::hex << ::GetLastError();
-  EXPECT_EQ(content_size, content_bytes(signed_data->Content()).size());
+  EXPECT_EQ(content_size, content_bytes(content).size());
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ class CryptoapiStoreTest : public ::testing::Test {
  protected:
   std::unique_ptr<Store> open_personal_store() {
     auto store = cryptoapi::CryptoapiFactory().CreateStore();
-    store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+    store->Open(StoreLocation::current_user, u"My");
     return store;
   }
 
@@ -69,38 +69,34 @@ TEST_F(CryptoapiStoreTest, ListsImportedCertificatesWithTheirDerSerialText) {
 TEST_F(CryptoapiStoreTest, FindsByKeyPropertyAndByValidityAtALocalTime) {
   const auto certificates = open_personal_store()->Certificates();
 
-  const auto with_key = certificates->Find(FindType::extended_property,
-                                           FindCriterion(key_provider_info_property), false);
+  const auto with_key =
+      certificates->Find(FindType::extended_property, FindCriterion(key_provider_info_property));
   EXPECT_EQ(pki_serials(*with_key, pki), std::multiset<Text>{pki.at("signer")});
   const auto other_property =
-      certificates->Find(FindType::extended_property, FindCriterion(std::int32_t{3}), false);
+      certificates->Find(FindType::extended_property, FindCriterion(std::int32_t{3}));
   EXPECT_EQ(other_property->Count(), 0);
 
   // The expired certificate ends at 2021-01-01 00:00:00 UTC, which is 01:00:00 an hour east.
-  const auto at_end = certificates->Find(
-      FindType::time_valid, FindCriterion(LocalDateTime{2021, 1, 1, 1, 0, 0, 60}), false);
+  const auto at_end = certificates->Find(FindType::time_valid,
+                                         FindCriterion(LocalDateTime{2021, 1, 1, 1, 0, 0, 60}));
   EXPECT_EQ(pki_serials(*at_end, pki), std::multiset<Text>{pki.at("expired")});
-  const auto just_after = certificates->Find(
-      FindType::time_valid, FindCriterion(LocalDateTime{2021, 1, 1, 1, 0, 1, 60}), false);
+  const auto just_after = certificates->Find(FindType::time_valid,
+                                             FindCriterion(LocalDateTime{2021, 1, 1, 1, 0, 1, 60}));
   EXPECT_TRUE(pki_serials(*just_after, pki).empty());
-  const auto later = certificates->Find(
-      FindType::time_valid, FindCriterion(LocalDateTime{2030, 1, 1, 0, 0, 0, -300}), false);
+  const auto later = certificates->Find(FindType::time_valid,
+                                        FindCriterion(LocalDateTime{2030, 1, 1, 0, 0, 0, -300}));
   EXPECT_EQ(pki_serials(*later, pki), std::multiset<Text>{pki.at("signer")});
 }
 
 TEST(CryptoapiStore, SmartCardStoreWithoutReadersIsEmptyAndBadOpensAreRefused) {
   auto store = cryptoapi::CryptoapiFactory().CreateStore();
-  store->Open(StoreLocation::smart_card_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::smart_card_user, u"My");
   EXPECT_EQ(store->Certificates()->Count(), 0);
-  EXPECT_EQ(testing::failure_number([&] {
-              store->Open(StoreLocation::current_user, Text(), StoreOpenMode::read_only);
-            }),
+  EXPECT_EQ(testing::failure_number([&] { store->Open(StoreLocation::current_user, Text()); }),
             crypt_error_number(CryptError::invalid_parameter));
   // Opening never creates a store.
-  EXPECT_NE(testing::failure_number([&] {
-              store->Open(StoreLocation::current_user, u"OrvaneNoSuchStore",
-                          StoreOpenMode::read_only);
-            }),
+  EXPECT_NE(testing::failure_number(
+                [&] { store->Open(StoreLocation::current_user, u"OrvaneNoSuchStore"); }),
             0);
 }
 

@@ -79,7 +79,7 @@ TEST(DefaultFactory, ReadsTheStoresUnderTheStoreVariable) {
   Environment environment;
   environment.set("ORVANE_STORE_DIR", folder.path().c_str());
   auto store = default_factory()->CreateStore();
-  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::current_user, u"My");
   EXPECT_EQ(store->Certificates()->Item(1)->SerialNumber(), pki.user.serial);
 }
 

@@ -35,12 +35,12 @@ class OpensslStoreTest : public orvane::testing::PkiTest {
   std::unique_ptr<CertificateCollection> open(StoreLocation location = StoreLocation::current_user,
                                               const Text& name = u"My") {
     auto store = factory->CreateStore();
-    store->Open(location, name, StoreOpenMode::read_only);
+    store->Open(location, name);
     return store->Certificates();
   }
 
   std::vector<Text> with_key() {
-    return serials(*open()->Find(FindType::extended_property, key_provider_info_property, false));
+    return serials(*open()->Find(FindType::extended_property, key_provider_info_property));
   }
 };
 
@@ -74,7 +74,7 @@ TEST_F(OpensslStoreTest, KeyPropertyMarksTheCertificatesWhoseKeyTheStoreHolds) {
   const auto listed = with_key();
   EXPECT_EQ(listed.size(), 8u);
   EXPECT_EQ(std::find(listed.begin(), listed.end(), pki.without_key.serial), listed.end());
-  EXPECT_EQ(open()->Find(FindType::extended_property, 99, false)->Count(), 0);
+  EXPECT_EQ(open()->Find(FindType::extended_property, 99)->Count(), 0);
 
   // A key that group or others can read is not the user's own any more.
   fs::permissions(pki.user.private_key, fs::perms::group_read, fs::perm_options::add);
@@ -124,8 +124,7 @@ TEST_F(OpensslStoreTest, ReadsDerCertificatesDerKeysAndPkcs12FilesWithAnEmptyPas
 
 TEST_F(OpensslStoreTest, TimeValidFindTakesTheLocalTimeInItsOwnOffset) {
   const auto valid_at = [&](std::int64_t utc_seconds, int offset_minutes) {
-    return serials(
-        *open()->Find(FindType::time_valid, local_time_at(utc_seconds, offset_minutes), false));
+    return serials(*open()->Find(FindType::time_valid, local_time_at(utc_seconds, offset_minutes)));
   };
   const auto holds = [](const std::vector<Text>& list, const Text& serial) {
     return std::find(list.begin(), list.end(), serial) != list.end();
@@ -142,22 +141,14 @@ TEST_F(OpensslStoreTest, TimeValidFindTakesTheLocalTimeInItsOwnOffset) {
   EXPECT_FALSE(holds(now, pki.not_yet_valid.serial));
 }
 
-TEST_F(OpensslStoreTest, ValidOnlyFindKeepsCertificatesThatChainToATrustedRoot) {
-  const auto valid =
-      serials(*open()->Find(FindType::extended_property, key_provider_info_property, true));
-  EXPECT_EQ(valid,
-            (std::vector<Text>{pki.user.serial, pki.ec_user.serial, pki.duplicate_first.serial,
-                               pki.duplicate_second.serial, pki.leading_zero.serial}));
-}
-
 TEST_F(OpensslStoreTest, OneObjectOpensThePersonalStoreThenTheEmptySmartCardStore) {
   auto store = factory->CreateStore();
   EXPECT_EQ(store->Certificates()->Count(), 0);
-  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::current_user, u"My");
   EXPECT_EQ(store->Certificates()->Count(), 9);
-  store->Open(StoreLocation::smart_card_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::smart_card_user, u"My");
   EXPECT_EQ(store->Certificates()->Count(), 0);
-  store->Open(StoreLocation::current_user, u"Root", StoreOpenMode::read_only);
+  store->Open(StoreLocation::current_user, u"Root");
   EXPECT_EQ(serials(*store->Certificates()), std::vector<Text>{pki.root.serial});
 }
 
@@ -173,17 +164,16 @@ TEST_F(OpensslStoreTest, RefusesArgumentsOutsideTheObjectModel) {
     return orvane::testing::failure_number(call) == crypt_error_number(error);
   };
   auto store = factory->CreateStore();
-  EXPECT_TRUE(fails_with(CryptError::invalid_parameter, [&] {
-    store->Open(StoreLocation::current_user, u"../My", StoreOpenMode::read_only);
-  }));
+  EXPECT_TRUE(fails_with(CryptError::invalid_parameter,
+                         [&] { store->Open(StoreLocation::current_user, u"../My"); }));
   const auto certificates = open();
   EXPECT_TRUE(fails_with(CryptError::invalid_parameter, [&] { certificates->Item(0); }));
   EXPECT_TRUE(fails_with(CryptError::invalid_parameter, [&] { certificates->Item(10); }));
   EXPECT_TRUE(fails_with(CryptError::invalid_parameter, [&] {
-    certificates->Find(FindType::time_valid, key_provider_info_property, false);
+    certificates->Find(FindType::time_valid, key_provider_info_property);
   }));
   EXPECT_TRUE(fails_with(CryptError::invalid_parameter, [&] {
-    certificates->Find(FindType::extended_property, LocalDateTime{}, false);
+    certificates->Find(FindType::extended_property, LocalDateTime{});
   }));
 }
 

@@ -2,6 +2,7 @@
 
 #include "provider/content_bytes.h"
 #include "runtime/failure.h"
+#include "tests/provider/signed_text.h"
 
 namespace orvane::testing {
 
@@ -9,7 +10,7 @@ using namespace provider;
 
 std::unique_ptr<Signer> PkiTest::signer_for(const Text& serial, const LocalDateTime& signing_time) {
   auto store = factory->CreateStore();
-  store->Open(StoreLocation::current_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::current_user, u"My");
   const auto certificates = store->Certificates();
   auto signer = factory->CreateSigner();
   for (std::int32_t i = 1; i <= certificates->Count(); ++i) {
@@ -26,16 +27,14 @@ std::unique_ptr<Signer> PkiTest::signer_for(const Text& serial, const LocalDateT
 Text PkiTest::sign(const Text& serial, const Text& content, bool detached) {
   const auto signer = signer_for(serial);
   const auto signed_data = factory->CreateSignedData();
-  signed_data->SetContent(content);
-  return signed_data->Sign(*signer, detached, detached ? Encoding::any : Encoding::binary);
+  return sign_text(*signed_data, *signer, content,
+                   detached ? Attachment::detached : Attachment::attached);
 }
 
-std::unique_ptr<SignedData> PkiTest::verify(const Text& message,
-                                            std::optional<Text> detached_content) {
-  auto signed_data = factory->CreateSignedData();
-  if (detached_content) signed_data->SetContent(*detached_content);
-  signed_data->Verify(message, detached_content.has_value(), VerifyFlag::signature_and_certificate);
-  return signed_data;
+PkiTest::Verified PkiTest::verify(const Text& message, std::optional<Text> detached_content) {
+  Verified verified{factory->CreateSignedData(), {}};
+  verified.content = verify_text(*verified.signed_data, message, detached_content);
+  return verified;
 }
 
 ::testing::AssertionResult fails_with(CryptError error, const std::function<void()>& call) {

@@ -29,10 +29,17 @@ class PkiTest : public ::testing::Test {
   // Signs `content` with the personal-store certificate `serial`.
   Text sign(const Text& serial, const Text& content, bool detached);
 
-  // Verifies `message` with signature and certificate checks; the content is set first when
-  // the message is detached.
-  std::unique_ptr<provider::SignedData> verify(const Text& message,
-                                               std::optional<Text> detached_content = {});
+  // What a verification showed: the object, and the content (the one the message carried, or
+  // the detached one it was checked against).
+  struct Verified {
+    std::unique_ptr<provider::SignedData> signed_data;
+    Text content;
+    provider::SignedData* operator->() const { return signed_data.get(); }
+  };
+
+  // Verifies `message` with signature and certificate checks: detached when `detached_content`
+  // is given.
+  Verified verify(const Text& message, std::optional<Text> detached_content = {});
 
   TempFolder folder;
   test_pki::TestPki pki = test_pki::install_test_pki(folder.path());

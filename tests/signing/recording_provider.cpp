@@ -40,10 +40,10 @@ class RecordingCollection final : public CertificateCollection {
     return std::make_shared<RecordingCertificate>(real_->Item(index), record_);
   }
 
-  std::unique_ptr<CertificateCollection> Find(FindType type, const FindCriterion& criterion,
-                                              bool valid_only) const override {
+  std::unique_ptr<CertificateCollection> Find(FindType type,
+                                              const FindCriterion& criterion) const override {
     record_->enter("Find(" + std::to_string(static_cast<int>(type)) + ")");
-    return std::make_unique<RecordingCollection>(real_->Find(type, criterion, valid_only), record_);
+    return std::make_unique<RecordingCollection>(real_->Find(type, criterion), record_);
   }
 
  private:
@@ -56,9 +56,9 @@ class RecordingStore final : public Store {
   RecordingStore(std::unique_ptr<Store> real, std::shared_ptr<CallRecord> record)
       : real_(std::move(real)), record_(std::move(record)) {}
 
-  void Open(StoreLocation location, const Text& name, StoreOpenMode mode) override {
+  void Open(StoreLocation location, const Text& name) override {
     record_->enter("Open(" + std::to_string(static_cast<int>(location)) + ")");
-    real_->Open(location, name, mode);
+    real_->Open(location, name);
   }
 
   std::unique_ptr<CertificateCollection> Certificates() const override {
@@ -86,7 +86,9 @@ class RecordingSigner final : public Signer {
     real_->AddAuthenticatedAttribute(attribute);
   }
 
-  std::unique_ptr<CertificateCollection> Chain() const override { return real_->Chain(); }
+  std::shared_ptr<const Certificate> GetCertificate() const override {
+    return real_->GetCertificate();
+  }
 
  private:
   std::unique_ptr<Signer> real_;
@@ -119,9 +121,9 @@ std::unique_ptr<Signer> RecordingFactory::CreateSigner() {
   return std::make_unique<RecordingSigner>(real_->CreateSigner(), record_);
 }
 
-std::unique_ptr<SignedData> RecordingFactory::CreateSignedData() {
+std::unique_ptr<SignedData> RecordingFactory::CreateSignedData(const Policy& policy) {
   record_->enter("CreateSignedData");
-  return real_->CreateSignedData();
+  return real_->CreateSignedData(policy);
 }
 
 void RecordingFactory::fail(const std::string& call, Failure failure) {

@@ -34,7 +34,7 @@ class RecordingFactory final : public provider::Factory {
 
   std::unique_ptr<provider::Store> CreateStore() override;
   std::unique_ptr<provider::Signer> CreateSigner() override;
-  std::unique_ptr<provider::SignedData> CreateSignedData() override;
+  std::unique_ptr<provider::SignedData> CreateSignedData(const provider::Policy& policy) override;
 
   // Makes the first `call` throw `failure` instead of reaching the real provider.
   void fail(const std::string& call, Failure failure);

@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <ctime>
 
 #include "runtime/code_page.h"
+#include "signing/verification_policy.h"
 #include "tests/signing/sign_fixture.h"
 #include "tests/support/faulty_file_system.h"
 
@@ -212,6 +214,27 @@ TEST_F(Signfile, DefaultsAreFileModeAttachedAndTheUsualSuffix) {
   EXPECT_EQ(openssl_verify(der), utf16le(text_of(report_text) + u".pdf4"));
 }
 #endif
+
+// A value that names no mode is the default, and the methods that log say so once per object,
+// not once per call.
+TEST_F(Signfile, AnUnknownRevocationCheckIsOfflineAndLoggedOnce) {
+  configure("<RevocationCheck>sometimes</RevocationCheck>");
+  write("report.pdf", report_text);
+  EXPECT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
+  EXPECT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
+  Variant signature = text_path("report_Signature.txt");
+  EXPECT_EQ(sign.Verify(text_path("report.pdf"), signature, vb_true, pki.user.serial), u"success");
+  const auto entries = log_entries();
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                          [](const std::string& entry) {
+                            return entry.find("RevocationCheck") != std::string::npos;
+                          }),
+            1)
+      << log();
+  EXPECT_EQ(parse_revocation_check(u" OnLine "), provider::RevocationCheck::online);
+  EXPECT_EQ(parse_revocation_check(u"REQUIRE"), provider::RevocationCheck::require);
+  EXPECT_EQ(parse_revocation_check(u"on line"), std::nullopt);
+}
 
 }  // namespace
 }  // namespace orvane::signing

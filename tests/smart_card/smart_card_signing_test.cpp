@@ -6,6 +6,7 @@
 #include "signing/certificate_selection.h"
 #include "tests/provider/openssl_cli.h"
 #include "tests/provider/pki_fixture.h"
+#include "tests/provider/signed_text.h"
 #include "tests/smart_card/soft_tokens.h"
 
 namespace orvane::signing {
@@ -40,9 +41,9 @@ class SmartCardSigningTest : public orvane::testing::PkiTest {
     selection.signer->AddAuthenticatedAttribute(
         {provider::AttributeName::signing_time, native_clock()->now()});
     const auto signed_data = factory->CreateSignedData();
-    signed_data->SetContent(content);
-    return signed_data->Sign(*selection.signer, detached,
-                             detached ? provider::Encoding::any : provider::Encoding::binary);
+    return orvane::testing::sign_text(
+        *signed_data, *selection.signer, content,
+        detached ? provider::Attachment::detached : provider::Attachment::attached);
   }
 
   // Whether the openssl command accepts `message` over the content's bytes.
@@ -73,7 +74,7 @@ TEST_F(SmartCardSigningTest, ACertificateOnlyOnATokenIsBoundAndSignsWithTheToken
   const Text ec = sign_with(pki.ec_user.serial, true);
   EXPECT_TRUE(openssl_verifies(ec, true));
   // Orvane's own verification is the same as for any signer.
-  EXPECT_EQ(verify(rsa)->Content(), content);
+  EXPECT_EQ(verify(rsa).content, content);
   EXPECT_NO_THROW(verify(ec, content));
 }
 

@@ -62,9 +62,9 @@ TEST_F(SmartCardStoreTest, ListsEachTokenWithItsCertificatesAndTheKeysOfTheSameI
 
   // The store's key filter keeps the one whose key is on the token.
   auto store = factory->CreateStore();
-  store->Open(StoreLocation::smart_card_user, u"My", StoreOpenMode::read_only);
+  store->Open(StoreLocation::smart_card_user, u"My");
   const auto with_key =
-      store->Certificates()->Find(FindType::extended_property, key_provider_info_property, false);
+      store->Certificates()->Find(FindType::extended_property, key_provider_info_property);
   ASSERT_EQ(with_key->Count(), 1);
   EXPECT_EQ(with_key->Item(1)->SerialNumber(), pki.ec_user.serial);
 }

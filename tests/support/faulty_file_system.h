@@ -77,10 +77,12 @@ class FaultyFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> open_for_replacing(const Text& path,
                                                  const OutputAccess& access) override {
     refuse_if_read_only(path);
-    auto real = real_->open_for_replacing(path, access);
-    if (write_error_) return std::make_unique<FailingOutputFile>(std::move(real), *write_error_);
-    if (room_) return std::make_unique<FillingOutputFile>(std::move(real), *room_);
-    return real;
+    return faulty(real_->open_for_replacing(path, access));
+  }
+  std::unique_ptr<OutputFile> open_for_output_beside(const Text& path,
+                                                     const OutputAccess& access) override {
+    refuse_if_read_only(path);
+    return faulty(real_->open_for_output_beside(path, access));
   }
   void append(const Text& path, ByteView bytes) override {
     appends_.push_back({path, std::string(bytes.begin(), bytes.end())});
@@ -98,6 +100,12 @@ class FaultyFileSystem final : public FileSystem {
     for (const Text& folder : read_only_) {
       if (path.starts_with(folder + u"/")) throw Failure(RuntimeError::permission_denied);
     }
+  }
+
+  std::unique_ptr<OutputFile> faulty(std::unique_ptr<OutputFile> real) {
+    if (write_error_) return std::make_unique<FailingOutputFile>(std::move(real), *write_error_);
+    if (room_) return std::make_unique<FillingOutputFile>(std::move(real), *room_);
+    return real;
   }
 
   class HugeInputFile final : public InputFile {
@@ -122,6 +130,9 @@ class FaultyFileSystem final : public FileSystem {
       room_ -= fits;
       if (fits < bytes.size()) throw Failure(RuntimeError::disk_full);
     }
+    void write_at(std::uint64_t offset, ByteView bytes) override { real_->write_at(offset, bytes); }
+    void truncate(std::uint64_t size) override { real_->truncate(size); }
+    void retarget(const Text& path) override { real_->retarget(path); }
     void commit() override { real_->commit(); }
 
    private:
@@ -137,6 +148,9 @@ class FaultyFileSystem final : public FileSystem {
       real_->write(bytes.first(bytes.size() / 2));
       throw Failure(error_);
     }
+    void write_at(std::uint64_t, ByteView) override { throw Failure(error_); }
+    void truncate(std::uint64_t) override { throw Failure(error_); }
+    void retarget(const Text& path) override { real_->retarget(path); }
     void commit() override { throw Failure(error_); }
 
    private:

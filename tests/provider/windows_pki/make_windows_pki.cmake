@@ -16,6 +16,12 @@
 #   encipherment-attached.der  signed by a certificate whose key usage does not allow signing
 #   private-purpose-attached.der  signed by a certificate for an organisation's own purpose only
 #   other-purposes-attached.der   signed by one for OCSP signing, time stamping and TLS server only
+#   openssl-attached-noattr.der  the attached message without signed attributes
+#   ec-attached.der, ec-attached-noattr.der  the same signed by an ECDSA (P-256) signer under
+#                the intermediate, with and without signed attributes
+#   large.txt    content of a few MiB; large-attached.der carries it (definite lengths) and
+#                streamed-attached.der too, as `openssl cms -stream` writes it (BER, indefinite
+#                lengths, the content in pieces)
 #   pki.txt      one line a certificate: its name, then its serial-number text
 #   second.pfx   a second signer under the intermediate, like signer.pfx
 #   keyless.der  a valid certificate under the intermediate whose key is nowhere
@@ -113,6 +119,27 @@ endfunction()
 sign_with_purposes(private-purpose 0x4403 1.3.6.1.4.1.55581.7.1)
 sign_with_purposes(other-purposes 0x4404 "OCSPSigning, timeStamping, serverAuth")
 run_openssl(x509 -in ca/untrusted.pem -outform DER -out untrusted.der)
+sign_with(signer.pem signer-key.pem openssl-attached-noattr.der -nodetach -noattr)
+
+# An ECDSA signer under the RSA intermediate.
+run_openssl(req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ca/ec-key.pem
+            -out ca/ec.csr -subj /CN=Orvane\ Windows\ Test\ ECDSA\ Signer)
+run_openssl(x509 -req -in ca/ec.csr -CA intermediate.pem -CAkey ca/intermediate-key.pem
+            -set_serial 0x4405 -days 3650 -extfile ca/signer.ext -out ca/ec.pem)
+sign_with(ca/ec.pem ca/ec-key.pem ec-attached.der -nodetach)
+sign_with(ca/ec.pem ca/ec-key.pem ec-attached-noattr.der -nodetach -noattr)
+
+# A few MiB, more than fits one of openssl's streamed pieces many times over.
+string(REPEAT "Orvane reads this content a block at a time.\r\n" 65536 large)
+file(WRITE ${out}/large.txt "${large}")
+foreach(form large streamed)
+  set(stream)
+  if(form STREQUAL streamed)
+    set(stream -stream)
+  endif()
+  run_openssl(cms -sign -binary -md sha256 -in large.txt -signer signer.pem -inkey signer-key.pem
+              -certfile intermediate.pem -nodetach ${stream} -outform DER -out ${form}-attached.der)
+endforeach()
 
 file(WRITE ${out}/pki.txt "signer 00A1B2C3D4\nexpired 7E01\n")
 

@@ -10,8 +10,8 @@
 namespace orvane::testing {
 namespace {
 
-using provider::cryptoapi::CertificateContextHandle;
-using provider::cryptoapi::StoreHandle;
+using windows::CertificateContextHandle;
+using windows::StoreHandle;
 
 [[noreturn]] void fail(const char* call) {
   throw std::runtime_error(std::string(call) + " failed with " + std::to_string(::GetLastError()));

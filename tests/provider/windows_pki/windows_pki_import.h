@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/cryptoapi/handles.h"
 #include "provider/cryptoapi/key_container.h"
+#include "runtime/windows/owned.h"
 
 namespace orvane::testing {
 
@@ -38,8 +38,8 @@ class UserStoreImport {
   bool commit();
   void remove();
 
-  provider::cryptoapi::StoreHandle store_;
-  std::vector<provider::cryptoapi::CertificateContextHandle> added_;
+  windows::StoreHandle store_;
+  std::vector<windows::CertificateContextHandle> added_;
   std::vector<provider::cryptoapi::KeyContainer> containers_;
 };
 
