@@ -1,13 +1,16 @@
 // Writes the type library Orvane.tlb from the library description:
-//   write_type_library OUTPUT
+//   write_type_library OUTPUT [win32|win64]
 // It runs at the target's bitness (under Wine when cross-building), since the vtable offsets
-// and the platform recorded in the library are that bitness's. It is written with
+// and the platform recorded in the library are that bitness's by default. The x64 program
+// writes the x86 library when named win32, as MIDL's /win32 does, for build machines whose
+// kernel runs no 32-bit programs. It is written with
 // CreateTypeLib2 rather than compiled from IDL because widl cannot record a string default on
 // a BSTR* parameter, which script callers rely on when they leave the argument out.
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 #include "com/library_description.h"
@@ -28,8 +31,14 @@ void check(HRESULT result, const char* step) {
   if (FAILED(result)) throw WriteFailure{result, step};
 }
 
-constexpr SYSKIND target_platform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-constexpr SHORT pointer_size = sizeof(void*);
+struct Platform {
+  SYSKIND kind;
+  SHORT pointer_size;
+};
+constexpr Platform win32{SYS_WIN32, 4};
+constexpr Platform win64{SYS_WIN64, 8};
+// Chosen once in wmain, before anything is written.
+Platform target_platform = sizeof(void*) == 8 ? win64 : win32;
 
 ComPtr<ITypeInfo> type_info_of(ICreateTypeInfo* created) {
   ComPtr<ITypeInfo> info;
@@ -104,7 +113,7 @@ class FunctionShape {
     function.callconv = CC_STDCALL;
     function.cParams = static_cast<SHORT>(elements_.size());
     function.lprgelemdescParam = elements_.empty() ? nullptr : elements_.data();
-    function.oVft = static_cast<SHORT>(slot * pointer_size);
+    function.oVft = static_cast<SHORT>(slot * target_platform.pointer_size);
     function.elemdescFunc.tdesc.vt = VT_HRESULT;
     check(info->AddFuncDesc(index, &function), "AddFuncDesc");
   }
@@ -239,7 +248,7 @@ void write_type_library(const wchar_t* output) {
 
   const Library& described = description::library;
   ComPtr<ICreateTypeLib2> library;
-  check(CreateTypeLib2(target_platform, output, library.put()), "CreateTypeLib2");
+  check(CreateTypeLib2(target_platform.kind, output, library.put()), "CreateTypeLib2");
   check(library->SetName(const_cast<LPOLESTR>(described.name)), "SetName");
   check(library->SetGuid(described.libid), "SetGuid");
   check(library->SetVersion(described.major_version, described.minor_version), "SetVersion");
@@ -268,9 +277,15 @@ void write_type_library(const wchar_t* output) {
 }  // namespace orvane::com
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: write_type_library OUTPUT\n");
+  const bool platform_named =
+      argc == 3 && (std::wcscmp(argv[2], L"win32") == 0 || std::wcscmp(argv[2], L"win64") == 0);
+  if (argc != 2 && !platform_named) {
+    std::fprintf(stderr, "usage: write_type_library OUTPUT [win32|win64]\n");
     return 2;
+  }
+  if (platform_named) {
+    orvane::com::target_platform =
+        std::wcscmp(argv[2], L"win32") == 0 ? orvane::com::win32 : orvane::com::win64;
   }
   try {
     orvane::com::write_type_library(argv[1]);
