@@ -72,7 +72,8 @@ TEST_F(StoredMessage, RestoredContentIsTheTextByteForByteWithoutTheTrailer) {
   EXPECT_EQ(restore(u"ab.\u4e2d2"), "ab");
   // The trailer is read at the end however the blocks fell.
   EXPECT_EQ(restore(u"app.revision=10", 5), "app.revision=1");
-  const Text long_extension = u"." + Text(40000, u'e');
+  Text long_extension(40001, u'e');
+  long_extension[0] = u'.';
   EXPECT_EQ(restore(u"x/" + long_extension + u"40001", 4096), "x/");
 }
 
