@@ -73,6 +73,7 @@ class ShowingFileSystem final : public FileSystem {
   bool same_file(const Text& first, const Text& second) override {
     return real_->same_file(first, second);
   }
+  bool is_alias(const Text& path) override { return real_->is_alias(path); }
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
     auto file = real_->open_for_reading(path);
     if (file->size() < shown_from) return file;

@@ -7,15 +7,19 @@
 namespace orvane::fuzzing {
 namespace {
 
+std::size_t read_from(const Bytes& bytes, std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (offset >= bytes.size()) return 0;
+  const auto count = std::min<std::size_t>(out.size(), bytes.size() - offset);
+  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count, out.begin());
+  return count;
+}
+
 class MemoryInputFile final : public InputFile {
  public:
   explicit MemoryInputFile(Bytes bytes) : bytes_(std::move(bytes)) {}
   std::uint64_t size() const override { return bytes_.size(); }
   std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
-    if (offset >= bytes_.size()) return 0;
-    const auto count = std::min<std::size_t>(out.size(), bytes_.size() - offset);
-    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), count, out.begin());
-    return count;
+    return read_from(bytes_, offset, out);
   }
 
  private:
@@ -30,6 +34,15 @@ class MemoryOutputFile final : public OutputFile {
   void truncate(std::uint64_t size) override { written_.truncate(size); }
   void retarget(const Text& path) override { path_ = path; }
   void commit() override { files_.put_file(path_, written_.bytes()); }
+  void commit_as_new() override {
+    if (files_.file(path_) != nullptr || files_.folder_exists(path_)) {
+      throw Failure(RuntimeError::file_already_exists);
+    }
+    commit();
+  }
+  std::size_t read_back(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    return read_from(written_.bytes(), offset, out);
+  }
 
  private:
   MemoryFileSystem& files_;
@@ -78,6 +91,10 @@ void MemoryFileSystem::create_folder(const Text& path) {
 
 bool MemoryFileSystem::same_file(const Text& first, const Text& second) {
   return first == second && files_.contains(first);
+}
+
+bool MemoryFileSystem::is_alias(const Text& /*path*/) {
+  return false;
 }
 
 std::unique_ptr<InputFile> MemoryFileSystem::open_for_reading(const Text& path) {

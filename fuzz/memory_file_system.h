@@ -23,6 +23,8 @@ class MemoryFileSystem final : public FileSystem {
   bool folder_exists(const Text& path) override;
   void create_folder(const Text& path) override;
   bool same_file(const Text& first, const Text& second) override;
+  // A name in memory is the one name of its file.
+  bool is_alias(const Text& path) override;
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override;
   // Files in memory have no access rules: `access` is not kept.
   std::unique_ptr<OutputFile> open_for_replacing(const Text& path,

@@ -40,7 +40,7 @@ std::optional<Text> restore(const orvane::Platform& platform, const Text& conten
   const orvane::ByteView bytes = orvane::provider::content_bytes(content);
   for (const bool two_bytes : {false, true}) {
     orvane::signing::RestoredContent restored(platform, u"/d/m_Signature.txt", u"/message",
-                                              two_bytes);
+                                              two_bytes, orvane::signing::ExistingFile::replace);
     try {
       for (std::size_t at = 0; at < bytes.size(); at += piece) {
         restored.write(bytes.subspan(at, std::min(piece, bytes.size() - at)));
@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Never over the message it came from.
-  orvane::signing::RestoredContent over(platform, u"/d/m_Signature.txt", u"/message", true);
+  orvane::signing::RestoredContent over(platform, u"/d/m_Signature.txt", u"/message", true,
+                                        orvane::signing::ExistingFile::replace);
   over.write(orvane::provider::content_bytes(u"x.pdf4"));
   over.finish();
   try {

@@ -29,6 +29,12 @@ class OutputFile : public RewritableSink {
   // the same folder, for output whose name is known only at its end.
   virtual void retarget(const Text& path) = 0;
   virtual void commit() = 0;
+  // As commit(), but only while the target does not exist: fails with 58 when it does, even one
+  // made an instant before, and leaves it as it is.
+  virtual void commit_as_new() = 0;
+  // Reads back up to out.size() of the bytes written so far, from `offset`, as
+  // InputFile::read_at reads.
+  virtual std::size_t read_back(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 };
 
 // Who may read a file that open_for_replacing() writes. It is the owner's alone while it is
@@ -40,6 +46,10 @@ struct OutputAccess {
   // output is then readable by no more users than that file, so that signing or restoring a
   // private file never hands its content to others.
   Text content_source;
+  // The file the output came from, whose mark of origin it carries (on Windows the Mark of the
+  // Web: its Zone.Identifier stream, when it has one), or empty. A file restored from a
+  // downloaded message is as untrusted as the message was.
+  Text origin = {};
 };
 
 // The file system as the component uses it. Paths are passed as the caller wrote them.
@@ -57,6 +67,12 @@ class FileSystem {
   virtual void create_folder(const Text& path) = 0;
   // True when both paths name the same existing file, however each is spelled.
   virtual bool same_file(const Text& first, const Text& second) = 0;
+  // True when `path` names an existing file or folder through another name than the one its
+  // folder holds for it: an 8.3 short name on Windows ('QUARTE~1.PDF' for 'Quarterly board
+  // report.pdf'), or, where names are told apart by their bytes, a spelling that the file system
+  // folds onto another. A name that differs only in case where the system ignores case is the
+  // same name.
+  virtual bool is_alias(const Text& path) = 0;
 
   virtual std::unique_ptr<InputFile> open_for_reading(const Text& path) = 0;
   // Starts a replacement of `path` (created when missing), readable as `access` says; see

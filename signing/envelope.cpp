@@ -1,7 +1,9 @@
 #include "signing/envelope.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
+#include <utility>
 
 #include "runtime/failure.h"
 
@@ -12,8 +14,37 @@ bool is_digit(char16_t c) {
   return c >= u'0' && c <= u'9';
 }
 
-bool is_control_character(char16_t c) {
+bool is_control_character(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// Unicode's format characters (general category Cf) and the line and paragraph separators:
+// invisible, yet they change how a name shows. 'report.' U+202E 'fdp.exe' shows in Explorer as
+// 'report.exe.pdf'.
+bool is_format_character(char32_t c) {
+  constexpr std::pair<char32_t, char32_t> ranges[] = {
+      {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+      {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+      {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+      {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+      {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+      {0xE0020, 0xE007F},
+  };
+  return std::any_of(std::begin(ranges), std::end(ranges),
+                     [c](const auto& range) { return c >= range.first && c <= range.second; });
+}
+
+// Whether `extension` holds a character that makes a name show other than it is.
+bool holds_misleading_character(TextView extension) {
+  for (std::size_t i = 0; i < extension.size(); ++i) {
+    char32_t c = extension[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < extension.size() && extension[i + 1] >= 0xDC00 &&
+        extension[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (extension[++i] - 0xDC00);
+    }
+    if (is_control_character(c) || is_format_character(c)) return true;
+  }
+  return false;
 }
 
 // The digits as a number, or nothing when they are not as the writer writes a length (no
@@ -108,9 +139,7 @@ Text output_name(TextView file_name, TextView extension, FileNameRules rules) {
   // The writer met a dot in a folder name: that is no extension, and it must not lead the
   // restored file into another folder.
   if (extension.find_first_of(u"/\\") != TextView::npos) extension = {};
-  if (std::any_of(extension.begin(), extension.end(), is_control_character)) {
-    throw Failure(RuntimeError::invalid_procedure_call);
-  }
+  if (holds_misleading_character(extension)) throw Failure(RuntimeError::invalid_procedure_call);
   Text name(file_name.substr(0, file_name.size() - 4));
   if (!extension.empty() && extension.front() != u'.') name += u'.';
   name += extension;

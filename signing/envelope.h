@@ -53,9 +53,10 @@ EnvelopeEnd split_envelope_end(TextView tail, std::uint64_t length, std::uint64_
 // with a "." between them only when the extension is not empty and has none of its own. The
 // extension is the signer's word, so it never leaves the folder of `file_name`: one that holds
 // "/" or "\" is no extension (the writer met a dot in a folder name). Fails with 5 when the
-// extension holds a control character, when the name it makes is not one `rules` allow, and
-// when the file's own name in `file_name` (after its last "/" or "\") has four characters or
-// fewer.
+// extension holds a control character, a format character (Unicode's category Cf: U+202E would
+// show 'x.\u202Efdp.exe' as 'x.exe.pdf') or a line or paragraph separator, when the name it makes
+// is not one `rules` allow, and when the file's own name in `file_name` (after its last "/" or "\")
+// has four characters or fewer.
 Text output_name(TextView file_name, TextView extension, FileNameRules rules);
 
 }  // namespace orvane::signing

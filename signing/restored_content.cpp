@@ -1,5 +1,6 @@
 #include "signing/restored_content.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "signing/envelope.h"
@@ -21,11 +22,12 @@ bool holds_unit(std::uint64_t word, char16_t unit) {
 }  // namespace
 
 RestoredContent::RestoredContent(const Platform& platform, Text base, Text message_file,
-                                 bool two_bytes)
+                                 bool two_bytes, ExistingFile existing)
     : platform_(platform),
       base_(std::move(base)),
       message_file_(std::move(message_file)),
-      two_bytes_(two_bytes) {}
+      two_bytes_(two_bytes),
+      existing_(existing) {}
 
 void RestoredContent::restart() {
   output_.reset();
@@ -105,7 +107,8 @@ void RestoredContent::follow_envelope_end(TextView units) {
 
 void RestoredContent::write_out(TextView units, std::uint64_t at) {
   if (!output_) {
-    output_ = platform_.files->open_for_output_beside(base_, {.content_source = message_file_});
+    output_ = platform_.files->open_for_output_beside(
+        base_, {.content_source = message_file_, .origin = message_file_});
   }
   if (two_bytes_) {
     output_->write(ByteView(reinterpret_cast<const std::uint8_t*>(units.data()), units.size() * 2));
@@ -155,13 +158,53 @@ bool RestoredContent::needs_two_bytes() const {
   return !two_bytes_ && first_wide_ && *first_wide_ < text_length_;
 }
 
+bool RestoredContent::holds_restored_bytes(const Text& path) const {
+  try {
+    const auto existing = platform_.files->open_for_reading(path);
+    if (existing->size() != (two_bytes_ ? text_length_ * 2 : text_length_)) return false;
+    // Block by block, so that a large file is never held whole.
+    constexpr std::size_t block = 64 * 1024;
+    Bytes ours(block);
+    Bytes theirs(block);
+    for (std::uint64_t at = 0; at < existing->size();) {
+      const std::size_t wanted =
+          static_cast<std::size_t>(std::min<std::uint64_t>(block, existing->size() - at));
+      for (std::size_t got = 0, more = 0; got < wanted; got += more) {
+        more = output_->read_back(at + got, std::span(ours).subspan(got, wanted - got));
+        if (more == 0) return false;
+      }
+      for (std::size_t got = 0, more = 0; got < wanted; got += more) {
+        more = existing->read_at(at + got, std::span(theirs).subspan(got, wanted - got));
+        if (more == 0) return false;
+      }
+      if (std::memcmp(ours.data(), theirs.data(), wanted) != 0) return false;
+      at += wanted;
+    }
+    return true;
+  } catch (const Failure&) {
+    // What cannot be read is not known to be ours.
+    return false;
+  }
+}
+
 void RestoredContent::commit(const Text& output_name) {
-  if (platform_.files->same_file(output_name, message_file_)) {
+  FileSystem& files = *platform_.files;
+  if (files.same_file(output_name, message_file_)) {
     throw Failure(RuntimeError::path_file_access_error);
   }
+  // The signer named 'QUARTE~1.PDF', not 'Quarterly board report.pdf', which that alias opens.
+  if (files.is_alias(output_name)) throw Failure(RuntimeError::file_already_exists);
   if (failure_) throw *failure_;
   output_->retarget(output_name);
-  output_->commit();
+  if (existing_ == ExistingFile::replace) {
+    output_->commit();
+  } else if (!files.file_exists(output_name)) {
+    // Not over a file made since it was looked for, either.
+    output_->commit_as_new();
+  } else if (!holds_restored_bytes(output_name)) {
+    throw Failure(RuntimeError::file_already_exists);
+  }
+  // Otherwise restored before: verifying the same message again is no failure.
   output_.reset();
 }
 

@@ -9,6 +9,15 @@
 
 namespace orvane::signing {
 
+// What a restoration does with a file that already has the restored file's name.
+enum class ExistingFile {
+  // The caller named the file and wants it restored: replaced whole.
+  replace,
+  // The caller neither named nor learns the name: never replaced; one that already holds the
+  // restored bytes counts as restored.
+  keep,
+};
+
 // The content of an attached message on its way to the restored file. It is written as it
 // passes, into a new owner-only file in the folder of the name the restored file is named
 // after, and becomes the restored file only by commit(), once the message is proved valid and
@@ -20,7 +29,8 @@ class RestoredContent final : public provider::ContentSink {
   // `base` is the name the restored file is named after; `message_file` the file the content
   // came from. With `two_bytes`, every character is written as two bytes, low byte first;
   // otherwise one byte through the code page, which needs_two_bytes() says was not enough.
-  RestoredContent(const Platform& platform, Text base, Text message_file, bool two_bytes);
+  RestoredContent(const Platform& platform, Text base, Text message_file, bool two_bytes,
+                  ExistingFile existing);
 
   void restart() override;
   void write(ByteView bytes) override;
@@ -33,8 +43,10 @@ class RestoredContent final : public provider::ContentSink {
   bool needs_two_bytes() const;
   // After finish(): the envelope's extension field.
   const Text& extension() const { return extension_; }
-  // Replaces `output_name` (in the folder of `base`) with the restored text. Refuses (75) to
-  // replace the message file itself; throws the failure met in writing.
+  // Replaces `output_name` (in the folder of `base`) with the restored text, or with `keep`
+  // makes it. Refuses to replace the message file itself (75), a file that `output_name` names
+  // only as an alias of another name (58), and with `keep` a file of other content (58); throws
+  // the failure met in writing.
   void commit(const Text& output_name);
 
  private:
@@ -44,11 +56,14 @@ class RestoredContent final : public provider::ContentSink {
   // Writes `units`, which start at unit `at` of the content, to the file.
   void write_out(TextView units, std::uint64_t at);
   void keep_failure();
+  // Whether `path` is a file that holds exactly the restored bytes.
+  bool holds_restored_bytes(const Text& path) const;
 
   const Platform& platform_;
   Text base_;
   Text message_file_;
   bool two_bytes_;
+  ExistingFile existing_;
   std::unique_ptr<OutputFile> output_;
   std::optional<Failure> failure_;
   std::optional<std::uint8_t> odd_byte_;

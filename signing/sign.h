@@ -12,6 +12,9 @@
 
 namespace orvane::signing {
 
+// What a restoration does with an existing file of the restored name (restored_content.h).
+enum class ExistingFile;
+
 // The `Sign` class: signs files and texts as CMS signed-data messages with a certificate named
 // by its serial number, and verifies such messages. Every method answers with text and never
 // throws; by-reference parameters are in/out, as a COM caller sees them.
@@ -95,9 +98,10 @@ class Sign {
   config::XML& xml();
   // Verifies an attached message from `message_file` and restores its content to a file named
   // after `base`; `name_made` sees the shortened name, then the restored one. With a serial
-  // number, the first signer's must be it. The answer when it is not "success" but no failure.
+  // number, the first signer's must be it; `existing` says what becomes of a file of the
+  // restored name. The answer when it is not "success" but no failure.
   std::optional<Text> verify_and_restore(const Text& message_file, const Text& base,
-                                         const Text* sSerialNo,
+                                         const Text* sSerialNo, ExistingFile existing,
                                          const std::function<void(const Text&)>& name_made);
   // Verifies a detached signature over the file `path`, whose exact bytes are `exact`.
   void verify_file_signature(provider::SignedData& signed_data, const Text& path,

@@ -26,14 +26,15 @@ bool covers_other_content(const Failure& failure) {
 }  // namespace
 
 std::optional<Text> Sign::verify_and_restore(const Text& message_file, const Text& base,
-                                             const Text* sSerialNo,
+                                             const Text* sSerialNo, ExistingFile existing,
                                              const std::function<void(const Text&)>& name_made) {
   const auto message = stored_message_file(*platform_.files, message_file);
   std::unique_ptr<RestoredContent> restored;
   // One byte per character first; two bytes only when the text needs them, which takes a second
   // reading of the message.
   for (const bool two_bytes : {false, true}) {
-    restored = std::make_unique<RestoredContent>(platform_, base, message_file, two_bytes);
+    restored =
+        std::make_unique<RestoredContent>(platform_, base, message_file, two_bytes, existing);
     const auto signed_data = provider_->CreateSignedData(policy());
     signed_data->Verify(*message, provider::Attachment::attached, restored.get());
     if (sSerialNo != nullptr && first_signer_serial_number(*signed_data) != *sSerialNo) {
@@ -71,7 +72,7 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
     }
     // The caller sees the name twice: shortened first, then with the restored extension.
     const Text restore_from = to_text(DigitalSignedFileName);
-    if (auto answer = verify_and_restore(original, restore_from, &sSerialNo,
+    if (auto answer = verify_and_restore(original, restore_from, &sSerialNo, ExistingFile::replace,
                                          [&](const Text& name) { DigitalSignedFileName = name; })) {
       return *answer;
     }
@@ -116,9 +117,9 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
       return u"success";
     }
     // The message file's own name is the base: 'a_Signature.txt' carrying '.pdf' restores to
-    // 'a_Signature.pdf' beside it.
-    if (auto answer =
-            verify_and_restore(OriginalFileName, OriginalFileName, nullptr, [](const Text&) {})) {
+    // 'a_Signature.pdf' beside it. The caller never named that file, so none is replaced.
+    if (auto answer = verify_and_restore(OriginalFileName, OriginalFileName, nullptr,
+                                         ExistingFile::keep, [](const Text&) {})) {
       return *answer;
     }
     return u"success";

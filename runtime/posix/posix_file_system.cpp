@@ -24,6 +24,13 @@ std::string native_path(const Text& path) {
   return text_to_utf8(path);
 }
 
+// A folder to make files in by name, even one that we may search and write but not list.
+#ifdef O_PATH
+constexpr int folder_flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int folder_flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
 std::string parent_of(const std::string& path) {
   const auto slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -160,16 +167,21 @@ mode_t replacement_mode(const std::string& target, int fd,
 }
 
 // Writes into an owner-only temporary file beside the target and renames it over the target on
-// commit.
+// commit. The temporary file is reached through its folder, so that only its own short name
+// counts against the system's limits, never a path longer than the target's.
 class ReplacingOutputFile final : public OutputFile {
  public:
-  ReplacingOutputFile(std::string target, std::string temporary, int fd,
+  ReplacingOutputFile(std::string target, FileDescriptor folder, std::string temporary, int fd,
                       std::optional<SourceAccess> source)
-      : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd), source_(source) {}
+      : target_(std::move(target)),
+        folder_(std::move(folder)),
+        temporary_(std::move(temporary)),
+        fd_(fd),
+        source_(source) {}
   ~ReplacingOutputFile() override {
     if (!committed_) {
       fd_.reset();
-      ::unlink(temporary_.c_str());
+      ::unlinkat(folder_.get(), temporary_.c_str(), 0);
     }
   }
   void write(ByteView bytes) override {
@@ -187,6 +199,13 @@ class ReplacingOutputFile final : public OutputFile {
       written += static_cast<std::size_t>(count);
     }
   }
+  std::size_t read_back(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    for (;;) {
+      const ssize_t got = ::pread(fd_.get(), out.data(), out.size(), static_cast<off_t>(offset));
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) throw failure_for(errno, target_);
+    }
+  }
   void truncate(std::uint64_t size) override {
     if (::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0 ||
         ::lseek(fd_.get(), static_cast<off_t>(size), SEEK_SET) < 0) {
@@ -195,35 +214,56 @@ class ReplacingOutputFile final : public OutputFile {
   }
   void retarget(const Text& path) override { target_ = native_path(path); }
   void commit() override {
+    prepare();
+    if (::renameat(folder_.get(), temporary_.c_str(), AT_FDCWD, target_.c_str()) != 0) {
+      throw failure_for(errno, target_);
+    }
+    committed_ = true;
+  }
+  void commit_as_new() override {
+    prepare();
+    // In one step, so that a file made meanwhile is never replaced; a file system that cannot
+    // rename so takes a second name, which fails as well when the target exists.
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(folder_.get(), temporary_.c_str(), AT_FDCWD, target_.c_str(),
+                    RENAME_NOREPLACE) == 0) {
+      committed_ = true;
+      return;
+    }
+    if (errno != EINVAL && errno != ENOSYS) throw failure_for(errno, target_);
+#endif
+    if (::linkat(folder_.get(), temporary_.c_str(), AT_FDCWD, target_.c_str(), 0) != 0) {
+      throw failure_for(errno, target_);
+    }
+    ::unlinkat(folder_.get(), temporary_.c_str(), 0);
+    committed_ = true;
+  }
+
+ private:
+  void prepare() {
     // Should this fail, the file stays owner-only: the safe side.
     ::fchmod(fd_.get(), replacement_mode(target_, fd_.get(), source_));
     // The data reaches the disk before the name does, so that not even a crash leaves the
     // target empty.
     if (::fdatasync(fd_.get()) != 0 && errno != EINVAL) throw failure_for(errno, target_);
     if (fd_.close() != 0) throw failure_for(errno, target_);
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw failure_for(errno, target_);
-    committed_ = true;
   }
 
- private:
   std::string target_;
+  FileDescriptor folder_;
   std::string temporary_;
   FileDescriptor fd_;
   std::optional<SourceAccess> source_;
   bool committed_ = false;
 };
 
-std::string temporary_name_beside(const std::string& target) {
+// A short name, the same length wherever it is: a name that fits a folder's limit there.
+std::string temporary_name() {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
-  const auto slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  // Only the start of a long name, so that the temporary name stays within the system's limit
-  // on the length of a name wherever the target's does.
-  const std::string name =
-      (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
-  return folder + "." + name + ".orvane-" + std::to_string(::getpid()) + "-" +
-         std::to_string(seed) + "-" + std::to_string(counter++) + ".tmp";
+  char name[32];
+  std::snprintf(name, sizeof name, ".orvane-%08x.tmp", seed ^ (counter++ * 2654435761u));
+  return name;
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -251,6 +291,22 @@ class PosixFileSystem final : public FileSystem {
     return !first.empty() && !second.empty() && ::stat(native_path(first).c_str(), &a) == 0 &&
            ::stat(native_path(second).c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
+  }
+
+  bool is_alias(const Text& path) override {
+    struct stat info {};
+    if (path.empty() || ::stat(native_path(path).c_str(), &info) != 0) return false;
+    const std::string native = native_path(path);
+    const auto slash = native.find_last_of('/');
+    const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    if (name.empty()) return false;
+    // A folder that cannot be listed shows no other name.
+    posix::DirectoryStream folder(::opendir(parent_of(native).c_str()));
+    if (!folder) return false;
+    while (const dirent* entry = ::readdir(folder.get())) {
+      if (name == entry->d_name) return false;
+    }
+    return true;
   }
 
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
@@ -283,15 +339,22 @@ class PosixFileSystem final : public FileSystem {
     const std::string native = native_path(path);
     std::optional<SourceAccess> source;
     if (!access.content_source.empty()) source = source_access(native_path(access.content_source));
+    FileDescriptor folder(::open(parent_of(native).c_str(), folder_flags));
+    if (folder.get() < 0) {
+      throw errno == ENOENT ? Failure(RuntimeError::path_not_found) : failure_for(errno, native);
+    }
     for (;;) {
-      std::string temporary = temporary_name_beside(native);
+      std::string temporary = temporary_name();
       // Owner-only from the start: a reader who opened it now would keep reading what follows.
-      const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      // Readable by us, so that what was written can be compared.
+      const int fd =
+          ::openat(folder.get(), temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       if (fd >= 0) {
-        return std::make_unique<ReplacingOutputFile>(native, std::move(temporary), fd, source);
+        return std::make_unique<ReplacingOutputFile>(native, std::move(folder),
+                                                     std::move(temporary), fd, source);
       }
       if (errno == EEXIST) continue;
-      throw errno == ENOENT ? Failure(RuntimeError::path_not_found) : failure_for(errno, native);
+      throw failure_for(errno, native);
     }
   }
 

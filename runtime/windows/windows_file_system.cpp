@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -68,10 +69,30 @@ void check_path(const Text& path) {
   if (windows::is_device_path(path)) throw Failure(RuntimeError::path_file_access_error);
 }
 
+// The path as the system takes it past MAX_PATH: in the \\?\ form, which the system does not
+// normalise further, so made from the full path that the plain form would have opened. Shorter
+// paths go as the caller wrote them.
+Text system_path(const Text& path) {
+  // Below this the plain form reaches every call, CreateDirectoryW's shorter limit included.
+  constexpr std::size_t plain_limit = MAX_PATH - 12;
+  if (path.starts_with(u"\\\\?\\")) return path;
+  std::vector<wchar_t> full(path.size() + MAX_PATH);
+  DWORD length =
+      ::GetFullPathNameW(wide(path), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.resize(length + 1);
+    length = ::GetFullPathNameW(wide(path), length + 1, full.data(), nullptr);
+  }
+  if (length == 0 || length >= full.size() || length < plain_limit) return path;
+  const Text whole = windows::text_from_wide(full.data(), length);
+  if (whole.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + whole.substr(2);
+  return u"\\\\?\\" + whole;
+}
+
 DWORD attributes_of(const Text& path) {
   return path.empty() || path.find(u'\0') != Text::npos || windows::is_device_path(path)
              ? INVALID_FILE_ATTRIBUTES
-             : ::GetFileAttributesW(wide(path));
+             : ::GetFileAttributesW(wide(system_path(path)));
 }
 
 bool is_folder(const Text& path) {
@@ -108,14 +129,55 @@ class WindowsInputFile final : public InputFile {
   std::uint64_t size_;
 };
 
+// Copies the Mark of the Web of `origin` (its Zone.Identifier stream) onto the file of
+// `handle`, whose path is `path`, when `origin` has one. A volume that holds no named streams
+// (FAT, and Wine's, which would make a file of the stream's name beside it) cannot carry it:
+// the file goes without, as it does when Windows copies a marked file there.
+void copy_mark_of_the_web(const Text& origin, HANDLE handle, const Text& path) {
+  DWORD volume_flags = 0;
+  if (!::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &volume_flags, nullptr,
+                                       0) ||
+      (volume_flags & FILE_NAMED_STREAMS) == 0) {
+    return;
+  }
+  constexpr std::u16string_view stream = u":Zone.Identifier";
+  UniqueHandle mark(::CreateFileW(wide(system_path(origin + Text(stream))), GENERIC_READ, share_all,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!mark.valid()) {
+    const DWORD error = ::GetLastError();
+    // No mark, or a file on a volume without streams: nothing to carry.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_NAME ||
+        error == ERROR_INVALID_PARAMETER) {
+      return;
+    }
+    throw failure_for(error);
+  }
+  UniqueHandle copy(::CreateFileW(wide(system_path(path + Text(stream))), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.valid()) throw last_failure();
+  std::uint8_t block[4096];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(mark.get(), block, sizeof block, &got, nullptr)) throw last_failure();
+    if (got == 0) break;
+    DWORD written = 0;
+    if (!::WriteFile(copy.get(), block, got, &written, nullptr) || written != got) {
+      throw last_failure();
+    }
+  }
+  if (!copy.close()) throw last_failure();
+}
+
 // Writes into a temporary file beside the target and moves it over the target on commit.
 class ReplacingOutputFile final : public OutputFile {
  public:
-  ReplacingOutputFile(Text target, Text temporary, UniqueHandle handle, bool carries_content)
+  ReplacingOutputFile(Text target, Text temporary, UniqueHandle handle, bool carries_content,
+                      Text origin)
       : target_(std::move(target)),
         temporary_(std::move(temporary)),
         handle_(std::move(handle)),
-        carries_content_(carries_content) {}
+        carries_content_(carries_content),
+        origin_(std::move(origin)) {}
   ~ReplacingOutputFile() override {
     if (!committed_) {
       handle_.close();
@@ -136,23 +198,23 @@ class ReplacingOutputFile final : public OutputFile {
     // Later writes follow what was written before, as ever.
     move_to(0, FILE_END);
   }
+  std::size_t read_back(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    move_to(offset, FILE_BEGIN);
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(out.size(), 1u << 30));
+    DWORD got = 0;
+    const bool read = ::ReadFile(handle_.get(), out.data(), wanted, &got, nullptr);
+    move_to(0, FILE_END);
+    if (!read) throw last_failure();
+    return got;
+  }
   void truncate(std::uint64_t size) override {
     move_to(size, FILE_BEGIN);
     if (!::SetEndOfFile(handle_.get())) throw last_failure();
   }
-  void retarget(const Text& path) override { target_ = path; }
-  void commit() override {
-    if (!carries_content_) windows::copy_access_of_own_file(target_, handle_.get());
-    // The data reaches the disk before the name does, so that not even a crash leaves the
-    // target empty; the move itself is written through before it returns.
-    if (!::FlushFileBuffers(handle_.get())) throw last_failure();
-    if (!handle_.close()) throw last_failure();
-    if (!::MoveFileExW(wide(temporary_), wide(target_),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      throw last_failure();
-    }
-    committed_ = true;
-  }
+  void retarget(const Text& path) override { target_ = system_path(path); }
+  void commit() override { move_into_place(MOVEFILE_REPLACE_EXISTING); }
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists, in one step.
+  void commit_as_new() override { move_into_place(0); }
 
  private:
   void move_to(std::uint64_t offset, DWORD from) {
@@ -160,23 +222,39 @@ class ReplacingOutputFile final : public OutputFile {
     distance.QuadPart = static_cast<LONGLONG>(offset);
     if (!::SetFilePointerEx(handle_.get(), distance, nullptr, from)) throw last_failure();
   }
+  void move_into_place(DWORD replace) {
+    if (!carries_content_) windows::copy_access_of_own_file(target_, handle_.get());
+    // Into the temporary file, so that the file never has its name without its mark.
+    if (!origin_.empty()) copy_mark_of_the_web(origin_, handle_.get(), temporary_);
+    // The data reaches the disk before the name does, so that not even a crash leaves the
+    // target empty; the move itself is written through before it returns.
+    if (!::FlushFileBuffers(handle_.get())) throw last_failure();
+    if (!handle_.close()) throw last_failure();
+    if (!::MoveFileExW(wide(temporary_), wide(target_), replace | MOVEFILE_WRITE_THROUGH)) {
+      throw last_failure();
+    }
+    committed_ = true;
+  }
 
   Text target_;
   Text temporary_;
   UniqueHandle handle_;
   bool carries_content_;
+  Text origin_;
   bool committed_ = false;
 };
 
-// A short name, unlike the POSIX one, which carries the target's: a path is limited to
-// MAX_PATH (260) characters in all, and the temporary name must fit wherever the target does.
+// A short name, the same length wherever it is: a path is limited (MAX_PATH, or the \\?\ form's
+// 32,767 characters), and the temporary name must fit wherever the target does.
 Text temporary_name_beside(const Text& target) {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
   const auto separator = target.find_last_of(u"\\/");
   const Text folder = separator == Text::npos ? Text() : target.substr(0, separator + 1);
-  return folder + text_from_ascii(".orvane-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                  std::to_string(seed) + "-" + std::to_string(counter++) + ".tmp");
+  char name[32];
+  std::snprintf(name, sizeof name, ".orv%08x.tmp",
+                seed ^ (counter++ * 2654435761u) ^ static_cast<unsigned>(::GetCurrentProcessId()));
+  return folder + text_from_ascii(name);
 }
 
 class WindowsFileSystem final : public FileSystem {
@@ -191,7 +269,7 @@ class WindowsFileSystem final : public FileSystem {
   void create_folder(const Text& path) override {
     if (path.empty()) throw Failure(RuntimeError::path_not_found);
     check_path(path);
-    if (!::CreateDirectoryW(wide(path), nullptr)) throw last_failure();
+    if (!::CreateDirectoryW(wide(system_path(path)), nullptr)) throw last_failure();
   }
 
   bool same_file(const Text& first, const Text& second) override {
@@ -202,13 +280,31 @@ class WindowsFileSystem final : public FileSystem {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
   }
 
+  bool is_alias(const Text& path) override {
+    if (path.empty() || path.find(u'\0') != Text::npos || windows::is_device_path(path)) {
+      return false;
+    }
+    const auto separator = path.find_last_of(u"\\/");
+    const Text name = separator == Text::npos ? path : path.substr(separator + 1);
+    // Wildcards would find some other file; no file is named so.
+    if (name.empty() || name.find_first_of(u"*?") != Text::npos) return false;
+    // The system finds the file by its short name as by its long one, and names it by the name
+    // its folder holds: the long one.
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(wide(system_path(path)), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(search);
+    return ::CompareStringOrdinal(wide(name), static_cast<int>(name.size()), found.cFileName, -1,
+                                  TRUE) != CSTR_EQUAL;
+  }
+
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
     if (path.empty()) throw Failure(RuntimeError::file_not_found);
     check_path(path);
     // Others may go on reading, writing and renaming the file while it is read, as on POSIX.
     // A folder cannot be opened this way: that fails as "access denied", as it does on POSIX.
-    UniqueHandle handle(::CreateFileW(wide(path), GENERIC_READ, share_all, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle handle(::CreateFileW(wide(system_path(path)), GENERIC_READ, share_all, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) throw last_failure();
     require_disk_file(handle.get());
     LARGE_INTEGER size{};
@@ -242,14 +338,16 @@ class WindowsFileSystem final : public FileSystem {
       if (owner_only.empty()) throw Failure(RuntimeError::permission_denied);
     }
     SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), owner_only.data(), FALSE};
+    const Text target = system_path(path);
     for (;;) {
-      Text temporary = temporary_name_beside(path);
-      UniqueHandle handle(::CreateFileW(wide(temporary), GENERIC_WRITE | WRITE_DAC, 0,
-                                        carries_content ? &security : nullptr, CREATE_NEW,
+      Text temporary = temporary_name_beside(target);
+      // Readable by us, so that what was written can be compared.
+      UniqueHandle handle(::CreateFileW(wide(temporary), GENERIC_READ | GENERIC_WRITE | WRITE_DAC,
+                                        0, carries_content ? &security : nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
       if (handle.valid()) {
-        return std::make_unique<ReplacingOutputFile>(path, std::move(temporary), std::move(handle),
-                                                     carries_content);
+        return std::make_unique<ReplacingOutputFile>(
+            target, std::move(temporary), std::move(handle), carries_content, access.origin);
       }
       const DWORD error = ::GetLastError();
       if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) throw failure_for(error);
@@ -263,9 +361,9 @@ class WindowsFileSystem final : public FileSystem {
     // Append data only, no right to write elsewhere: every write lands at the end of the file
     // as it then is, whoever else appends. The link itself is opened, never what it points to,
     // so that a planted link cannot send the entries into another file.
-    UniqueHandle handle(
-        ::CreateFileW(wide(path), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, share_all, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueHandle handle(::CreateFileW(
+        wide(system_path(path)), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, share_all, nullptr,
+        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle.valid()) throw last_failure();
     require_disk_file(handle.get());
     BY_HANDLE_FILE_INFORMATION information{};
@@ -293,8 +391,8 @@ class WindowsFileSystem final : public FileSystem {
     if (path.empty() || path.find(u'\0') != Text::npos || windows::is_device_path(path)) {
       return false;
     }
-    UniqueHandle handle(::CreateFileW(wide(path), FILE_READ_ATTRIBUTES, share_all, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle handle(::CreateFileW(wide(system_path(path)), FILE_READ_ATTRIBUTES, share_all,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return handle.valid() && ::GetFileInformationByHandle(handle.get(), &information);
   }
 };

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <csignal>
 #include <functional>
 
@@ -134,7 +135,7 @@ TEST(PosixFileSystem, AFullDiskLeavesNoPartialEntryAndNoPartialReplacement) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
-TEST(PosixFileSystem, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows) {
+TEST(PosixFileSystem, WritesAnyFileWhoseNameAndPathAreAsLongAsTheSystemAllows) {
   testing::TempFolder folder;
   auto files = native_file_system();
   const std::string name(255, 'n');
@@ -143,6 +144,35 @@ TEST(PosixFileSystem, ReplacesAFileWhoseNameIsAsLongAsTheSystemAllows) {
   output->commit();
   EXPECT_EQ(testing::read_file(folder.path() / name), "x");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+
+  // A short name in a folder whose path leaves room for little more than it.
+  std::filesystem::path deep = folder.path();
+  while (deep.native().size() < PATH_MAX - 259) deep /= std::string(250, 'd');
+  deep /= std::string(PATH_MAX - 4 - deep.native().size(), 'e');
+  std::filesystem::create_directories(deep);
+  const Text target = text_from_utf8((deep / "x").native());
+  auto deep_output = files->open_for_replacing(target, {});
+  deep_output->write(Bytes{'y'});
+  deep_output->commit();
+  EXPECT_EQ(files->open_for_reading(target)->size(), 1u);
+}
+
+TEST(PosixFileSystem, ANewFileNeverReplacesOneMadeMeanwhile) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  auto output = files->open_for_replacing(folder.text("f"), {});
+  output->write(Bytes{'n', 'e', 'w'});
+  std::uint8_t back[8] = {};
+  EXPECT_EQ(output->read_back(1, back), 2u);
+  EXPECT_EQ(std::string(back, back + 2), "ew");
+  testing::write_file(folder.path() / "f", std::string("theirs"));
+  EXPECT_EQ(failure_number([&] { output->commit_as_new(); }), 58);
+  output.reset();
+  EXPECT_EQ(testing::read_file(folder.path() / "f"), "theirs");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+  // A name that is the one its folder holds is no alias, as Linux file systems keep them.
+  EXPECT_FALSE(files->is_alias(folder.text("f")));
+  EXPECT_FALSE(files->is_alias(folder.text("missing")));
 }
 
 }  // namespace

@@ -193,5 +193,77 @@ TEST(WindowsFileSystem, AnyNameACallerWritesIsTheNameOnDisk) {
   EXPECT_EQ(input->size(), 2u);
 }
 
+TEST(WindowsFileSystem, AShortNameIsAnAliasOfTheLongOne) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  testing::write_file(folder.path() / "Quarterly board report.pdf", std::string("board"));
+  const Text long_name = folder.text("Quarterly board report.pdf");
+  wchar_t short_path[MAX_PATH] = {};
+  const DWORD length = ::GetShortPathNameW(wide(long_name).c_str(), short_path, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const Text short_name =
+      folder.text() + u"\\" + Text(std::filesystem::path(short_path).filename().u16string());
+  EXPECT_FALSE(files->is_alias(long_name));
+  EXPECT_FALSE(files->is_alias(folder.text("QUARTERLY BOARD REPORT.PDF")));
+  EXPECT_FALSE(files->is_alias(folder.text("missing.pdf")));
+  if (short_name == long_name) GTEST_SKIP() << "this volume makes no short names";
+  EXPECT_TRUE(files->is_alias(short_name));
+}
+
+TEST(WindowsFileSystem, AnOutputCarriesTheMarkOfTheWebOfItsOrigin) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\n";
+  testing::write_file(folder.path() / "m.p7s", std::string("message"));
+  const Text source_mark = folder.text("m.p7s") + u":Zone.Identifier";
+  testing::write_file(std::filesystem::path(std::u16string(source_mark)), mark);
+  auto output = files->open_for_replacing(
+      folder.text("m.pdf"),
+      {.content_source = folder.text("m.p7s"), .origin = folder.text("m.p7s")});
+  output->write(Bytes{'%', 'P', 'D', 'F'});
+  output->commit();
+  EXPECT_EQ(testing::read_file(folder.path() / "m.pdf"), "%PDF");
+  const std::filesystem::path restored_mark(
+      std::u16string(folder.text("m.pdf") + u":Zone.Identifier"));
+  DWORD flags = 0;
+  ASSERT_TRUE(::GetVolumeInformationW((folder.path().root_path().wstring()).c_str(), nullptr, 0,
+                                      nullptr, nullptr, &flags, nullptr, 0));
+  if ((flags & FILE_NAMED_STREAMS) != 0) {
+    EXPECT_EQ(testing::read_file(restored_mark), mark);
+  } else {
+    // Wine keeps no streams: it would make a file of the stream's name beside the temporary one,
+    // which the rename leaves behind.
+    EXPECT_FALSE(std::filesystem::exists(restored_mark));
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+      EXPECT_NE(entry.path().filename().wstring().substr(0, 4), L".orv");
+    }
+  }
+}
+
+TEST(WindowsFileSystem, PathsPastMaxPathAreWritten) {
+  testing::TempFolder folder;
+  auto files = native_file_system();
+  Text deep = folder.text();
+  for (const char16_t letter : {u'a', u'b', u'c'}) {
+    deep += u"\\" + Text(100, letter);
+    files->create_folder(deep);
+  }
+  const Text name = deep + u"\\x.txt";
+  ASSERT_GT(name.size(), std::size_t{MAX_PATH});
+  for (const Text& path : {name, u"\\\\?\\" + name}) {
+    auto output = files->open_for_replacing(path, {});
+    output->write(Bytes{'x'});
+    output->commit_as_new();
+    EXPECT_TRUE(files->file_exists(path));
+    EXPECT_EQ(files->open_for_reading(path)->size(), 1u);
+    EXPECT_EQ(failure_number([&] {
+                auto again = files->open_for_replacing(path, {});
+                again->commit_as_new();
+              }),
+              58);
+    ::DeleteFileW(wide(u"\\\\?\\" + name).c_str());
+  }
+}
+
 }  // namespace
 }  // namespace orvane

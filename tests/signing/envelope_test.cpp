@@ -92,10 +92,19 @@ TEST(OutputName, TheCarriedExtensionNeverLeavesTheFolder) {
   EXPECT_EQ(output_failure(u"/home/u/abc", u".pdf"), 5);
   EXPECT_EQ(output_failure(u"C:\\d\\abcd", u".pdf"), 5);
   EXPECT_EQ(output_failure(u"/d/.abcd", u"."), 5);
-  for (const TextView control :
-       {TextView(u".pd\nf"), TextView(u".p\0f", 4), TextView(u".\u009bpdf")}) {
-    EXPECT_EQ(output_failure(u"/d/a.xyz", control), 5);
+  // Control and format characters, and line breaks of Unicode's own: 'report.' U+202E
+  // 'fdp.exe' shows as 'report.exe.pdf'. Those beyond the BMP come as surrogate pairs.
+  for (const TextView hidden :
+       {TextView(u".pd\nf"), TextView(u".p\0f", 4), TextView(u".\u009bpdf"),
+        TextView(u".\u202efdp"), TextView(u".pd\u00adf"), TextView(u".\u0605pdf"),
+        TextView(u".\u180epdf"), TextView(u".pdf\u2029"), TextView(u".\u2069pdf"),
+        TextView(u".\ufeffpdf"), TextView(u".\ufffbpdf"), TextView(u".\U000110bdpdf"),
+        TextView(u".p\U0001d17adf"), TextView(u".pdf\U000e0001"), TextView(u".pdf\U000e007f")}) {
+    EXPECT_EQ(output_failure(u"/d/a.xyz", hidden), 5) << text_to_utf8(hidden);
   }
+  // Visible characters on either side of those ranges, beyond the BMP too, are names.
+  EXPECT_EQ(output_name(u"/d/a.xyz", u".\u2030\u2065\U0001F600\U000e0080", posix),
+            u"/d/a.\u2030\u2065\U0001F600\U000e0080");
   // What Windows cannot hold: a stream after a colon, a device, a trailing dot.
   const auto windows = FileNameRules::windows;
   EXPECT_EQ(output_name(u"C:\\d\\a.xyz", u".pdf", windows), u"C:\\d\\a.pdf");

@@ -34,7 +34,8 @@ class StoredMessage : public ::testing::Test {
     const Text base_path = folder.text(text_to_utf8(base));
     ByteView bytes = provider::content_bytes(content);
     for (const bool two_bytes : {false, true}) {
-      RestoredContent restored(platform, base_path, folder.text("message"), two_bytes);
+      RestoredContent restored(platform, base_path, folder.text("message"), two_bytes,
+                               ExistingFile::replace);
       restored.restart();
       for (ByteView rest = bytes; !rest.empty();
            rest = rest.subspan(std::min(block, rest.size()))) {
@@ -80,12 +81,14 @@ TEST_F(StoredMessage, RestoredContentIsTheTextByteForByteWithoutTheTrailer) {
 TEST_F(StoredMessage, NothingIsLeftBehindUnlessCommittedAndNeverOverTheMessage) {
   testing::write_file(folder.path() / "message", "message");
   {
-    RestoredContent abandoned(platform, folder.text("out.xyz"), folder.text("message"), false);
+    RestoredContent abandoned(platform, folder.text("out.xyz"), folder.text("message"), false,
+                              ExistingFile::replace);
     abandoned.write(provider::content_bytes(u"text.pdf4"));
     abandoned.finish();
   }
   {
-    RestoredContent restored(platform, folder.text("out.xyz"), folder.text("message"), false);
+    RestoredContent restored(platform, folder.text("out.xyz"), folder.text("message"), false,
+                             ExistingFile::replace);
     restored.write(provider::content_bytes(u"text.pdf4"));
     restored.finish();
     EXPECT_EQ(restored.extension(), u".pdf");

@@ -71,6 +71,29 @@ TEST_F(VerifyCodeWithFile, AnAttachedMessageRestoresBesideItselfUnderItsOwnName)
   EXPECT_EQ(testing::read_file(path("report_Signature.pdf")), binary_sample());
 }
 
+TEST_F(VerifyCodeWithFile, AnAttachedMessageNeverReplacesAFileOfOtherContent) {
+  // Larger than a block of the comparison, and differing from the restored bytes only in the
+  // last one of them.
+  std::string content(200 * 1024 + 3, 'x');
+  write("report.pdf", content);
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, false).first, u"success");
+  const Text message = text_path("report_Signature.txt");
+  // Restoring the same message again is no failure: the file holds what it would be given.
+  EXPECT_EQ(sign.VerifyCodeWithFile(message, Variant(), vb_false), u"success");
+  EXPECT_EQ(sign.VerifyCodeWithFile(message, Variant(), vb_false), u"success");
+  EXPECT_EQ(testing::read_file(path("report_Signature.pdf")), content);
+
+  // The caller neither named nor learns this name: a file there is someone's.
+  for (const std::string& other : {content.substr(0, content.size() - 1) + "y",
+                                   content.substr(0, content.size() - 1), content + "x"}) {
+    write("report_Signature.pdf", other);
+    EXPECT_EQ(sign.VerifyCodeWithFile(message, Variant(), vb_false), not_found);
+    EXPECT_EQ(testing::read_file(path("report_Signature.pdf")), other);
+  }
+  EXPECT_EQ(work_files(), (std::vector<std::string>{"report.pdf", "report_Signature.pdf",
+                                                    "report_Signature.txt"}));
+}
+
 TEST_F(VerifyCodeWithFile, TheSignersExtensionNeverTakesTheRestoredFileOutOfTheFolder) {
   // '~/m.p7' carrying '.bashrc' would restore to '~/.bashrc'.
   write("x.bashrc", "planted");

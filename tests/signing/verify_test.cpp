@@ -192,6 +192,34 @@ TEST_F(Verify, ARestoredFileThatCannotBeWrittenLeavesNothingPartial) {
             not_found);
 }
 
+TEST_F(Verify, ReplacesAnEarlierFileOfItsNameButNeverWritesThroughAnAlias) {
+  write("report.pdf", binary_sample());
+  ASSERT_EQ(sign_file("report.pdf", pki.user.serial, false).first, u"success");
+  write("copy.pdf", "earlier copy");
+  EXPECT_EQ(attached("report_Signature.txt", "copy.xyz", pki.user.serial).first, u"success");
+  EXPECT_EQ(testing::read_file(path("copy.pdf")), binary_sample());
+
+  // 'QUARTE~1.PDF' opens 'Quarterly board report.pdf' on Windows: a name the signer never made.
+  auto files = std::make_shared<testing::FaultyFileSystem>(test.platform.files);
+  Platform faulty = test.platform;
+  faulty.files = files;
+  Sign faulty_sign(faulty, provider::default_factory(pki.store_root));
+  write("copy.pdf", "the victim's");
+  files->make_alias(text_path("copy.pdf"));
+  Variant restore = text_path("copy.xyz");
+  EXPECT_EQ(
+      faulty_sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.user.serial),
+      not_found);
+  files->make_alias(text_path("report_Signature.pdf"));
+  write("report_Signature.pdf", binary_sample());
+  EXPECT_EQ(faulty_sign.VerifyCodeWithFile(text_path("report_Signature.txt"), Variant(), vb_false),
+            not_found);
+  EXPECT_EQ(testing::read_file(path("copy.pdf")), "the victim's");
+  EXPECT_EQ(work_files(),
+            (std::vector<std::string>{"copy.pdf", "report.pdf", "report_Signature.pdf",
+                                      "report_Signature.txt"}));
+}
+
 TEST_F(Verify, NeverRestoresOverTheMessageItRead) {
   write("x.txt", "text");
   ASSERT_EQ(sign_file("x.txt", pki.user.serial, false).first, u"success");

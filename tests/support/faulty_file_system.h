@@ -42,6 +42,8 @@ class FaultyFileSystem final : public FileSystem {
   void fill_up_after(std::uint64_t bytes) { room_ = bytes; }
   // Files opened from now on report a size larger than any memory, as a damaged file system may.
   void report_huge_sizes() { huge_sizes_ = true; }
+  // `path` names its file through an alias, as an 8.3 short name does on Windows.
+  void make_alias(const Text& path) { aliases_.insert(path); }
 
   struct Append {
     Text path;
@@ -68,6 +70,9 @@ class FaultyFileSystem final : public FileSystem {
   }
   bool same_file(const Text& first, const Text& second) override {
     return real_->same_file(first, second);
+  }
+  bool is_alias(const Text& path) override {
+    return aliases_.contains(path) || real_->is_alias(path);
   }
   std::unique_ptr<InputFile> open_for_reading(const Text& path) override {
     auto real = real_->open_for_reading(path);
@@ -134,6 +139,10 @@ class FaultyFileSystem final : public FileSystem {
     void truncate(std::uint64_t size) override { real_->truncate(size); }
     void retarget(const Text& path) override { real_->retarget(path); }
     void commit() override { real_->commit(); }
+    void commit_as_new() override { real_->commit_as_new(); }
+    std::size_t read_back(std::uint64_t offset, std::span<std::uint8_t> out) override {
+      return real_->read_back(offset, out);
+    }
 
    private:
     std::unique_ptr<OutputFile> real_;
@@ -152,6 +161,10 @@ class FaultyFileSystem final : public FileSystem {
     void truncate(std::uint64_t) override { throw Failure(error_); }
     void retarget(const Text& path) override { real_->retarget(path); }
     void commit() override { throw Failure(error_); }
+    void commit_as_new() override { throw Failure(error_); }
+    std::size_t read_back(std::uint64_t offset, std::span<std::uint8_t> out) override {
+      return real_->read_back(offset, out);
+    }
 
    private:
     std::unique_ptr<OutputFile> real_;
@@ -165,6 +178,7 @@ class FaultyFileSystem final : public FileSystem {
   std::optional<RuntimeError> write_error_;
   std::vector<Append> appends_;
   std::set<Text> read_only_;
+  std::set<Text> aliases_;
   std::optional<Text> vanishing_;
   std::optional<std::uint64_t> room_;
   bool huge_sizes_ = false;
