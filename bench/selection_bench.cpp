@@ -28,7 +28,8 @@ void SelectCertificate(benchmark::State& state) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - first).count();
   for (auto _ : state) {
     const auto selection = signing::SelectSignerCertificate(*provider, serials.back(), now);
-    if (!selection.bound()) return state.SkipWithError(text_to_utf8(selection.answer).c_str());
+    if (!selection.bound())
+      return state.SkipWithError(text_to_utf8(selection.answer.text()).c_str());
   }
 }
 

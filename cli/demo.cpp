@@ -13,6 +13,8 @@ namespace orvane::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using signing::Answer;
+using signing::Outcome;
 using signing::Sign;
 
 // A folder of the demonstration's own in the temporary folder ($TMPDIR), removed with all
@@ -80,13 +82,15 @@ class Demonstration {
     return text + '"';
   }
 
-  // Prints the command line that does the same, then the call and its answer; counts it as
-  // expected when the answer is `expected`.
-  void call(const std::string& command, const std::string& method_call, const Text& answer,
-            const Text& expected) {
-    const bool as_expected = answer == expected;
-    out_ << "\n$ " << command << "\n  " << method_call << "\n  = \"" << text_to_utf8(answer) << "\""
-         << (as_expected ? "" : "   <- expected \"" + text_to_utf8(expected) + "\"") << "\n";
+  // Prints the command line that does the same, then the call and the answer that `found`
+  // holds; counts it as expected when its outcome is `expected`.
+  void call(const std::string& command, const std::string& method_call, const Answer& found,
+            Outcome expected) {
+    const bool as_expected = found.outcome == expected;
+    out_ << "\n$ " << command << "\n  " << method_call << "\n  = \"" << text_to_utf8(found.text())
+         << "\""
+         << (as_expected ? "" : "   <- expected \"" + text_to_utf8(Answer{expected}.text()) + "\"")
+         << "\n";
     ++calls_;
     if (as_expected) ++expected_;
   }
@@ -112,66 +116,84 @@ Text path_text(const fs::path& path) {
   return text_from_utf8(path_to_utf8(path));
 }
 
-void sign_and_verify(Sign& sign, const Text& serial, const fs::path& folder, Demonstration& demo) {
+// The files of one run: a sample document, its two signatures and the restored copy.
+struct DemoFiles {
+  explicit DemoFiles(const fs::path& folder)
+      : document(folder / "contract.pdf"),
+        message(folder / "contract_Signature.txt"),
+        signature(folder / "contract.p7s"),
+        restore_as(folder / "restored" / "contract.pdf") {}
+  fs::path document, message, signature, restore_as;
+};
+
+void sign_both_ways(Sign& sign, const Text& serial, const DemoFiles& files, Demonstration& demo) {
   const std::string s = text_to_utf8(serial);
-  const fs::path document = folder / "contract.pdf";
-  const fs::path message = folder / "contract_Signature.txt";
-  const fs::path signature = folder / "contract.p7s";
-  const fs::path restore_as = folder / "restored" / "contract.pdf";
-  write_bytes(document, sample_document());
+  Variant input = path_text(files.document);
+  Text extension;
+  sign.Signfile(input, serial, vb_false, extension, vb_false);
+  demo.call("orvane sign " + demo.quoted(files.document) + " --serial " + s,
+            "Signfile(" + demo.quoted(files.document) + ", \"" + s + "\", bDetached=False)",
+            sign.last_answer(), Outcome::success);
+  demo.note("wrote " + demo.shown(files.message) + ": the attached message, Base64 of CMS DER");
+
+  input = path_text(files.document);
+  extension = u".p7s";
+  sign.Signfile(input, serial, vb_true, extension, vb_false);
+  demo.call(
+      "orvane sign " + demo.quoted(files.document) + " --serial " + s + " --detached --suffix .p7s",
+      "Signfile(" + demo.quoted(files.document) + ", \"" + s + "\", bDetached=True, \".p7s\")",
+      sign.last_answer(), Outcome::success);
+  demo.note("wrote " + demo.shown(files.signature) + ": the detached signature, beginning " +
+            read_bytes(files.signature).substr(0, 24) + "...");
+}
+
+void verify_both_ways(Sign& sign, const Text& serial, const DemoFiles& files, Demonstration& demo) {
+  const std::string s = text_to_utf8(serial);
+  const std::string document = demo.quoted(files.document);
+  const std::string signature = demo.quoted(files.signature);
+  Variant second = path_text(files.signature);
+  sign.Verify(path_text(files.document), second, vb_true, serial);
+  demo.call("orvane verify " + document + " " + signature + " --detached --serial " + s,
+            "Verify(" + document + ", " + signature + ", True, \"" + s + "\")", sign.last_answer(),
+            Outcome::success);
+
+  second = path_text(files.restore_as);
+  sign.Verify(path_text(files.message), second, vb_false, serial);
+  const std::string message = demo.quoted(files.message);
+  const std::string restore_as = demo.quoted(files.restore_as);
+  demo.call("orvane verify " + message + " " + restore_as + " --serial " + s,
+            "Verify(" + message + ", " + restore_as + ", False, \"" + s + "\")", sign.last_answer(),
+            Outcome::success);
+  const fs::path restored = text_to_utf8(to_text(second));
+  demo.check(read_bytes(restored) == read_bytes(files.document),
+             "restored " + demo.shown(restored) + ": byte for byte the same as " +
+                 demo.shown(files.document));
+
+  second = path_text(files.signature);
+  sign.Verify(path_text(files.document), second, vb_true, u"0BAD");
+  demo.call("orvane verify " + document + " " + signature + " --detached --serial 0BAD",
+            "Verify(..., \"0BAD\")   (a serial number that is not the signer's)",
+            sign.last_answer(), Outcome::not_the_login_certificate);
+
+  std::string changed = read_bytes(files.document);
+  changed[20] ^= 0x01;
+  write_bytes(files.document, changed);
+  second = path_text(files.signature);
+  sign.Verify(path_text(files.document), second, vb_true, serial);
+  demo.call("orvane verify " + document + " " + signature + " --detached --serial " + s,
+            "Verify(...)   (after one bit of " + demo.shown(files.document) + " was flipped)",
+            sign.last_answer(), Outcome::not_valid);
+}
+
+void sign_and_verify(Sign& sign, const Text& serial, const fs::path& folder, Demonstration& demo) {
+  const DemoFiles files(folder);
+  write_bytes(files.document, sample_document());
   fs::create_directory(folder / "restored");
   demo.blank();
-  demo.note("sample file " + demo.shown(document) + ": " + std::to_string(fs::file_size(document)) +
-            " bytes, every byte value in it");
-
-  Variant input = path_text(document);
-  Text extension;
-  demo.call("orvane sign " + demo.quoted(document) + " --serial " + s,
-            "Signfile(" + demo.quoted(document) + ", \"" + s + "\", bDetached=False)",
-            sign.Signfile(input, serial, vb_false, extension, vb_false), u"success");
-  demo.note("wrote " + demo.shown(message) + ": the attached message, Base64 of CMS DER");
-
-  input = path_text(document);
-  extension = u".p7s";
-  demo.call("orvane sign " + demo.quoted(document) + " --serial " + s + " --detached --suffix .p7s",
-            "Signfile(" + demo.quoted(document) + ", \"" + s + "\", bDetached=True, \".p7s\")",
-            sign.Signfile(input, serial, vb_true, extension, vb_false), u"success");
-  demo.note("wrote " + demo.shown(signature) + ": the detached signature, beginning " +
-            read_bytes(signature).substr(0, 24) + "...");
-
-  Variant second = path_text(signature);
-  demo.call(
-      "orvane verify " + demo.quoted(document) + " " + demo.quoted(signature) +
-          " --detached --serial " + s,
-      "Verify(" + demo.quoted(document) + ", " + demo.quoted(signature) + ", True, \"" + s + "\")",
-      sign.Verify(path_text(document), second, vb_true, serial), u"success");
-
-  second = path_text(restore_as);
-  demo.call(
-      "orvane verify " + demo.quoted(message) + " " + demo.quoted(restore_as) + " --serial " + s,
-      "Verify(" + demo.quoted(message) + ", " + demo.quoted(restore_as) + ", False, \"" + s + "\")",
-      sign.Verify(path_text(message), second, vb_false, serial), u"success");
-  const fs::path restored = text_to_utf8(to_text(second));
-  demo.check(
-      read_bytes(restored) == read_bytes(document),
-      "restored " + demo.shown(restored) + ": byte for byte the same as " + demo.shown(document));
-
-  second = path_text(signature);
-  demo.call("orvane verify " + demo.quoted(document) + " " + demo.quoted(signature) +
-                " --detached --serial 0BAD",
-            "Verify(..., \"0BAD\")   (a serial number that is not the signer's)",
-            sign.Verify(path_text(document), second, vb_true, u"0BAD"),
-            u"The file has not been signed with the certificate used for login.");
-
-  std::string changed = read_bytes(document);
-  changed[20] ^= 0x01;
-  write_bytes(document, changed);
-  second = path_text(signature);
-  demo.call("orvane verify " + demo.quoted(document) + " " + demo.quoted(signature) +
-                " --detached --serial " + s,
-            "Verify(...)   (after one bit of " + demo.shown(document) + " was flipped)",
-            sign.Verify(path_text(document), second, vb_true, serial),
-            u"Signature or Certificate is not valid ");
+  demo.note("sample file " + demo.shown(files.document) + ": " +
+            std::to_string(fs::file_size(files.document)) + " bytes, every byte value in it");
+  sign_both_ways(sign, serial, files, demo);
+  verify_both_ways(sign, serial, files, demo);
 }
 
 }  // namespace

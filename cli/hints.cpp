@@ -16,12 +16,12 @@ using provider::CryptError;
 
 const std::string list_serials = "run `orvane store list` to see the serial numbers";
 
-bool starts_with(const Text& text, TextView prefix) {
-  return TextView(text).substr(0, prefix.size()) == prefix;
-}
-
 bool contains(const std::string& text, CryptError error) {
   return text.find(text_to_utf8(provider::crypt_error_text(error))) != std::string::npos;
+}
+
+bool is(std::int32_t number, CryptError error) {
+  return number == provider::crypt_error_number(error);
 }
 
 bool is_missing(const std::string& path) {
@@ -40,6 +40,22 @@ std::vector<std::string> missing_or(const std::string& path, std::vector<std::st
 std::vector<std::string> store_hints(const Settings& settings) {
   if (settings.store_root.empty()) return {};
   return provider::refused_store_parts(settings.store_root);
+}
+
+std::string chain_hint(std::int32_t failure_number) {
+  if (is(failure_number, CryptError::untrusted_root)) {
+    return "the certificate chain ends in a root that the store does not trust: if you trust "
+           "it, run `orvane store trust ROOT.pem`";
+  }
+  if (is(failure_number, CryptError::chaining)) {
+    return "the certificate's issuer is missing: import the intermediate certificates with "
+           "`orvane store import CHAIN.pem`, or trust its root with `orvane store trust`";
+  }
+  if (is(failure_number, CryptError::expired)) {
+    return "a certificate of the chain is outside its validity period: use a current "
+           "certificate";
+  }
+  return {};
 }
 
 std::string chain_hint(const std::string& reason) {
@@ -78,22 +94,23 @@ std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes
   return hints;
 }
 
-std::vector<std::string> sign_hints(const Text& answer, const Invocation& invocation,
+std::vector<std::string> sign_hints(const signing::Answer& answer, const Invocation& invocation,
                                     const Settings& settings) {
   const std::string store = path_to_utf8(settings.store_root);
-  if (answer == signing::certificate_not_present) {
-    if (invocation.serial.empty())
-      return {"pass the signer's serial number with --serial; " + list_serials};
-    return {"no certificate with serial number " + invocation.serial +
-            ", its private key and a validity period that includes today is in " +
-            (store.empty() ? "your personal store or on an inserted smart card" : store) + ": " +
-            list_serials};
+  switch (answer.outcome) {
+    case signing::Outcome::no_certificate:
+      if (invocation.serial.empty())
+        return {"pass the signer's serial number with --serial; " + list_serials};
+      return {"no certificate with serial number " + invocation.serial +
+              ", its private key and a validity period that includes today is in " +
+              (store.empty() ? "your personal store or on an inserted smart card" : store) + ": " +
+              list_serials};
+    case signing::Outcome::store_unreadable:
+      return {"the store " + store + " cannot be read: run `orvane store list` to see why"};
+    default:
+      break;
   }
-  if (starts_with(answer, signing::certificate_not_present)) {
-    return {"the store " + store + " cannot be read: run `orvane store list` to see why"};
-  }
-  const std::string text = text_to_utf8(answer);
-  if (const std::string chain = chain_hint(text); !chain.empty()) return {chain};
+  if (const std::string chain = chain_hint(answer.failure_number); !chain.empty()) return {chain};
   if (!invocation.has_text) {
     return missing_or(invocation.first,
                       {"check that " + invocation.first +
@@ -104,34 +121,31 @@ std::vector<std::string> sign_hints(const Text& answer, const Invocation& invoca
   return {};
 }
 
-std::vector<std::string> verify_hints(const Text& answer, const Invocation& invocation) {
-  const std::string text = text_to_utf8(answer);
+std::vector<std::string> verify_hints(const signing::Answer& answer, const Invocation& invocation) {
   const bool attached =
       invocation.command == Command::verify_code ? invocation.attached : !invocation.detached;
-  if (text == "The file has not been signed with the certificate used for login.") {
-    if (invocation.serial.empty()) {
-      return {"pass the signer's serial number with --serial S"};
-    }
-    return {"the signer's certificate does not have the serial number " + invocation.serial +
-            ": pass the signer's with --serial"};
+  switch (answer.outcome) {
+    case signing::Outcome::not_the_login_certificate:
+      if (invocation.serial.empty()) return {"pass the signer's serial number with --serial S"};
+      return {"the signer's certificate does not have the serial number " + invocation.serial +
+              ": pass the signer's with --serial"};
+    case signing::Outcome::original_unreadable:
+      return missing_or(invocation.first,
+                        {attached ? "check that " + invocation.first +
+                                        " is an attached message made by `orvane sign` and that "
+                                        "the restored file's folder can be written"
+                                  : "check that " + invocation.first + " can be read"});
+    case signing::Outcome::signature_unreadable:
+      return missing_or(invocation.second, {"check that " + invocation.second + " can be read"});
+    case signing::Outcome::not_valid:
+      return {"the signature does not match " + invocation.first +
+              ", or the signer's certificate is not trusted or not valid now: `orvane store "
+              "list` shows which of yours are trusted"};
+    default:
+      break;
   }
-  if (text == "Original File Not Found Or Can't BE Accessed") {
-    return missing_or(invocation.first,
-                      {attached ? "check that " + invocation.first +
-                                      " is an attached message made by `orvane sign` and that "
-                                      "the restored file's folder can be written"
-                                : "check that " + invocation.first + " can be read"});
-  }
-  if (text.starts_with("Digital Siganture File Not Found")) {
-    return missing_or(invocation.second, {"check that " + invocation.second + " can be read"});
-  }
-  if (text == "Signature or Certificate is not valid ") {
-    return {"the signature does not match " + invocation.first +
-            ", or the signer's certificate is not trusted or not valid now: `orvane store "
-            "list` shows which of yours are trusted"};
-  }
-  if (const std::string chain = chain_hint(text); !chain.empty()) return {chain};
-  if (text.starts_with("Signing Error: ")) {
+  if (const std::string chain = chain_hint(answer.failure_number); !chain.empty()) return {chain};
+  if (answer.outcome == signing::Outcome::message_not_valid) {
     return {invocation.first + " is not a valid signed message, or its content was changed"};
   }
   return {};
@@ -150,8 +164,8 @@ std::vector<std::string> service_provider_hints(const Invocation& invocation,
           "names under <LogError>"};
 }
 
-std::vector<std::string> serial_hints(const Text& answer, const Settings& settings) {
-  if (answer == u"-1") {
+std::vector<std::string> serial_hints(const signing::Answer& answer, const Settings& settings) {
+  if (answer.outcome == signing::Outcome::no_result) {
     return {"reading " + settings.configuration_file +
             " failed: the error log in the folder that it names under <LogError> says why"};
   }

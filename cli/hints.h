@@ -3,6 +3,7 @@
 // What a person should do after the component answered with a failure. The answer itself goes
 // to standard output unchanged; these lines go to standard error.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,22 +11,23 @@
 #include "cli/settings.h"
 #include "provider/revocation.h"
 #include "runtime/text.h"
+#include "signing/answer.h"
 
 namespace orvane::cli {
 
 // After Signfile answered anything but "success".
-std::vector<std::string> sign_hints(const Text& answer, const Invocation& invocation,
+std::vector<std::string> sign_hints(const signing::Answer& answer, const Invocation& invocation,
                                     const Settings& settings);
 
 // After Verify or VerifyCodeWithFile answered anything but "success".
-std::vector<std::string> verify_hints(const Text& answer, const Invocation& invocation);
+std::vector<std::string> verify_hints(const signing::Answer& answer, const Invocation& invocation);
 
 // After ServiceProviderDS or GetServiceProviderDS answered "-1".
 std::vector<std::string> service_provider_hints(const Invocation& invocation,
                                                 const Settings& settings);
 
 // After GetSerialNO answered "" (nothing configured) or "-1".
-std::vector<std::string> serial_hints(const Text& answer, const Settings& settings);
+std::vector<std::string> serial_hints(const signing::Answer& answer, const Settings& settings);
 
 // The parts of the store that are not used because others could have changed them, one line
 // each with the reason; for every command that reads the store.
@@ -35,8 +37,9 @@ std::vector<std::string> store_hints(const Settings& settings);
 // revoked, when and by what; or whose revocation could not be checked, and why.
 std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes);
 
-// What to do about a certificate chain that verification refused with `reason` (the
-// provider's text); empty when the reason has no remedy of this kind.
+// What to do about a certificate chain that verification refused with the failure of
+// `failure_number`; empty when the failure has no remedy of this kind.
+std::string chain_hint(std::int32_t failure_number);
 std::string chain_hint(const std::string& reason);
 
 }  // namespace orvane::cli

@@ -21,8 +21,8 @@ Outcome sign_command(Sign& sign, const Invocation& invocation, const Settings& s
   Variant input = text_from_utf8(invocation.has_text ? invocation.text : invocation.first);
   const Text answer =
       sign.Signfile(input, serial, detached, extension, invocation.has_text ? vb_true : vb_false);
-  if (answer != u"success")
-    return answered(answer, false, sign_hints(answer, invocation, settings));
+  if (!sign.last_answer().succeeded())
+    return answered(answer, false, sign_hints(sign.last_answer(), invocation, settings));
   // In content mode the signed message comes back through the first argument.
   return answered(invocation.has_text ? to_text(input) : answer, true);
 }
@@ -32,7 +32,9 @@ Outcome verify_command(Sign& sign, const Invocation& invocation) {
   Variant second = text_from_utf8(invocation.second);
   const Text answer = sign.Verify(original, second, invocation.detached ? vb_true : vb_false,
                                   text_from_utf8(invocation.serial));
-  if (answer != u"success") return answered(answer, false, verify_hints(answer, invocation));
+  if (!sign.last_answer().succeeded()) {
+    return answered(answer, false, verify_hints(sign.last_answer(), invocation));
+  }
   // Verify hands back the restored file's name through its second argument.
   return answered(invocation.detached ? answer : answer + u"\n" + to_text(second), true);
 }
@@ -55,7 +57,8 @@ Outcome verify_code_command(Sign& sign, const Invocation& invocation, const Sett
   }
   const Text answer = sign.VerifyCodeWithFile(text_from_utf8(invocation.first), signature,
                                               invocation.attached ? vb_false : vb_true);
-  return answered(answer, answer == u"success", verify_hints(answer, invocation));
+  return answered(answer, sign.last_answer().succeeded(),
+                  verify_hints(sign.last_answer(), invocation));
 }
 
 Outcome service_provider_command(Sign& sign, const Invocation& invocation,
@@ -63,14 +66,16 @@ Outcome service_provider_command(Sign& sign, const Invocation& invocation,
   const Text answer = invocation.has_text
                           ? sign.GetServiceProviderDS(text_from_utf8(invocation.text))
                           : sign.ServiceProviderDS(Variant(text_from_utf8(invocation.first)));
-  return answered(answer, answer != u"-1", service_provider_hints(invocation, settings));
+  return answered(answer, sign.last_answer().succeeded(),
+                  service_provider_hints(invocation, settings));
 }
 
 Outcome serial_command(Sign& sign, const Settings& settings) {
   const Text answer = sign.GetSerialNO();
-  Outcome outcome = answered(answer, answer != u"-1", serial_hints(answer, settings));
+  const signing::Answer& found = sign.last_answer();
+  Outcome outcome = answered(answer, found.succeeded(), serial_hints(found, settings));
   // An empty value is an answer, not a failure; saying why helps all the same.
-  if (answer.empty()) outcome.notes = serial_hints(answer, settings);
+  if (answer.empty()) outcome.notes = serial_hints(found, settings);
   return outcome;
 }
 

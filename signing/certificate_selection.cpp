@@ -40,12 +40,11 @@ bool search_store(provider::Store& store, StoreLocation location, const Text& sS
   return false;
 }
 
-Text failure_answer(const Failure& failure, std::int16_t stage) {
-  if (failure.number() >= 0) return failure.description() + decimal_text(failure.number());
-  if (stage == stage_searching) {
-    return certificate_not_present + decimal_text(failure.number()) + failure.description();
-  }
-  return selection_cancelled;
+Answer failure_answer(const Failure& failure, std::int16_t stage) {
+  const Outcome outcome = failure.number() >= 0      ? Outcome::selection_error
+                          : stage == stage_searching ? Outcome::store_unreadable
+                                                     : Outcome::selection_failed;
+  return {outcome, failure.number(), failure.description()};
 }
 
 }  // namespace
@@ -59,7 +58,7 @@ CertificateSelection SelectSignerCertificate(provider::Factory& provider, const 
     for (const auto location : {StoreLocation::current_user, StoreLocation::smart_card_user}) {
       if (search_store(*store, location, sSerialNo, *signer, now, stage)) return {signer, {}};
     }
-    return {nullptr, certificate_not_present};
+    return {nullptr, {Outcome::no_certificate}};
   } catch (...) {
     return {nullptr, failure_answer(current_failure(), stage)};
   }

@@ -5,6 +5,7 @@
 #include "provider/provider.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
+#include "signing/answer.h"
 
 namespace orvane::signing {
 
@@ -13,18 +14,11 @@ struct CertificateSelection {
   // The signer that carries the found certificate, for signing to go on with; null when none
   // was bound.
   std::shared_ptr<provider::Signer> signer;
-  // Otherwise the text that Signfile answers with, at once.
-  Text answer;
+  // Otherwise what Signfile answers with, at once.
+  Answer answer;
 
   bool bound() const { return signer != nullptr; }
 };
-
-// Signfile's answer when no candidate certificate matches.
-inline constexpr char16_t certificate_not_present[] =
-    u"Error: Certificate is either damaged, uninstalled or not present.";
-
-// Signfile's answer when the provider fails while candidates are compared or bound.
-inline constexpr char16_t selection_cancelled[] = u"Certificate selection dialog was cancelled.";
 
 // Finds the certificate whose serial number is exactly `sSerialNo` among the current user's
 // personal certificates and then, only when none matched, the smart-card user's, keeping only

@@ -8,12 +8,14 @@ namespace orvane::signing {
 Text Sign::GetSerialNO() {
   try {
     const Text path = config::configuration_path(platform_);
+    last_answer_ = {};
     return config::read_configuration_value(xml(), *platform_.files, path,
                                             config::serial_number_start_tag,
                                             config::serial_number_end_tag);
   } catch (...) {
-    LogError(u"Orvane.Dll : GetSerialNO : " + current_failure().description());
-    return u"-1";
+    const Failure failure = current_failure();
+    LogError(u"Orvane.Dll : GetSerialNO : " + failure.description());
+    return answered({Outcome::no_result, failure.number(), failure.description()});
   }
 }
 

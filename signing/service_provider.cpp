@@ -9,14 +9,15 @@ namespace orvane::signing {
 Text Sign::ServiceProviderDS(const Variant& FilePath) {
   try {
     const Text path = to_text(FilePath);
-    if (!platform_.files->file_exists(path)) return u"-1";
+    if (!platform_.files->file_exists(path)) return answered({Outcome::no_result});
     const Text content = read_text_file(*platform_.files, *platform_.code_page, path);
     // Only spaces make a file empty here: a line break alone is signed.
-    if (trim_spaces(content).empty()) return u"-1";
+    if (trim_spaces(content).empty()) return answered({Outcome::no_result});
     return GetServiceProviderDS(content);
   } catch (...) {
-    LogError(u"Orvane.Dll : ServiceProviderDS = -1" + current_failure().description());
-    return u"-1";
+    const Failure failure = current_failure();
+    LogError(u"Orvane.Dll : ServiceProviderDS = -1" + failure.description());
+    return answered({Outcome::no_result, failure.number(), failure.description()});
   }
 }
 
@@ -26,13 +27,18 @@ Text Sign::GetServiceProviderDS(const Text& sData) {
     // never touched.
     Variant content = sData;
     const Text serial = GetSerialNO();
-    if (serial == u"-1") return u"-1";
+    if (!last_answer_.succeeded()) return answered({Outcome::no_result});
     Text extension;
-    if (Signfile(content, serial, vb_true, extension, vb_true) != u"success") return u"-1";
+    Signfile(content, serial, vb_true, extension, vb_true);
+    // Why there is no signature stays with the answer.
+    if (!last_answer_.succeeded()) {
+      return answered({Outcome::no_result, last_answer_.failure_number, last_answer_.text()});
+    }
     return to_text(content);
   } catch (...) {
-    LogError(u"Orvane.Dll : GetServiceProviderDS" + current_failure().description());
-    return u"-1";
+    const Failure failure = current_failure();
+    LogError(u"Orvane.Dll : GetServiceProviderDS" + failure.description());
+    return answered({Outcome::no_result, failure.number(), failure.description()});
   }
 }
 

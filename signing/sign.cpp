@@ -11,6 +11,11 @@ Sign::Sign(Platform platform, std::shared_ptr<provider::Factory> provider, SignO
 
 Sign::~Sign() = default;
 
+Text Sign::answered(Answer answer) {
+  last_answer_ = std::move(answer);
+  return last_answer_.text();
+}
+
 config::XML& Sign::xml() {
   if (!objXml) objXml = std::make_unique<config::XML>(platform_.files, *platform_.code_page);
   return *objXml;

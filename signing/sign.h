@@ -9,6 +9,7 @@
 #include "runtime/platform.h"
 #include "runtime/text.h"
 #include "runtime/variant.h"
+#include "signing/answer.h"
 
 namespace orvane::signing {
 
@@ -87,7 +88,17 @@ class Sign {
   // in the log and then dropped.
   void LogError(const Text& sErr);
 
+  // What the last call of a method above found out; its text is what that method answered,
+  // except for the methods that answer with a value (a signature, a serial number), where a
+  // value is success.
+  const Answer& last_answer() const { return last_answer_; }
+
  private:
+  // Keeps `answer` as the last one and gives its text.
+  Text answered(Answer answer);
+  // Signfile once the certificate is bound.
+  Answer sign_with(provider::Signer& signer, Variant& inputfilename, VariantBool bDetached,
+                   Text& sExtension, VariantBool IsContent);
   // Fixes sLogFilePath to today's log file, creating the log folder (one level) if needed.
   // Leaves it empty, and reports why, when the folder cannot be resolved.
   void CreateErrorLogFolder(int nesting);
@@ -100,9 +111,9 @@ class Sign {
   // after `base`; `name_made` sees the shortened name, then the restored one. With a serial
   // number, the first signer's must be it; `existing` says what becomes of a file of the
   // restored name. The answer when it is not "success" but no failure.
-  std::optional<Text> verify_and_restore(const Text& message_file, const Text& base,
-                                         const Text* sSerialNo, ExistingFile existing,
-                                         const std::function<void(const Text&)>& name_made);
+  std::optional<Answer> verify_and_restore(const Text& message_file, const Text& base,
+                                           const Text* sSerialNo, ExistingFile existing,
+                                           const std::function<void(const Text&)>& name_made);
   // Verifies a detached signature over the file `path`, whose exact bytes are `exact`.
   void verify_file_signature(provider::SignedData& signed_data, const Text& path,
                              std::shared_ptr<const ByteSource> exact,
@@ -120,6 +131,7 @@ class Sign {
   std::shared_ptr<provider::Factory> provider_;
   SignOptions options_;
   bool unknown_revocation_logged_ = false;
+  Answer last_answer_;
 
   std::unique_ptr<config::XML> objXml;
   // Full path of the error-log file; fixed by the first entry that resolves it.

@@ -30,9 +30,12 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
                     Text& sExtension, VariantBool IsContent) {
   const CertificateSelection selection =
       SelectSignerCertificate(*provider_, sSerialNo, platform_.clock->now());
-  if (!selection.bound()) return selection.answer;
-  provider::Signer& signer = *selection.signer;
+  if (!selection.bound()) return answered(selection.answer);
+  return answered(sign_with(*selection.signer, inputfilename, bDetached, sExtension, IsContent));
+}
 
+Answer Sign::sign_with(provider::Signer& signer, Variant& inputfilename, VariantBool bDetached,
+                       Text& sExtension, VariantBool IsContent) {
   try {
     const bool content_mode = IsContent != vb_false;
     const auto attachment =
@@ -83,17 +86,18 @@ Text Sign::Signfile(Variant& inputfilename, const Text& sSerialNo, VariantBool b
 
     if (content_mode) {
       inputfilename = std::move(message);
-      return u"success";
+      return {};
     }
     if (!output) {
       output = open_signature_file(path, suffix, false);
       output->write(ByteView(encode_text(*platform_.code_page, message)));
     }
     output->commit();
-    return u"success";
+    return {};
   } catch (...) {
-    const Text answer = u"Err Description: " + current_failure().description();
-    LogError(answer);
+    const Failure failure = current_failure();
+    const Answer answer{Outcome::signing_failed, failure.number(), failure.description()};
+    LogError(answer.text());
     file_channels::abandon(1);
     file_channels::abandon(2);
     return answer;

@@ -1,16 +1,23 @@
 // Verify: a signature and the serial number of the certificate that made it.
 #include "provider/crypt_error.h"
+#include "runtime/file_channels.h"
 #include "signing/envelope.h"
 #include "signing/file_content.h"
 #include "signing/restored_content.h"
 #include "signing/sign.h"
-#include "signing/verification_failure.h"
 
 namespace orvane::signing {
 namespace {
 
-constexpr TextView not_the_login_certificate =
-    u"The file has not been signed with the certificate used for login.";
+// The failure path of both verifications, for their catch blocks: closes binary channels 1 and
+// 2, dropping what a restored file had not yet written, and answers for the exception being
+// handled.
+Answer verification_failed(VerificationStage stage, const Text& original_file_name) {
+  const Failure failure = current_failure();
+  file_channels::abandon(1);
+  file_channels::abandon(2);
+  return verification_answer(failure, stage, original_file_name);
+}
 
 // The serial number of the first signer's own certificate.
 Text first_signer_serial_number(const provider::SignedData& signed_data) {
@@ -25,9 +32,9 @@ bool covers_other_content(const Failure& failure) {
 
 }  // namespace
 
-std::optional<Text> Sign::verify_and_restore(const Text& message_file, const Text& base,
-                                             const Text* sSerialNo, ExistingFile existing,
-                                             const std::function<void(const Text&)>& name_made) {
+std::optional<Answer> Sign::verify_and_restore(const Text& message_file, const Text& base,
+                                               const Text* sSerialNo, ExistingFile existing,
+                                               const std::function<void(const Text&)>& name_made) {
   const auto message = stored_message_file(*platform_.files, message_file);
   std::unique_ptr<RestoredContent> restored;
   // One byte per character first; two bytes only when the text needs them, which takes a second
@@ -38,7 +45,7 @@ std::optional<Text> Sign::verify_and_restore(const Text& message_file, const Tex
     const auto signed_data = provider_->CreateSignedData(policy());
     signed_data->Verify(*message, provider::Attachment::attached, restored.get());
     if (sSerialNo != nullptr && first_signer_serial_number(*signed_data) != *sSerialNo) {
-      return Text(not_the_login_certificate);
+      return Answer{Outcome::not_the_login_certificate};
     }
     restored->finish();
     if (!restored->needs_two_bytes()) break;
@@ -66,19 +73,19 @@ Text Sign::Verify(const Variant& OriginalFileName, Variant& DigitalSignedFileNam
       stage = VerificationStage::verifying;
       signed_data->Verify(*signature, provider::Attachment::detached);
       if (first_signer_serial_number(*signed_data) != sSerialNo) {
-        return Text(not_the_login_certificate);
+        return answered({Outcome::not_the_login_certificate});
       }
-      return u"success";
+      return answered({});
     }
     // The caller sees the name twice: shortened first, then with the restored extension.
     const Text restore_from = to_text(DigitalSignedFileName);
     if (auto answer = verify_and_restore(original, restore_from, &sSerialNo, ExistingFile::replace,
                                          [&](const Text& name) { DigitalSignedFileName = name; })) {
-      return *answer;
+      return answered(*answer);
     }
-    return u"success";
+    return answered({});
   } catch (...) {
-    return verification_failed(stage, original);
+    return answered(verification_failed(stage, original));
   }
 }
 
@@ -114,17 +121,17 @@ Text Sign::VerifyCodeWithFile(const Text& OriginalFileName, const Variant& sSign
       stage = VerificationStage::verifying;
       verify_file_signature(*signed_data, OriginalFileName, std::move(exact),
                             provider::MemoryMessage(signature));
-      return u"success";
+      return answered({});
     }
     // The message file's own name is the base: 'a_Signature.txt' carrying '.pdf' restores to
     // 'a_Signature.pdf' beside it. The caller never named that file, so none is replaced.
     if (auto answer = verify_and_restore(OriginalFileName, OriginalFileName, nullptr,
                                          ExistingFile::keep, [](const Text&) {})) {
-      return *answer;
+      return answered(*answer);
     }
-    return u"success";
+    return answered({});
   } catch (...) {
-    return verification_failed(stage, OriginalFileName);
+    return answered(verification_failed(stage, OriginalFileName));
   }
 }
 

@@ -59,7 +59,7 @@ TEST_F(CertificateSelectionTest, BindsTheMatchingPersonalCertificateAndNeverOpen
   for (const auto* wanted : {&pki.user, &pki.ec_user, &pki.leading_zero}) {
     const auto selection = select(wanted->serial);
     EXPECT_TRUE(selection.bound());
-    EXPECT_EQ(selection.answer, u"");
+    EXPECT_TRUE(selection.answer.succeeded());
     EXPECT_EQ(signer->GetCertificate()->SerialNumber(), wanted->serial);
   }
   EXPECT_EQ(provider.count("Open(4)"), 0u);
@@ -68,7 +68,8 @@ TEST_F(CertificateSelectionTest, BindsTheMatchingPersonalCertificateAndNeverOpen
 TEST_F(CertificateSelectionTest, SearchesThePersonalStoreThenTheSmartCardsOnTheSameStoreObject) {
   const auto selection = select(u"0123");
   EXPECT_FALSE(selection.bound());
-  EXPECT_EQ(selection.answer, u"Error: Certificate is either damaged, uninstalled or not present.");
+  EXPECT_EQ(selection.answer.text(),
+            u"Error: Certificate is either damaged, uninstalled or not present.");
 
   // Personal store: nine certificates, eight with keys, six of them valid now.
   Calls expected = {"CreateStore", "Open(2)", "Certificates", "Count",
@@ -89,7 +90,7 @@ TEST_F(CertificateSelectionTest, FiltersOutCertificatesWithoutAKeyOrNotValidNow)
   for (const auto* filtered : {&pki.without_key, &pki.expired, &pki.not_yet_valid}) {
     const auto selection = select(filtered->serial);
     EXPECT_FALSE(selection.bound()) << text_to_utf8(filtered->serial);
-    EXPECT_EQ(selection.answer, certificate_not_present);
+    EXPECT_EQ(selection.answer.outcome, Outcome::no_certificate);
   }
 }
 
@@ -100,9 +101,9 @@ TEST_F(CertificateSelectionTest, ComparesTheWholeSerialNumberExactlyAndCaseSensi
         Text(u"4A6B8C9D0E")}) {
     const auto selection = select(near_miss);
     EXPECT_FALSE(selection.bound()) << text_to_utf8(near_miss);
-    EXPECT_EQ(selection.answer, certificate_not_present);
+    EXPECT_EQ(selection.answer.outcome, Outcome::no_certificate);
   }
-  EXPECT_EQ(select(u"").answer, certificate_not_present);
+  EXPECT_EQ(select(u"").answer.outcome, Outcome::no_certificate);
 }
 
 TEST_F(CertificateSelectionTest, BindsTheFirstOfTwoCertificatesWithTheSameSerialNumber) {
@@ -117,7 +118,7 @@ TEST(CertificateSelectionFilters, AreNotAppliedToAnEmptyCollection) {
   testing::TempFolder empty;
   testing::RecordingFactory provider{provider::default_factory(empty.path())};
   const auto selection = SelectSignerCertificate(provider, u"01", local_now());
-  EXPECT_EQ(selection.answer, certificate_not_present);
+  EXPECT_EQ(selection.answer.outcome, Outcome::no_certificate);
   EXPECT_EQ(provider.calls(),
             (Calls{"CreateStore", "Open(2)", "Certificates", "Count", "Count", "Count", "Open(4)",
                    "Certificates", "Count", "Count", "Count"}));
@@ -137,37 +138,39 @@ TEST(CertificateSelectionFilters, AreNotAppliedToAnEmptyCollection) {
 
 TEST_F(CertificateSelectionTest, RuntimeFailuresGiveTheirDescriptionAndNumberAtEitherStage) {
   provider.fail("CreateStore", Failure(RuntimeError::cannot_create_object));
-  EXPECT_EQ(select(pki.user.serial).answer, u"ActiveX component can't create object429");
+  EXPECT_EQ(select(pki.user.serial).answer.text(), u"ActiveX component can't create object429");
 
   provider.fail("Count", Failure(RuntimeError::object_not_set));
-  EXPECT_EQ(select(pki.user.serial).answer, u"Object variable or With block variable not set91");
+  EXPECT_EQ(select(pki.user.serial).answer.text(),
+            u"Object variable or With block variable not set91");
 
   provider.fail("SerialNumber", Failure(RuntimeError::object_not_set));
-  EXPECT_EQ(select(pki.user.serial).answer, u"Object variable or With block variable not set91");
+  EXPECT_EQ(select(pki.user.serial).answer.text(),
+            u"Object variable or With block variable not set91");
 }
 
 TEST_F(CertificateSelectionTest, ProviderFailuresWhileSearchingGiveTheNotPresentTextNumberAndText) {
   provider.fail("Find(9)", crypt_failure(CryptError::bad_encode));
-  EXPECT_EQ(select(pki.user.serial).answer,
+  EXPECT_EQ(select(pki.user.serial).answer.text(),
             u"Error: Certificate is either damaged, uninstalled or not present.-2146885630"
             u"An error occurred during encode or decode operation.");
 
   // The smart-card search counts as searching again, after the personal store was compared.
   provider.fail("Open(4)", crypt_failure(CryptError::not_found));
   const auto selection = select(u"0123");
-  EXPECT_EQ(selection.answer,
+  EXPECT_EQ(selection.answer.text(),
             u"Error: Certificate is either damaged, uninstalled or not present.-2146885628"
             u"Cannot find object or property.");
 }
 
 TEST_F(CertificateSelectionTest, ProviderFailuresWhileComparingOrBindingCancelTheSelection) {
   provider.fail("SerialNumber", crypt_failure(CryptError::not_found));
-  EXPECT_EQ(select(pki.user.serial).answer, u"Certificate selection dialog was cancelled.");
+  EXPECT_EQ(select(pki.user.serial).answer.text(), u"Certificate selection dialog was cancelled.");
 
   provider.fail("SetCertificate", crypt_failure(CryptError::invalid_parameter));
   const auto selection = select(pki.user.serial);
   EXPECT_FALSE(selection.bound());
-  EXPECT_EQ(selection.answer, u"Certificate selection dialog was cancelled.");
+  EXPECT_EQ(selection.answer.text(), u"Certificate selection dialog was cancelled.");
 }
 
 }  // namespace

@@ -44,8 +44,12 @@ TEST_F(ServiceProvider, AChangedSerialNumberCountsFromTheNextCall) {
   ASSERT_NE(sign.GetServiceProviderDS(u"x"), u"-1");
   configure_serial(pki.expired.serial);
   EXPECT_EQ(sign.GetServiceProviderDS(u"x"), u"-1");
+  // Why there is no signature stays with the answer, for hosts and the `orvane` command.
+  EXPECT_EQ(sign.last_answer().outcome, Outcome::no_result);
+  EXPECT_EQ(sign.last_answer().detail, Answer(Outcome::no_certificate).text());
   configure_serial(pki.ec_user.serial);
   EXPECT_NE(sign.GetServiceProviderDS(u"x"), u"-1");
+  EXPECT_TRUE(sign.last_answer().succeeded());
 }
 
 TEST_F(ServiceProvider, FailuresThatAreNotLogged) {

@@ -5,6 +5,7 @@
 #endif
 
 #include "provider/base64.h"
+#include "provider/crypt_error.h"
 #include "runtime/code_page.h"
 #include "tests/signing/sign_fixture.h"
 #include "tests/support/faulty_file_system.h"
@@ -142,6 +143,10 @@ TEST_F(Verify, ChangedTextAndForgedMessagesFailInTheirStagesWords) {
   ASSERT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
   write("report.pdf", "text.");
   EXPECT_EQ(detached("report.pdf", "report_Signature.txt", pki.user.serial), not_valid);
+  // What the `orvane` command's hints act on: the outcome and the failure behind the text.
+  EXPECT_EQ(sign.last_answer().outcome, Outcome::not_valid);
+  EXPECT_EQ(sign.last_answer().failure_number,
+            provider::crypt_error_number(provider::CryptError::hash_value));
 
   write("a.pdf", "text");
   ASSERT_EQ(sign_file("a.pdf", pki.user.serial, false).first, u"success");

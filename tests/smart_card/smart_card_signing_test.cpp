@@ -36,7 +36,7 @@ class SmartCardSigningTest : public orvane::testing::PkiTest {
   // Signs the content as Signfile does with the certificate that selection binds.
   Text sign_with(const Text& serial, bool detached) {
     const auto selection = select(serial);
-    EXPECT_TRUE(selection.bound()) << text_to_utf8(selection.answer);
+    EXPECT_TRUE(selection.bound()) << text_to_utf8(selection.answer.text());
     if (!selection.bound()) return {};
     selection.signer->AddAuthenticatedAttribute(
         {provider::AttributeName::signing_time, native_clock()->now()});
@@ -104,8 +104,8 @@ TEST_F(SmartCardSigningTest, ATokenCertificateWithoutAKeyOnTheTokenDoesNotMatch)
   tokens.put("Orvane Card", "1234", pki.expired, "02");
   tokens.write_pin_file("Orvane Card", "1234\n");
   fs::remove(pki.expired.certificate);
-  EXPECT_EQ(select(pki.without_key.serial).answer, certificate_not_present);
-  EXPECT_EQ(select(pki.expired.serial).answer, certificate_not_present);
+  EXPECT_EQ(select(pki.without_key.serial).answer.outcome, Outcome::no_certificate);
+  EXPECT_EQ(select(pki.expired.serial).answer.outcome, Outcome::no_certificate);
 }
 
 TEST_F(SmartCardSigningTest, PinFileProblemsFailTheSignatureAndLeaveTheTokenUsable) {
