@@ -44,11 +44,10 @@ CertificateStatus revoked_status(X509* certificate, const std::vector<SourcedCrl
     X509_REVOKED* entry = nullptr;
     if (X509_CRL_get0_by_cert(crl.get(), &entry, certificate) != 1 || entry == nullptr) continue;
     status.revoked_at = time_text(X509_REVOKED_get0_revocationDate(entry));
-    if (auto* reason = static_cast<ASN1_ENUMERATED*>(
-            X509_REVOKED_get_ext_d2i(entry, NID_crl_reason, nullptr, nullptr))) {
-      status.reason = static_cast<int>(ASN1_ENUMERATED_get(reason));
-      ASN1_ENUMERATED_free(reason);
-    }
+    const std::unique_ptr<ASN1_ENUMERATED, Free<ASN1_ENUMERATED_free>> reason(
+        static_cast<ASN1_ENUMERATED*>(
+            X509_REVOKED_get_ext_d2i(entry, NID_crl_reason, nullptr, nullptr)));
+    if (reason) status.reason = static_cast<int>(ASN1_ENUMERATED_get(reason.get()));
     status.source = source;
     break;
   }

@@ -31,6 +31,12 @@ struct FreeOpensslMemory {
   void operator()(void* memory) const { OPENSSL_free(memory); }
 };
 
+// Wipes, then frees, memory of `size` bytes that OpenSSL allocated for a secret.
+struct ClearOpensslMemory {
+  std::size_t size = 0;
+  void operator()(void* memory) const { OPENSSL_clear_free(memory, size); }
+};
+
 // Frees a stack of certificates together with its references to them.
 struct FreeCertificateStack {
   void operator()(STACK_OF(X509) * stack) const { sk_X509_pop_free(stack, X509_free); }

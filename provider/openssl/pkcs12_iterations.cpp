@@ -27,8 +27,9 @@ bool open_part(const char* password, ByteView algorithm, ByteView encrypted,
                             nullptr) == nullptr) {
       return false;
     }
-    read(ByteView(plain, static_cast<std::size_t>(plain_length)));
-    OPENSSL_clear_free(plain, static_cast<std::size_t>(plain_length));
+    const std::size_t size = static_cast<std::size_t>(plain_length);
+    const std::unique_ptr<unsigned char, ClearOpensslMemory> owned(plain, {size});
+    read(ByteView(owned.get(), size));
     return true;
   };
   // An empty password reaches the key derivation as none at all or as an empty text, by

@@ -59,28 +59,27 @@ bool in_future(const ASN1_TIME* time) {
   return time != nullptr && X509_cmp_time(time, nullptr) > 0;
 }
 
+// The DER that an i2d function wrote into memory of its own, or "" when it failed.
+std::string take_der(unsigned char* written, int length) {
+  const OpensslMemoryPtr<unsigned char> der(written);
+  if (length <= 0 || !der) return {};
+  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
+}
+
 std::string der_of(const OCSP_CERTID* id) {
   unsigned char* der = nullptr;
   const int length = i2d_OCSP_CERTID(const_cast<OCSP_CERTID*>(id), &der);
-  if (length <= 0) return {};
-  std::string bytes(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
-  OPENSSL_free(der);
-  return bytes;
+  return take_der(der, length);
 }
 
 std::string ocsp_request_der(const OCSP_CERTID* id) {
   const OcspRequestPtr request(OCSP_REQUEST_new());
-  OCSP_CERTID* copy = OCSP_CERTID_dup(const_cast<OCSP_CERTID*>(id));
-  if (!request || copy == nullptr || OCSP_request_add0_id(request.get(), copy) == nullptr) {
-    OCSP_CERTID_free(copy);
-    return {};
-  }
+  OcspCertIdPtr copy(OCSP_CERTID_dup(const_cast<OCSP_CERTID*>(id)));
+  if (!request || !copy || OCSP_request_add0_id(request.get(), copy.get()) == nullptr) return {};
+  static_cast<void>(copy.release());  // the request owns it now
   unsigned char* der = nullptr;
   const int length = i2d_OCSP_REQUEST(request.get(), &der);
-  if (length <= 0) return {};
-  std::string bytes(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
-  OPENSSL_free(der);
-  return bytes;
+  return take_der(der, length);
 }
 
 // What a response says of `id`; `cacheable` tells whether it may be kept for later.

@@ -11,6 +11,7 @@
 #include "runtime/platform.h"
 #include "runtime/windows/device_paths.h"
 #include "runtime/windows/file_security.h"
+#include "runtime/windows/owned.h"
 #include "tests/support/failures.h"
 #include "tests/support/temp_folder.h"
 
@@ -68,17 +69,15 @@ bool under_wine() {
 // The access list of `path`: whether only its owner may use it, inheriting nothing.
 bool owner_only(const std::filesystem::path& path) {
   PACL acl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  windows::LocalMemory<void> descriptor;
   if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                              nullptr, &acl, nullptr, descriptor.put()) != ERROR_SUCCESS) {
     return false;
   }
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  ::GetSecurityDescriptorControl(descriptor, &control, &revision);
-  const bool alone = acl != nullptr && acl->AceCount == 1 && (control & SE_DACL_PROTECTED) != 0;
-  ::LocalFree(descriptor);
-  return alone;
+  ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+  return acl != nullptr && acl->AceCount == 1 && (control & SE_DACL_PROTECTED) != 0;
 }
 
 TEST(WindowsFileSystem, AFileCarryingContentIsTheCallersAloneFromItsFirstByte) {
