@@ -1,5 +1,6 @@
-#include "provider/cryptoapi/demo_pki.h"
-
+// The demonstration's throwaway PKI in the user's stores: install_demo_pki of
+// provider/store_administration.h makes a root and a signer (RSA 2048) at run time, puts them
+// into Root and My, and takes them out again when the result goes.
 #include <windows.h>
 
 #include <fstream>
@@ -9,7 +10,7 @@
 
 #include "provider/cryptoapi/key_container.h"
 #include "provider/cryptoapi/store_files.h"
-#include "provider/cryptoapi/store_import.h"
+#include "provider/store_administration.h"
 #include "runtime/program.h"
 
 namespace orvane::provider::cryptoapi {
@@ -205,7 +206,12 @@ class DemoInstallation {
 
 }  // namespace
 
+}  // namespace orvane::provider::cryptoapi
+
+namespace orvane::provider {
+
 DemoPki install_demo_pki(const std::filesystem::path&, const std::filesystem::path& source_folder) {
+  using namespace cryptoapi;
   DemoCertificates made = make_demo_certificates();
   // From here on, whatever was installed goes again with the result, or at once on a failure.
   DemoPki pki;
@@ -239,4 +245,4 @@ DemoPki install_demo_pki(const std::filesystem::path&, const std::filesystem::pa
   return pki;
 }
 
-}  // namespace orvane::provider::cryptoapi
+}  // namespace orvane::provider

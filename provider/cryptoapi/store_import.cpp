@@ -1,10 +1,14 @@
-#include "provider/cryptoapi/store_import.h"
-
+// Putting certificates and keys into the user's stores: import_into_store and trust_roots of
+// provider/store_administration.h. A PKCS #12 file goes to the personal store (My) with its
+// keys, each in a container of its own that cannot export it, and the chain that came along
+// to the intermediate authorities (CA); roots go to the trusted roots (Root). A store root
+// means nothing here.
 #include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/certificate_summary.h"
-#include "provider/cryptoapi/crl_store.h"
 #include "provider/cryptoapi/key_material.h"
+#include "provider/cryptoapi/store_crls.h"
 #include "provider/cryptoapi/store_files.h"
+#include "provider/store_administration.h"
 #include "runtime/program.h"
 
 namespace orvane::provider::cryptoapi {
@@ -42,8 +46,13 @@ bool signs_itself(PCCERT_CONTEXT certificate) {
 
 }  // namespace
 
-ImportResult import_into_store(const fs::path&, const fs::path& file,
+}  // namespace orvane::provider::cryptoapi
+
+namespace orvane::provider {
+
+ImportResult import_into_store(const std::filesystem::path&, const std::filesystem::path& file,
                                const std::optional<std::string>& password) {
+  using namespace cryptoapi;
   KeyMaterial material =
       read_key_material(read_whole_file(file, "the file to import"), file, password);
   if (material.with_key().empty()) {
@@ -80,7 +89,9 @@ ImportResult import_into_store(const fs::path&, const fs::path& file,
   return result;
 }
 
-std::vector<StoredCertificate> trust_roots(const fs::path&, const fs::path& file) {
+std::vector<StoredCertificate> trust_roots(const std::filesystem::path&,
+                                           const std::filesystem::path& file) {
+  using namespace cryptoapi;
   const std::string name = path_to_utf8(file);
   const auto certificates = certificates_in(read_whole_file(file, "the root certificate"), name);
   std::vector<PCCERT_CONTEXT> roots;
@@ -108,4 +119,4 @@ std::vector<StoredCertificate> trust_roots(const fs::path&, const fs::path& file
   return stored;
 }
 
-}  // namespace orvane::provider::cryptoapi
+}  // namespace orvane::provider
