@@ -5,6 +5,7 @@
 // means nothing here.
 #include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/certificate_summary.h"
+#include "provider/cryptoapi/chain_verification.h"
 #include "provider/cryptoapi/key_material.h"
 #include "provider/cryptoapi/store_crls.h"
 #include "provider/cryptoapi/store_files.h"
@@ -33,15 +34,6 @@ std::vector<CertificateContextHandle> certificates_in(const std::vector<BYTE>& b
     throw StoreError(file + " holds no certificate (PEM or DER): check the file");
   }
   return certificates;
-}
-
-bool signs_itself(PCCERT_CONTEXT certificate) {
-  return ::CertCompareCertificateName(X509_ASN_ENCODING, &certificate->pCertInfo->Subject,
-                                      &certificate->pCertInfo->Issuer) &&
-         ::CryptVerifyCertificateSignatureEx(
-             0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
-             const_cast<CERT_CONTEXT*>(certificate), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-             const_cast<CERT_CONTEXT*>(certificate), 0, nullptr);
 }
 
 }  // namespace
@@ -96,7 +88,7 @@ std::vector<StoredCertificate> trust_roots(const std::filesystem::path&,
   const auto certificates = certificates_in(read_whole_file(file, "the root certificate"), name);
   std::vector<PCCERT_CONTEXT> roots;
   for (const auto& certificate : certificates) {
-    if (signs_itself(certificate.get())) roots.push_back(certificate.get());
+    if (is_root(certificate.get())) roots.push_back(certificate.get());
   }
   if (roots.empty()) {
     throw StoreError(name +

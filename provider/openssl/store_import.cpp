@@ -146,7 +146,7 @@ std::vector<StoredCertificate> trust_roots(const std::filesystem::path& store_ro
                                                  file, std::nullopt, MaterialParts::certificates);
   std::vector<X509*> roots;
   for (const auto& certificate : material.certificates) {
-    if (X509_self_signed(certificate.get(), 1) == 1) roots.push_back(certificate.get());
+    if (is_root(certificate.get())) roots.push_back(certificate.get());
   }
   ERR_clear_error();
   if (roots.empty()) {
