@@ -1,4 +1,4 @@
-#include "tests/provider/windows_pki/windows_pki_import.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 #include <fstream>
 #include <iterator>
