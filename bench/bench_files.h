@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "provider/openssl/test_pki/test_pki.h"
 #include "signing/sign.h"
+#include "tests/support/openssl_pki/test_pki.h"
 
 namespace orvane::bench {
 

@@ -11,10 +11,10 @@
 #include "fuzz/signed_content.h"
 #include "provider/base64.h"
 #include "provider/content_bytes.h"
-#include "provider/openssl/test_pki/test_pki.h"
 #include "provider/provider.h"
 #include "runtime/code_page.h"
 #include "signing/envelope.h"
+#include "tests/support/openssl_pki/test_pki.h"
 
 namespace {
 

@@ -108,9 +108,13 @@ std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE add
   return std::nullopt;
 }
 
-bool is_self_issued(PCCERT_CONTEXT certificate) {
+bool is_root(PCCERT_CONTEXT certificate) {
   return ::CertCompareCertificateName(X509_ASN_ENCODING, &certificate->pCertInfo->Subject,
-                                      &certificate->pCertInfo->Issuer) != FALSE;
+                                      &certificate->pCertInfo->Issuer) &&
+         ::CryptVerifyCertificateSignatureEx(
+             0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
+             const_cast<CERT_CONTEXT*>(certificate), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
+             const_cast<CERT_CONTEXT*>(certificate), 0, nullptr);
 }
 
 }  // namespace orvane::provider::cryptoapi

@@ -22,7 +22,8 @@ CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional = 
 std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional = nullptr,
                                       const Policy* revocation = nullptr);
 
-// Whether `certificate` is its own issuer: a root.
-bool is_self_issued(PCCERT_CONTEXT certificate);
+// Whether `certificate` is a root: self-issued (its subject is its issuer) and signed by its own
+// key, the rule of every back end.
+bool is_root(PCCERT_CONTEXT certificate);
 
 }  // namespace orvane::provider::cryptoapi

@@ -38,7 +38,7 @@ void CryptoapiSignedData::Sign(Signer& signer, Attachment attachment, Rewritable
   SigningRequest request{
       certificate.context(), {}, static_cast<const CryptoapiSigner&>(signer).signing_time()};
   for (std::size_t i = 1; i < chain.size(); ++i) {
-    if (!is_self_issued(chain[i]->context())) request.carried.push_back(chain[i]->context());
+    if (!is_root(chain[i]->context())) request.carried.push_back(chain[i]->context());
   }
   content_digest_.reset();
   const auto session = start_signature(request);

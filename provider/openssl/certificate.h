@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "provider/openssl/handles.h"
-#include "provider/openssl/stored_key.h"
+#include "provider/openssl/private_key.h"
 #include "provider/provider.h"
 
 namespace orvane::provider::openssl {

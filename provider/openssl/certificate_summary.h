@@ -1,7 +1,7 @@
 #pragma once
 
 #include "provider/openssl/handles.h"
-#include "provider/openssl/store_listing.h"
+#include "provider/store_administration.h"
 
 namespace orvane::provider::openssl {
 

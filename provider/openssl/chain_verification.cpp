@@ -215,13 +215,18 @@ std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root) {
   return root.trust([&root] { return read_trust(root); });
 }
 
+bool is_root(X509* certificate) {
+  const bool root = X509_self_signed(certificate, 1) == 1;
+  ERR_clear_error();
+  return root;
+}
+
 std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
                                  const std::vector<X509Ptr>& carried) {
   VerifierRun run = run_verifier(leaf, trust, carried, false);
   STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(run.context.get());
   const int length = sk_X509_num(built);
-  const bool ends_in_root =
-      length > 0 && (X509_get_extension_flags(sk_X509_value(built, length - 1)) & EXFLAG_SS);
+  const bool ends_in_root = length > 0 && is_root(sk_X509_value(built, length - 1));
   if (!ends_in_root) {
     run = run_verifier(leaf, trust, carried, true);
     built = X509_STORE_CTX_get0_chain(run.context.get());

@@ -56,6 +56,11 @@ std::shared_ptr<const TrustMaterial> load_trust(const StoreRoot& root);
 std::vector<X509Ptr> build_chain(X509* leaf, const TrustMaterial& trust,
                                  const std::vector<X509Ptr>& carried);
 
+// Whether `certificate` is a root: self-issued (its subject is its issuer) and signed by its own
+// key, the rule of every back end. OpenSSL's check also refuses one whose key identifiers say
+// that another key signed it.
+bool is_root(X509* certificate);
+
 // Nothing when `leaf` chains to a trusted root, every certificate of the chain is valid now,
 // the chain holds under RFC 5280's certificate policies (any policy acceptable, none required
 // until a certificate requires one) and name constraints, and no certificate of it is weak by

@@ -1,16 +1,19 @@
-#include "provider/openssl/demo_pki.h"
-
+// The demonstration's throwaway PKI in file-based stores: install_demo_pki of
+// provider/store_administration.h makes a root and a signer (EC P-256) at run time and stores
+// them under the store root as `orvane store trust` and `orvane store import` would.
 #include <ctime>
 #include <stdexcept>
 
 #include "provider/openssl/certificate_issuer.h"
 #include "provider/openssl/pem_text.h"
-#include "provider/openssl/store_import.h"
+#include "provider/openssl/store_files.h"
+#include "provider/store_administration.h"
 
-namespace orvane::provider::openssl {
+namespace orvane::provider {
 
 DemoPki install_demo_pki(const std::filesystem::path& store_root,
                          const std::filesystem::path& source_folder) {
+  using namespace openssl;
   constexpr std::int64_t day = 24 * 60 * 60;
   const std::int64_t now = std::time(nullptr);
   const KeyedCertificate root = issue_certificate(
@@ -38,4 +41,4 @@ DemoPki install_demo_pki(const std::filesystem::path& store_root,
   return pki;
 }
 
-}  // namespace orvane::provider::openssl
+}  // namespace orvane::provider

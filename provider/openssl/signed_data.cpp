@@ -138,8 +138,7 @@ void OpensslSignedData::Sign(Signer& signer, Attachment attachment, RewritableSi
                          {},
                          static_cast<const OpensslSigner&>(signer).signing_time()};
   for (std::size_t i = 1; i < chain.size(); ++i) {
-    const bool is_root = X509_get_extension_flags(chain[i].get()) & EXFLAG_SS;
-    if (!is_root) request.carried.push_back(chain[i].get());
+    if (!is_root(chain[i].get())) request.carried.push_back(chain[i].get());
   }
   OpensslSignatureSession session(std::move(request));
   write_signed_message(*content_, attachment, session, message);

@@ -1,11 +1,10 @@
-// The file-based stores' administration, as the neutral interface names it.
+// The file-based stores under a store root, as `orvane store` and `orvane demo` manage them:
+// My/ with its keys, CA/, Root/ and CRL/, and the smart-card tokens. The jobs live in the
+// files named for them, as on every back end: store_listing, store_import, store_crls and
+// demo_pki; this file answers what the stores are.
 #include "provider/store_administration.h"
 
 #include "provider/openssl/default_store_root.h"
-#include "provider/openssl/demo_pki.h"
-#include "provider/openssl/store_crls.h"
-#include "provider/openssl/store_import.h"
-#include "provider/openssl/store_listing.h"
 #include "provider/openssl/store_safety.h"
 
 namespace orvane::provider {
@@ -16,31 +15,6 @@ bool has_store_folders() {
 
 std::filesystem::path default_store_root() {
   return openssl::default_store_root();
-}
-
-StoreListing list_stores(const std::filesystem::path& store_root) {
-  return openssl::list_stores(store_root);
-}
-
-ImportResult import_into_store(const std::filesystem::path& store_root,
-                               const std::filesystem::path& file,
-                               const std::optional<std::string>& password) {
-  return openssl::import_into_store(store_root, file, password);
-}
-
-std::vector<StoredCertificate> trust_roots(const std::filesystem::path& store_root,
-                                           const std::filesystem::path& file) {
-  return openssl::trust_roots(store_root, file);
-}
-
-std::vector<StoredCrl> add_crl(const std::filesystem::path& store_root,
-                               const std::filesystem::path& file) {
-  return openssl::add_crl(store_root, file);
-}
-
-DemoPki install_demo_pki(const std::filesystem::path& store_root,
-                         const std::filesystem::path& source_folder) {
-  return openssl::install_demo_pki(store_root, source_folder);
 }
 
 std::vector<std::string> refused_store_parts(const std::filesystem::path& store_root) {

@@ -1,5 +1,6 @@
-#include "provider/openssl/store_crls.h"
-
+// Adding revocation lists to the file-based stores: add_crl of provider/store_administration.h,
+// into CRL/ below the store root, each CRL checked against the certificates of Root/ and CA/
+// and written as PEM, readable by everyone like a certificate.
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
@@ -7,6 +8,7 @@
 #include "provider/openssl/revocation_handles.h"
 #include "provider/openssl/store_files.h"
 #include "provider/openssl/store_folder.h"
+#include "provider/store_administration.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -68,7 +70,13 @@ std::string stem_of(X509_CRL* crl) {
 
 }  // namespace
 
-std::vector<StoredCrl> add_crl(const fs::path& store_root, const fs::path& file) {
+}  // namespace orvane::provider::openssl
+
+namespace orvane::provider {
+
+std::vector<StoredCrl> add_crl(const std::filesystem::path& store_root,
+                               const std::filesystem::path& file) {
+  using namespace openssl;
   const CrlList crls = crls_of(read_whole_file(file, "the CRL"));
   if (crls.empty()) {
     throw StoreError(file.string() + " holds no CRL: give a CRL in PEM or DER form");
@@ -98,4 +106,4 @@ std::vector<StoredCrl> add_crl(const fs::path& store_root, const fs::path& file)
   return stored;
 }
 
-}  // namespace orvane::provider::openssl
+}  // namespace orvane::provider

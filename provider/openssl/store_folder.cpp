@@ -19,8 +19,8 @@
 #include "provider/crypt_error.h"
 #include "provider/openssl/pem_text.h"
 #include "provider/openssl/pkcs12_iterations.h"
+#include "provider/openssl/private_key.h"
 #include "provider/openssl/store_safety.h"
-#include "provider/openssl/stored_key.h"
 #include "runtime/posix/file_descriptor.h"
 
 namespace orvane::provider::openssl {

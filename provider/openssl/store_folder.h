@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "provider/openssl/handles.h"
+#include "provider/openssl/private_key.h"
 #include "provider/openssl/revocation_handles.h"
 #include "provider/openssl/skipped_file.h"
-#include "provider/openssl/stored_key.h"
 
 namespace orvane::provider::openssl {
 
@@ -17,7 +17,7 @@ namespace orvane::provider::openssl {
 struct FolderContents {
   std::vector<X509Ptr> certificates;
   std::vector<std::shared_ptr<const StoredKey>> private_keys;
-  // The public key identity (see stored_key.h) of each certificate and each private key, in the
+  // The public key identity (see private_key.h) of each certificate and each private key, in the
   // same orders: a certificate and a key belong together when they are equal.
   std::vector<std::string> certificate_public_keys;
   std::vector<std::string> private_key_public_keys;

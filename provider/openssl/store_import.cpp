@@ -1,5 +1,8 @@
-#include "provider/openssl/store_import.h"
-
+// Putting certificates and keys into the file-based stores: import_into_store and trust_roots
+// of provider/store_administration.h. A PKCS #12 file, protected or not, or PEM / DER
+// certificates with their keys; keys are written unencrypted (the store reads no encrypted
+// key), readable by the owner only, and must match a certificate of the file or of My/; other
+// certificates of a file with keys go to CA/.
 #include <openssl/err.h>
 
 #include <algorithm>
@@ -10,7 +13,9 @@
 #include "provider/openssl/chain_verification.h"
 #include "provider/openssl/key_material.h"
 #include "provider/openssl/pem_text.h"
+#include "provider/openssl/store_files.h"
 #include "provider/openssl/store_folder.h"
+#include "provider/store_administration.h"
 #include "runtime/failure.h"
 
 namespace orvane::provider::openssl {
@@ -77,8 +82,14 @@ void judge_trust(const fs::path& store_root, std::vector<StoredCertificate>& sto
 
 }  // namespace
 
-ImportResult import_into_store(const fs::path& store_root, const fs::path& file,
+}  // namespace orvane::provider::openssl
+
+namespace orvane::provider {
+
+ImportResult import_into_store(const std::filesystem::path& store_root,
+                               const std::filesystem::path& file,
                                const std::optional<std::string>& password) {
+  using namespace openssl;
   const KeyMaterial material = read_key_material(read_whole_file(file, "the file to import"), file,
                                                  password, MaterialParts::certificates_and_keys);
 
@@ -128,12 +139,14 @@ ImportResult import_into_store(const fs::path& store_root, const fs::path& file,
   return result;
 }
 
-std::vector<StoredCertificate> trust_roots(const fs::path& store_root, const fs::path& file) {
+std::vector<StoredCertificate> trust_roots(const std::filesystem::path& store_root,
+                                           const std::filesystem::path& file) {
+  using namespace openssl;
   const KeyMaterial material = read_key_material(read_whole_file(file, "the root certificate"),
                                                  file, std::nullopt, MaterialParts::certificates);
   std::vector<X509*> roots;
   for (const auto& certificate : material.certificates) {
-    if (X509_self_signed(certificate.get(), 1) == 1) roots.push_back(certificate.get());
+    if (is_root(certificate.get())) roots.push_back(certificate.get());
   }
   ERR_clear_error();
   if (roots.empty()) {
@@ -160,4 +173,4 @@ std::vector<StoredCertificate> trust_roots(const fs::path& store_root, const fs:
   return stored;
 }
 
-}  // namespace orvane::provider::openssl
+}  // namespace orvane::provider

@@ -40,9 +40,14 @@ void add_certificates(const std::string& store, const CertificateList& certifica
 
 }  // namespace
 
-StoreListing list_stores(const fs::path& store_root) {
+}  // namespace orvane::provider::openssl
+
+namespace orvane::provider {
+
+StoreListing list_stores(const std::filesystem::path& store_root) {
+  using namespace openssl;
   StoreListing listing;
-  listing.not_used = refused_store_parts(store_root);
+  listing.not_used = openssl::refused_store_parts(store_root);
   const StoreRoot root(store_root);
 
   std::shared_ptr<const TrustMaterial> trust;
@@ -86,4 +91,4 @@ StoreListing list_stores(const fs::path& store_root) {
   return listing;
 }
 
-}  // namespace orvane::provider::openssl
+}  // namespace orvane::provider

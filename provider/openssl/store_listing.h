@@ -1,12 +1,6 @@
 #pragma once
 
-// What the file-based stores hold, for people to read: the listing types and list_stores of
-// provider/store_administration.h, whose implementation lives here.
+// What the file-based stores hold, for people to read: the listing types of
+// provider/store_administration.h, whose list_stores store_listing.cpp implements.
 
 #include "provider/store_administration.h"
-
-namespace orvane::provider::openssl {
-
-StoreListing list_stores(const std::filesystem::path& store_root);
-
-}  // namespace orvane::provider::openssl

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/openssl/test_pki/test_pki.h"
+#include "tests/support/openssl_pki/test_pki.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane::testing {

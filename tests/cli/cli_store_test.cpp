@@ -2,9 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "provider/openssl/test_pki/hidden_key_pkcs12.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/provider/openssl_cli.h"
+#include "tests/support/openssl_pki/hidden_key_pkcs12.h"
 
 namespace orvane::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/com/server_registration.h"
-#include "tests/provider/windows_pki/windows_pki_import.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 namespace orvane::com {
 namespace {

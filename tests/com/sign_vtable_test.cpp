@@ -17,7 +17,7 @@
 #include "com/object_safety.h"
 #include "tests/com/automation_test_values.h"
 #include "tests/com/server_registration.h"
-#include "tests/provider/windows_pki/windows_pki_import.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 namespace orvane::com {
 namespace {

@@ -10,8 +10,8 @@
 #include "provider/crypt_error.h"
 #include "provider/cryptoapi/certificate.h"
 #include "provider/cryptoapi/factory.h"
-#include "tests/provider/windows_pki/windows_pki_import.h"
 #include "tests/support/failures.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 namespace orvane::provider {
 namespace {

@@ -7,11 +7,13 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "provider/crypt_error.h"
+#include "provider/cryptoapi/chain_verification.h"
 #include "provider/cryptoapi/factory.h"
-#include "tests/provider/windows_pki/windows_pki_import.h"
 #include "tests/support/failures.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 namespace orvane::provider {
 namespace {
@@ -98,6 +100,27 @@ TEST(CryptoapiStore, SmartCardStoreWithoutReadersIsEmptyAndBadOpensAreRefused) {
   EXPECT_NE(testing::failure_number(
                 [&] { store->Open(StoreLocation::current_user, u"OrvaneNoSuchStore"); }),
             0);
+}
+
+// The one rule for a root: self-issued and signed by its own key. A root whose signature is
+// damaged has its own name as issuer still, and is no root.
+TEST(CryptoapiRoots, ARootIsSelfIssuedAndSignedByItsOwnKey) {
+  const auto certificate = [](std::vector<BYTE> bytes) {
+    return windows::CertificateContextHandle(::CertCreateCertificateContext(
+        X509_ASN_ENCODING, bytes.data(), static_cast<DWORD>(bytes.size())));
+  };
+  std::vector<BYTE> root_bytes = testing::read_pki_file(pki_folder / "root.der");
+  const auto root = certificate(root_bytes);
+  const auto intermediate = certificate(testing::read_pki_file(pki_folder / "intermediate.der"));
+  const auto signer = certificate(testing::read_pki_file(pki_folder / "signer.der"));
+  root_bytes.back() = static_cast<BYTE>(root_bytes.back() ^ 0x01);
+  const auto damaged = certificate(root_bytes);
+  ASSERT_TRUE(root && intermediate && signer && damaged);
+
+  EXPECT_TRUE(cryptoapi::is_root(root.get()));
+  EXPECT_FALSE(cryptoapi::is_root(intermediate.get()));
+  EXPECT_FALSE(cryptoapi::is_root(signer.get()));
+  EXPECT_FALSE(cryptoapi::is_root(damaged.get()));
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "provider/crypt_error.h"
-#include "provider/openssl/test_pki/test_pki.h"
 #include "provider/provider.h"
 #include "runtime/bytes.h"
 #include "tests/support/failures.h"
+#include "tests/support/openssl_pki/test_pki.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane::testing {

@@ -7,8 +7,8 @@
 
 #include "provider/crypt_error.h"
 #include "provider/openssl/certificate.h"
-#include "provider/openssl/test_pki/test_pki.h"
 #include "tests/signing/recording_provider.h"
+#include "tests/support/openssl_pki/test_pki.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvane::signing {

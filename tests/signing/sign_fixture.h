@@ -13,7 +13,7 @@
 #ifdef _WIN32
 #include "tests/signing/windows_sign_pki.h"
 #else
-#include "provider/openssl/test_pki/test_pki.h"
+#include "tests/support/openssl_pki/test_pki.h"
 #endif
 
 namespace orvane::signing {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/provider/windows_pki/windows_pki_import.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 namespace orvane::signing {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "provider/openssl/test_pki/test_pki.h"
+#include "tests/support/openssl_pki/test_pki.h"
 
 namespace orvane::testing {
 

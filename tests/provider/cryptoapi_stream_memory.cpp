@@ -18,7 +18,7 @@
 #include "runtime/failure.h"
 #include "runtime/platform.h"
 #include "runtime/windows/wide_text.h"
-#include "tests/provider/windows_pki/windows_pki_import.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 namespace orvane {
 namespace {

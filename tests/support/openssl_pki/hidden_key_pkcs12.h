@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "provider/openssl/test_pki/test_pki.h"
+#include "tests/support/openssl_pki/test_pki.h"
 
 namespace orvane::test_pki {
 

@@ -1,9 +1,11 @@
-#include "provider/cryptoapi/crl_store.h"
+#include "provider/cryptoapi/store_crls.h"
 
 #include <string_view>
 
 #include "provider/base64.h"
 #include "provider/cryptoapi/certificate_summary.h"
+#include "provider/cryptoapi/store_files.h"
+#include "runtime/program.h"
 
 namespace orvane::provider::cryptoapi {
 namespace {
@@ -107,3 +109,25 @@ std::size_t user_crl_count() {
 }
 
 }  // namespace orvane::provider::cryptoapi
+
+namespace orvane::provider {
+
+std::vector<StoredCrl> add_crl(const std::filesystem::path&, const std::filesystem::path& file) {
+  using namespace cryptoapi;
+  const auto crls = crls_in(read_whole_file(file, "the CRL"));
+  if (crls.empty()) {
+    throw StoreError(path_to_utf8(file) + " holds no CRL: give a CRL in PEM or DER form");
+  }
+  for (const auto& crl : crls) {
+    if (!signed_by_user_authority(crl.get())) {
+      throw StoreError("a CRL of " + path_to_utf8(file) + " is not signed by a certificate of " +
+                       root_store + " or " + authorities_store +
+                       ": trust its issuer's root with `orvane store trust` first");
+    }
+  }
+  std::vector<StoredCrl> stored;
+  for (const auto& crl : crls) stored.push_back(add_user_crl(crl.get()));
+  return stored;
+}
+
+}  // namespace orvane::provider

@@ -1,7 +1,8 @@
 #pragma once
 
 // The revocation lists of the user's certificate stores, as `orvane store add-crl` and
-// `orvane store list` see them. The chain engine reads them from the same stores.
+// `orvane store list` see them: add_crl of provider/store_administration.h is implemented in
+// store_crls.cpp. The chain engine reads them from the same stores.
 
 #include <cstddef>
 #include <string>

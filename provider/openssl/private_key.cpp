@@ -1,4 +1,4 @@
-#include "provider/openssl/stored_key.h"
+#include "provider/openssl/private_key.h"
 
 #include <openssl/asn1.h>
 #include <openssl/err.h>

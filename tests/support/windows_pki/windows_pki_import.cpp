@@ -1,11 +1,12 @@
-#include "tests/provider/windows_pki/windows_pki_import.h"
+#include "tests/support/windows_pki/windows_pki_import.h"
 
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include "provider/cryptoapi/certificate.h"
-#include "provider/cryptoapi/pfx_import.h"
+#include "provider/cryptoapi/key_material.h"
+#include "runtime/text.h"
 
 namespace orvane::testing {
 namespace {
@@ -47,7 +48,9 @@ UserStoreImport::~UserStoreImport() {
 
 void UserStoreImport::import_pfx(const std::filesystem::path& pfx, const std::wstring& password) {
   // As `orvane store import` opens a PFX: each key moved into a container of its own.
-  provider::cryptoapi::OpenedPfx opened(read_pki_file(pfx), &password, pfx.string());
+  const std::string utf8_password = text_to_utf8(Text(password.begin(), password.end()));
+  provider::cryptoapi::KeyMaterial opened =
+      provider::cryptoapi::read_key_material(read_pki_file(pfx), pfx, utf8_password);
   for (const auto& certificate : opened.with_key()) {
     provider::cryptoapi::KeyContainer container;
     if (provider::cryptoapi::container_of(certificate.get(), container)) {

@@ -1,4 +1,4 @@
-#include "provider/openssl/test_pki/test_pki.h"
+#include "tests/support/openssl_pki/test_pki.h"
 
 #include <cstdio>
 #include <ctime>

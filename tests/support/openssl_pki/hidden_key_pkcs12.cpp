@@ -1,4 +1,4 @@
-#include "provider/openssl/test_pki/hidden_key_pkcs12.h"
+#include "tests/support/openssl_pki/hidden_key_pkcs12.h"
 
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>

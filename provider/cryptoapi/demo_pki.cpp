@@ -1,13 +1,31 @@
-#include "provider/cryptoapi/demo_certificates.h"
+// The demonstration's throwaway PKI in the user's stores: install_demo_pki of
+// provider/store_administration.h makes a root and a signer (RSA 2048) at run time, puts them
+// into Root and My, and takes them out again when the result goes.
+#include <windows.h>
 
+#include <fstream>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "provider/cryptoapi/key_container.h"
+#include "provider/cryptoapi/store_files.h"
 #include "provider/store_administration.h"
+#include "runtime/program.h"
 
 namespace orvane::provider::cryptoapi {
 namespace {
+
+using windows::CertificateContextHandle;
+using windows::StoreHandle;
+
+// The demonstration's root and signer: their DER certificates, and the container of the
+// signer's key.
+struct DemoCertificates {
+  std::vector<BYTE> root_certificate;
+  std::vector<BYTE> signer_certificate;
+  KeyContainer signer_key;
+};
 
 [[noreturn]] void fail(const std::string& what) {
   throw StoreError("the demonstration cannot make " + what + " (Windows error " +
@@ -134,8 +152,9 @@ class TemporaryContainers {
   std::list<KeyContainer> containers_;
 };
 
-}  // namespace
-
+// Makes a root and a signer it issues (RSA 2048, SHA-256, random serial numbers, valid from a
+// day ago; the root for ten years, the signer for one). The root's key is gone again when it
+// returns; the signer's stays in its container, which cannot export it. Throws StoreError.
 DemoCertificates make_demo_certificates() {
   TemporaryContainers containers;
   KeyContainer& root_key = containers.add();
@@ -151,4 +170,79 @@ DemoCertificates make_demo_certificates() {
   return made;
 }
 
+// Takes the demonstration's certificates and keys out of the user's stores again.
+class DemoInstallation {
+ public:
+  DemoInstallation(std::vector<BYTE> root, std::vector<BYTE> signer, KeyContainer signer_key)
+      : root_(std::move(root)), signer_(std::move(signer)), signer_key_(std::move(signer_key)) {}
+  ~DemoInstallation() {
+    remove(L"My", signer_);
+    remove(L"Root", root_);
+    delete_container(signer_key_);
+  }
+  DemoInstallation(const DemoInstallation&) = delete;
+  DemoInstallation& operator=(const DemoInstallation&) = delete;
+
+ private:
+  static void remove(const wchar_t* store_name, const std::vector<BYTE>& encoded) {
+    StoreHandle store(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                      CERT_SYSTEM_STORE_CURRENT_USER, store_name));
+    if (!store) return;
+    const CertificateContextHandle wanted(::CertCreateCertificateContext(
+        X509_ASN_ENCODING, encoded.data(), static_cast<DWORD>(encoded.size())));
+    if (!wanted) return;
+    PCCERT_CONTEXT found = ::CertFindCertificateInStore(store.get(), X509_ASN_ENCODING, 0,
+                                                        CERT_FIND_EXISTING, wanted.get(), nullptr);
+    if (found == nullptr) return;
+    // Frees `found`, whatever it returns.
+    ::CertDeleteCertificateFromStore(found);
+    ::CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
+  }
+
+  std::vector<BYTE> root_;
+  std::vector<BYTE> signer_;
+  KeyContainer signer_key_;
+};
+
+}  // namespace
+
 }  // namespace orvane::provider::cryptoapi
+
+namespace orvane::provider {
+
+DemoPki install_demo_pki(const std::filesystem::path&, const std::filesystem::path& source_folder) {
+  using namespace cryptoapi;
+  DemoCertificates made = make_demo_certificates();
+  // From here on, whatever was installed goes again with the result, or at once on a failure.
+  DemoPki pki;
+  pki.in_store_folder = false;
+  pki.installation = std::make_shared<DemoInstallation>(made.root_certificate,
+                                                        made.signer_certificate, made.signer_key);
+  std::filesystem::create_directories(source_folder);
+  pki.root_file = source_folder / "root.cer";
+  pki.signer_file = source_folder / "signer.cer";
+  const auto write = [](const std::filesystem::path& path, const std::vector<BYTE>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw StoreError("cannot write " + path_to_utf8(path));
+  };
+  write(pki.root_file, made.root_certificate);
+  write(pki.signer_file, made.signer_certificate);
+  pki.root = trust_roots({}, pki.root_file).at(0);
+
+  // Straight into the personal store with its key: a PFX would carry the key out of its
+  // container, and Wine cannot write one.
+  const CertificateContextHandle signer(
+      ::CertCreateCertificateContext(X509_ASN_ENCODING, made.signer_certificate.data(),
+                                     static_cast<DWORD>(made.signer_certificate.size())));
+  if (!signer) throw StoreError("the demonstration signer's certificate cannot be read");
+  bind_key(signer.get(), made.signer_key);
+  const StoreHandle personal = open_writable(L"My");
+  const CertificateContextHandle added = add_to(personal.get(), signer.get(), personal_store);
+  pki.signer =
+      stored_as(added.get(), personal_store, "key container " + utf8(made.signer_key.name));
+  return pki;
+}
+
+}  // namespace orvane::provider
