@@ -16,10 +16,6 @@ using provider::CryptError;
 
 const std::string list_serials = "run `orvane store list` to see the serial numbers";
 
-bool contains(const std::string& text, CryptError error) {
-  return text.find(text_to_utf8(provider::crypt_error_text(error))) != std::string::npos;
-}
-
 bool is(std::int32_t number, CryptError error) {
   return number == provider::crypt_error_number(error);
 }
@@ -58,20 +54,8 @@ std::string chain_hint(std::int32_t failure_number) {
   return {};
 }
 
-std::string chain_hint(const std::string& reason) {
-  if (contains(reason, CryptError::untrusted_root)) {
-    return "the certificate chain ends in a root that the store does not trust: if you trust "
-           "it, run `orvane store trust ROOT.pem`";
-  }
-  if (contains(reason, CryptError::chaining)) {
-    return "the certificate's issuer is missing: import the intermediate certificates with "
-           "`orvane store import CHAIN.pem`, or trust its root with `orvane store trust`";
-  }
-  if (contains(reason, CryptError::expired)) {
-    return "a certificate of the chain is outside its validity period: use a current "
-           "certificate";
-  }
-  return {};
+std::string chain_hint(const std::optional<CryptError>& fault) {
+  return fault ? chain_hint(provider::crypt_error_number(*fault)) : std::string();
 }
 
 std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes) {

@@ -4,11 +4,13 @@
 // to standard output unchanged; these lines go to standard error.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/invocation.h"
 #include "cli/settings.h"
+#include "provider/crypt_error.h"
 #include "provider/revocation.h"
 #include "runtime/text.h"
 #include "signing/answer.h"
@@ -40,6 +42,7 @@ std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes
 // What to do about a certificate chain that verification refused with the failure of
 // `failure_number`; empty when the failure has no remedy of this kind.
 std::string chain_hint(std::int32_t failure_number);
-std::string chain_hint(const std::string& reason);
+// The same for a store's certificate that is not trusted for `fault`.
+std::string chain_hint(const std::optional<provider::CryptError>& fault);
 
 }  // namespace orvane::cli

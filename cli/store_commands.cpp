@@ -87,7 +87,7 @@ Outcome list_command(const Settings& settings) {
   }
   for (const auto& listed : listing.certificates) {
     if (listed.trusted) continue;
-    if (const std::string hint = chain_hint(listed.why_not_trusted); !hint.empty()) {
+    if (const std::string hint = chain_hint(listed.chain_fault); !hint.empty()) {
       outcome.notes.push_back(listed.summary.serial + ": " + hint);
     }
   }
@@ -126,7 +126,7 @@ std::string untrusted_note(const StoredCertificate& certificate,
     return note + ": if you trust its root " + root->summary.subject + ", run `orvane store " +
            "trust " + path_to_utf8(root->certificate_file) + "`";
   }
-  const std::string hint = chain_hint(certificate.why_not_trusted);
+  const std::string hint = chain_hint(certificate.chain_fault);
   return hint.empty() ? note : note + ": " + hint;
 }
 

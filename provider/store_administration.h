@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "provider/crypt_error.h"
+
 namespace orvane::provider {
 
 // A store cannot be read or changed; the text says what to do.
@@ -45,9 +47,10 @@ struct ListedCertificate {
   // Whether the store holds its private key, so that it can sign.
   bool has_key = false;
   // Whether it chains to a trusted root and every certificate of the chain is valid now; when
-  // not, the reason as the verification reports it.
+  // not, the reason as the verification reports it, and its failure when it is one.
   bool trusted = false;
   std::string why_not_trusted;
+  std::optional<CryptError> chain_fault;
 };
 
 // The stores a back end signs from.
@@ -88,6 +91,7 @@ struct StoredCertificate {
   // As in a store listing, judged once the import is done.
   bool trusted = false;
   std::string why_not_trusted;
+  std::optional<CryptError> chain_fault;
   // What the person should know about it though it was stored, or empty.
   std::string warning;
 };

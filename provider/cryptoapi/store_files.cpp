@@ -59,6 +59,7 @@ StoredCertificate stored_as(PCCERT_CONTEXT certificate, const char* where, const
   stored.key_file = path_from_utf8(key);
   if (const auto error = chain_error(certificate)) {
     stored.why_not_trusted = text_to_utf8(crypt_error_text(*error));
+    stored.chain_fault = *error;
   } else {
     stored.trusted = true;
   }

@@ -31,6 +31,7 @@ StoreListing list_stores(const std::filesystem::path&) {
         listed.has_key = certificate->has_key();
         if (const auto error = chain_error(certificate->context())) {
           listed.why_not_trusted = text_to_utf8(crypt_error_text(*error));
+          listed.chain_fault = *error;
         } else {
           listed.trusted = true;
         }

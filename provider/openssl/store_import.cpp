@@ -50,7 +50,7 @@ std::string file_stem(X509* certificate) {
 }
 
 StoredCertificate store_certificate(const fs::path& folder, X509* certificate, EVP_PKEY* key) {
-  StoredCertificate stored{summarize(certificate), {}, {}, false, {}, {}};
+  StoredCertificate stored{summarize(certificate), {}, {}, false, {}, {}, {}};
   // The key first: a certificate must not look usable before its key is there.
   if (key != nullptr) {
     stored.key_file = write_store_file(folder, file_stem(certificate), ".key", private_key_pem(key),
@@ -69,6 +69,7 @@ void judge_trust(const fs::path& store_root, std::vector<StoredCertificate>& sto
     for (std::size_t i = 0; i < stored.size(); ++i) {
       if (const auto error = chain_error(certificates[i], trust, {})) {
         stored[i].why_not_trusted = text_to_utf8(crypt_error_text(*error));
+        stored[i].chain_fault = *error;
       } else {
         stored[i].trusted = true;
       }

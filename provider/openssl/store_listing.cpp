@@ -26,11 +26,12 @@ void add_certificates(const std::string& store, const CertificateList& certifica
                       const std::shared_ptr<const TrustMaterial>& trust, StoreListing& listing) {
   for (const auto& certificate : certificates) {
     ListedCertificate listed{
-        store, summarize(certificate->x509()), certificate->has_key(), false, {}};
+        store, summarize(certificate->x509()), certificate->has_key(), false, {}, {}};
     if (!trust) {
       listed.why_not_trusted = "the trusted roots cannot be read";
     } else if (const auto error = chain_error(certificate->x509(), *trust, {})) {
       listed.why_not_trusted = text_to_utf8(crypt_error_text(*error));
+      listed.chain_fault = *error;
     } else {
       listed.trusted = true;
     }
