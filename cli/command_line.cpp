@@ -256,6 +256,30 @@ std::string usage_of(CLI::App& app) {
   return usage + "\nRun `" + command + " --help` for the options and examples.";
 }
 
+// Every command, writing what it is given into `invocation`.
+void add_commands(CLI::App& app, Invocation& invocation) {
+  add_sign(app, invocation);
+  add_verify(app, invocation);
+  add_verify_code(app, invocation);
+  add_service_provider(app, invocation);
+  add_store(app, invocation);
+  add_command(app, "demo", "Sign and verify for real in a throwaway store and PKI",
+              "Shows each call and its result, then removes everything it made.", "  orvane demo")
+      ->callback([&invocation] { invocation.command = Command::demo; });
+}
+
+// What was wrong with the command line.
+std::string parse_error_text(CLI::App& app, const CLI::ParseError& error) {
+  // A mistyped command name otherwise reads as a missing one.
+  CLI::App* innermost = &app;
+  while (!innermost->get_subcommands().empty()) innermost = innermost->get_subcommands().front();
+  const bool has_commands = !innermost->get_subcommands([](CLI::App*) { return true; }).empty();
+  auto unknown = innermost->remaining();
+  // Arguments that a command did not take fall through to its parent.
+  if (unknown.empty()) unknown = app.remaining();
+  return has_commands && !unknown.empty() ? unknown.front() + " is not a command" : error.what();
+}
+
 }  // namespace orvane::cli
 
 std::variant<Invocation, int> parse_command_line(int argc, const char* const* argv,
@@ -284,14 +308,7 @@ std::variant<Invocation, int> parse_command_line(int argc, const char* const* ar
                                            "Folder of KPXServiceControl.INI (default: the "
                                            "build's system directory)")
                                 ->type_name("DIR");
-  add_sign(app, invocation);
-  add_verify(app, invocation);
-  add_verify_code(app, invocation);
-  add_service_provider(app, invocation);
-  add_store(app, invocation);
-  add_command(app, "demo", "Sign and verify for real in a throwaway store and PKI",
-              "Shows each call and its result, then removes everything it made.", "  orvane demo")
-      ->callback([&invocation] { invocation.command = Command::demo; });
+  add_commands(app, invocation);
 
   try {
     app.parse(argc, argv);
@@ -302,16 +319,7 @@ std::variant<Invocation, int> parse_command_line(int argc, const char* const* ar
     out << app.help("", CLI::AppFormatMode::All);
     return exit_success;
   } catch (const CLI::ParseError& error) {
-    // A mistyped command name otherwise reads as a missing one.
-    CLI::App* innermost = &app;
-    while (!innermost->get_subcommands().empty()) innermost = innermost->get_subcommands().front();
-    const bool has_commands = !innermost->get_subcommands([](CLI::App*) { return true; }).empty();
-    auto unknown = innermost->remaining();
-    // Arguments that a command did not take fall through to its parent.
-    if (unknown.empty()) unknown = app.remaining();
-    const std::string what =
-        has_commands && !unknown.empty() ? unknown.front() + " is not a command" : error.what();
-    err << "orvane: " << what << "\n" << usage_of(app) << "\n";
+    err << "orvane: " << parse_error_text(app, error) << "\n" << usage_of(app) << "\n";
     return exit_usage;
   }
   invocation.has_store = store->count() > 0;

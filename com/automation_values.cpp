@@ -43,13 +43,48 @@ Variant copy_of(const Variant& value) {
       value.value());
 }
 
+// The value itself, or what the reference that the caller passed points to.
+template <typename T>
+T held_value(const VARIANT* value, const T& direct, const T* referred_to) {
+  return (value->vt & VT_BYREF) != 0 ? *referred_to : direct;
+}
+
+// The value of a VARIANT of one of the integer kinds.
+Variant integer_value(const VARIANT* value) {
+  switch (value->vt & VT_TYPEMASK) {
+    case VT_I1:
+      return Variant(std::int64_t{held_value(value, value->cVal, value->pcVal)});
+    case VT_UI1:
+      return Variant(std::int64_t{held_value(value, value->bVal, value->pbVal)});
+    case VT_I2:
+      return Variant(std::int64_t{held_value(value, value->iVal, value->piVal)});
+    case VT_UI2:
+      return Variant(std::int64_t{held_value(value, value->uiVal, value->puiVal)});
+    case VT_I4:
+      return Variant(std::int64_t{held_value(value, value->lVal, value->plVal)});
+    case VT_UI4:
+      return Variant(std::int64_t{held_value(value, value->ulVal, value->pulVal)});
+    case VT_INT:
+      return Variant(std::int64_t{held_value(value, value->intVal, value->pintVal)});
+    case VT_UINT:
+      return Variant(std::int64_t{held_value(value, value->uintVal, value->puintVal)});
+    case VT_I8:
+      return Variant(std::int64_t{held_value(value, value->llVal, value->pllVal)});
+    case VT_UI8: {
+      const ULONGLONG number = held_value(value, value->ullVal, value->pullVal);
+      // Above the 64-bit integers, a decimal still holds every digit.
+      if (number > static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max())) {
+        return Variant::Decimal{false, 0, 0, number};
+      }
+      return Variant(static_cast<std::int64_t>(number));
+    }
+  }
+  return Variant();
+}
+
 // The value of a VARIANT that holds no object, array or reference to a VARIANT.
 Variant plain_value(const VARIANT* value) {
   const bool by_reference = (value->vt & VT_BYREF) != 0;
-  // The value itself, or what the reference that the caller passed points to.
-  const auto held = [by_reference](const auto& direct, const auto* referred_to) {
-    return by_reference ? *referred_to : direct;
-  };
   switch (value->vt & VT_TYPEMASK) {
     case VT_EMPTY:
       return Variant();
@@ -58,48 +93,33 @@ Variant plain_value(const VARIANT* value) {
     case VT_BSTR:
       return Variant(text_from(by_reference ? value->pbstrVal : &value->bstrVal));
     case VT_BOOL:
-      return Variant(held(value->boolVal, value->pboolVal) != VARIANT_FALSE);
+      return Variant(held_value(value, value->boolVal, value->pboolVal) != VARIANT_FALSE);
     case VT_I1:
-      return Variant(std::int64_t{held(value->cVal, value->pcVal)});
     case VT_UI1:
-      return Variant(std::int64_t{held(value->bVal, value->pbVal)});
     case VT_I2:
-      return Variant(std::int64_t{held(value->iVal, value->piVal)});
     case VT_UI2:
-      return Variant(std::int64_t{held(value->uiVal, value->puiVal)});
     case VT_I4:
-      return Variant(std::int64_t{held(value->lVal, value->plVal)});
     case VT_UI4:
-      return Variant(std::int64_t{held(value->ulVal, value->pulVal)});
     case VT_INT:
-      return Variant(std::int64_t{held(value->intVal, value->pintVal)});
     case VT_UINT:
-      return Variant(std::int64_t{held(value->uintVal, value->puintVal)});
     case VT_I8:
-      return Variant(std::int64_t{held(value->llVal, value->pllVal)});
-    case VT_UI8: {
-      const ULONGLONG number = held(value->ullVal, value->pullVal);
-      // Above the 64-bit integers, a decimal still holds every digit.
-      if (number > static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max())) {
-        return Variant::Decimal{false, 0, 0, number};
-      }
-      return Variant(static_cast<std::int64_t>(number));
-    }
+    case VT_UI8:
+      return integer_value(value);
     case VT_R4:
-      return Variant(held(value->fltVal, value->pfltVal));
+      return Variant(held_value(value, value->fltVal, value->pfltVal));
     case VT_R8:
-      return Variant(held(value->dblVal, value->pdblVal));
+      return Variant(held_value(value, value->dblVal, value->pdblVal));
     case VT_DATE:
-      return Variant::Date{held(value->date, value->pdate)};
+      return Variant::Date{held_value(value, value->date, value->pdate)};
     case VT_CY:
-      return Variant::Currency{held(value->cyVal, value->pcyVal).int64};
+      return Variant::Currency{held_value(value, value->cyVal, value->pcyVal).int64};
     case VT_DECIMAL: {
       const DECIMAL& number = by_reference ? *value->pdecVal : value->decVal;
       return Variant::Decimal{(number.sign & DECIMAL_NEG) != 0, number.scale, number.Hi32,
                               number.Lo64};
     }
     case VT_ERROR:
-      return Variant::Error{held(value->scode, value->pscode)};
+      return Variant::Error{held_value(value, value->scode, value->pscode)};
   }
   return Variant::NoText{};  // a record
 }

@@ -99,6 +99,10 @@ class Sign {
   // Signfile once the certificate is bound.
   Answer sign_with(provider::Signer& signer, Variant& inputfilename, VariantBool bDetached,
                    Text& sExtension, VariantBool IsContent);
+  // File mode once the content is set: the signature file beside `path`, named with the
+  // caller's suffix, which is handed back.
+  void sign_file(provider::SignedData& signed_data, provider::Signer& signer,
+                 provider::Attachment attachment, const Text& path, Text& sExtension);
   // Fixes sLogFilePath to today's log file, creating the log folder (one level) if needed.
   // Leaves it empty, and reports why, when the folder cannot be resolved.
   void CreateErrorLogFolder(int nesting);

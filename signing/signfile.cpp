@@ -40,59 +40,28 @@ Answer Sign::sign_with(provider::Signer& signer, Variant& inputfilename, Variant
     const bool content_mode = IsContent != vb_false;
     const auto attachment =
         bDetached != vb_false ? provider::Attachment::detached : provider::Attachment::attached;
-    const bool detached = attachment == provider::Attachment::detached;
-    Text content;
-    Text path;
-    std::shared_ptr<const ByteSource> source;
-    if (content_mode) {
-      content = to_text(inputfilename);
-      source = text_content(content);
-    } else {
-      path = to_text(inputfilename);
-      // Only an attached file signature records the extension, for the file restored from it.
-      source = text_file_content(*platform_.files, *platform_.code_page, path,
-                                 detached ? Text() : envelope_trailer(path));
-    }
-
+    const Text input = to_text(inputfilename);
     const auto signed_data = provider_->CreateSignedData(policy(true));
-    signed_data->SetContent(source);
+    if (content_mode) {
+      signed_data->SetContent(text_content(input));
+    } else {
+      // Only an attached file signature records the extension, for the file restored from it.
+      const bool detached = attachment == provider::Attachment::detached;
+      signed_data->SetContent(text_file_content(*platform_.files, *platform_.code_page, input,
+                                                detached ? Text() : envelope_trailer(input)));
+    }
     signer.AddAuthenticatedAttribute(
         {provider::AttributeName::signing_time, platform_.clock->now()});
-    // The caller's suffix comes back filled in once the message is made, as when it was written
-    // after signing; a signature file that cannot be started counts as after it.
-    const Text suffix = sExtension.empty() ? Text(u"_Signature.txt") : sExtension;
-    const auto hand_back_suffix = [&] {
-      if (!content_mode) sExtension = suffix;
-    };
-    Text message;
-    std::unique_ptr<OutputFile> output;
-    if (detached) {
-      message = provider::sign_to_text(*signed_data, signer, attachment);
-      // A detached signature is proven at once against the content it was made for.
-      signed_data->Verify(provider::MemoryMessage(message), attachment);
-    } else if (content_mode) {
-      message = provider::sign_to_text(*signed_data, signer, attachment);
-    } else {
-      // An attached message of a file goes out as it is made: it is as large as the file.
-      try {
-        output = open_signature_file(path, suffix, true);
-      } catch (...) {
-        hand_back_suffix();
-        throw;
-      }
-      signed_data->Sign(signer, attachment, *output);
-    }
-    hand_back_suffix();
-
-    if (content_mode) {
-      inputfilename = std::move(message);
+    if (!content_mode) {
+      sign_file(*signed_data, signer, attachment, input, sExtension);
       return {};
     }
-    if (!output) {
-      output = open_signature_file(path, suffix, false);
-      output->write(ByteView(encode_text(*platform_.code_page, message)));
+    Text message = provider::sign_to_text(*signed_data, signer, attachment);
+    // A detached signature is proven at once against the content it was made for.
+    if (attachment == provider::Attachment::detached) {
+      signed_data->Verify(provider::MemoryMessage(message), attachment);
     }
-    output->commit();
+    inputfilename = std::move(message);
     return {};
   } catch (...) {
     const Failure failure = current_failure();
@@ -102,6 +71,32 @@ Answer Sign::sign_with(provider::Signer& signer, Variant& inputfilename, Variant
     file_channels::abandon(2);
     return answer;
   }
+}
+
+void Sign::sign_file(provider::SignedData& signed_data, provider::Signer& signer,
+                     provider::Attachment attachment, const Text& path, Text& sExtension) {
+  // The caller's suffix comes back filled in once the message is made, as when it was written
+  // after signing; a signature file that cannot be started counts as after it.
+  const Text suffix = sExtension.empty() ? Text(u"_Signature.txt") : sExtension;
+  std::unique_ptr<OutputFile> output;
+  if (attachment == provider::Attachment::detached) {
+    const Text message = provider::sign_to_text(signed_data, signer, attachment);
+    signed_data.Verify(provider::MemoryMessage(message), attachment);
+    sExtension = suffix;
+    output = open_signature_file(path, suffix, false);
+    output->write(ByteView(encode_text(*platform_.code_page, message)));
+  } else {
+    // An attached message of a file goes out as it is made: it is as large as the file.
+    try {
+      output = open_signature_file(path, suffix, true);
+    } catch (...) {
+      sExtension = suffix;
+      throw;
+    }
+    signed_data.Sign(signer, attachment, *output);
+    sExtension = suffix;
+  }
+  output->commit();
 }
 
 }  // namespace orvane::signing

@@ -34,17 +34,17 @@ KeyMaterial::~KeyMaterial() {
   for (const auto& container : containers_) delete_container(container);
 }
 
-KeyMaterial read_key_material(const std::vector<BYTE>& bytes, const std::filesystem::path& path,
-                              const std::optional<std::string>& utf8_password) {
-  const std::string file = path_to_utf8(path);
+namespace {
+
+// The file's certificates and keys in a store of their own, after the checks that come before
+// the platform reads it.
+StoreHandle open_pfx(const std::vector<BYTE>& bytes, const std::string& file,
+                     const std::optional<std::string>& utf8_password) {
   std::wstring wide_password;
   if (utf8_password) {
     const Text text = text_from_utf8(*utf8_password);
     wide_password.assign(text.begin(), text.end());
   }
-  const std::wstring* password = utf8_password ? &wide_password : nullptr;
-  // Containers made before a failure go again with it.
-  KeyMaterial material;
   CRYPT_DATA_BLOB blob{static_cast<DWORD>(bytes.size()), const_cast<BYTE*>(bytes.data())};
   // Before the platform reads it, since reading runs the derivations. This back end opens no
   // encrypted part itself, so a key inside one is not seen: exporters put keys in plain parts.
@@ -58,8 +58,8 @@ KeyMaterial read_key_material(const std::vector<BYTE>& bytes, const std::filesys
     throw StoreError(file + " asks for more than " + std::to_string(most_pkcs12_iterations) +
                      " iterations of its password, which no exporter uses: export it again");
   }
-  StoreHandle store = import_store(bytes, password ? password->c_str() : L"");
-  if (!store && password == nullptr) store = import_store(bytes, nullptr);
+  StoreHandle store = import_store(bytes, utf8_password ? wide_password.c_str() : L"");
+  if (!store && !utf8_password) store = import_store(bytes, nullptr);
   if (!store) {
     if (::GetLastError() == ERROR_INVALID_PASSWORD) {
       throw StoreError(file + ": the password is wrong; pass the right one with --password-file");
@@ -67,7 +67,16 @@ KeyMaterial read_key_material(const std::vector<BYTE>& bytes, const std::filesys
     throw StoreError(file + " cannot be imported (Windows error " +
                      std::to_string(::GetLastError()) + ")");
   }
+  return store;
+}
 
+}  // namespace
+
+KeyMaterial read_key_material(const std::vector<BYTE>& bytes, const std::filesystem::path& path,
+                              const std::optional<std::string>& utf8_password) {
+  const StoreHandle store = open_pfx(bytes, path_to_utf8(path), utf8_password);
+  // Containers made before a failure go again with it.
+  KeyMaterial material;
   // Each original container (Wine uses one for every key of a file) to the key moved out of it.
   std::map<std::wstring, KeyContainer> moved;
   PCCERT_CONTEXT context = nullptr;

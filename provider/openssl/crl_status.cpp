@@ -76,6 +76,50 @@ std::vector<SourcedCrl> signed_by_known_issuers(std::vector<SourcedCrl> crls,
   return kept;
 }
 
+namespace {
+
+// The certificates above the leaf, as the untrusted ones that the context may chain through.
+X509StackPtr issuers_stack(const std::vector<X509*>& chain) {
+  X509StackPtr stack(sk_X509_new_null());
+  if (!stack) throw crypt_failure(CryptError::message_error);
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    X509Ptr reference = share(chain[i]);
+    if (sk_X509_push(stack.get(), reference.get()) <= 0) {
+      throw crypt_failure(CryptError::message_error);
+    }
+    static_cast<void>(reference.release());  // the stack owns it now
+  }
+  return stack;
+}
+
+CrlStackPtr crl_stack_of(const std::vector<SourcedCrl>& crls) {
+  CrlStackPtr stack(sk_X509_CRL_new_null());
+  if (!stack) throw crypt_failure(CryptError::message_error);
+  for (const auto& sourced : crls) {
+    X509CrlPtr reference = share(sourced.crl.get());
+    if (sk_X509_CRL_push(stack.get(), reference.get()) <= 0) {
+      throw crypt_failure(CryptError::message_error);
+    }
+    static_cast<void>(reference.release());
+  }
+  return stack;
+}
+
+// Notes, for each depth, whether a CRL showed it revoked or could not speak for it.
+int note_crl_finding(int ok, X509_STORE_CTX* context) {
+  auto& depths = *static_cast<std::vector<DepthReport>*>(X509_STORE_CTX_get_app_data(context));
+  const int depth = X509_STORE_CTX_get_error_depth(context);
+  const int error = X509_STORE_CTX_get_error(context);
+  if (ok == 0 && depth >= 0 && static_cast<std::size_t>(depth) < depths.size()) {
+    if (error == X509_V_ERR_CERT_REVOKED) depths[static_cast<std::size_t>(depth)].revoked = true;
+    if (is_crl_fault(error)) depths[static_cast<std::size_t>(depth)].no_information = true;
+  }
+  // The chain itself was judged before; only what the CRLs say is wanted here.
+  return 1;
+}
+
+}  // namespace
+
 std::vector<CertificateStatus> crl_statuses(const std::vector<X509*>& chain, X509_STORE* trusted,
                                             const std::vector<SourcedCrl>& crls) {
   std::vector<CertificateStatus> statuses(chain.size() > 0 ? chain.size() - 1 : 0);
@@ -85,23 +129,8 @@ std::vector<CertificateStatus> crl_statuses(const std::vector<X509*>& chain, X50
     return statuses;
   }
   // The context refers to both stacks, and the callback to the reports, until it is freed.
-  const X509StackPtr untrusted(sk_X509_new_null());
-  const CrlStackPtr crl_stack(sk_X509_CRL_new_null());
-  if (!untrusted || !crl_stack) throw crypt_failure(CryptError::message_error);
-  for (std::size_t i = 1; i < chain.size(); ++i) {
-    X509Ptr reference = share(chain[i]);
-    if (sk_X509_push(untrusted.get(), reference.get()) <= 0) {
-      throw crypt_failure(CryptError::message_error);
-    }
-    reference.release();  // the stack owns it now
-  }
-  for (const auto& sourced : crls) {
-    X509CrlPtr reference = share(sourced.crl.get());
-    if (sk_X509_CRL_push(crl_stack.get(), reference.get()) <= 0) {
-      throw crypt_failure(CryptError::message_error);
-    }
-    reference.release();
-  }
+  const X509StackPtr untrusted = issuers_stack(chain);
+  const CrlStackPtr crl_stack = crl_stack_of(crls);
   std::vector<DepthReport> reports(chain.size());
   const X509StoreCtxPtr context(X509_STORE_CTX_new());
   if (!context ||
@@ -113,17 +142,7 @@ std::vector<CertificateStatus> crl_statuses(const std::vector<X509*>& chain, X50
   X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(context.get()),
                               X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL |
                                   X509_V_FLAG_EXTENDED_CRL_SUPPORT | X509_V_FLAG_USE_DELTAS);
-  X509_STORE_CTX_set_verify_cb(context.get(), [](int ok, X509_STORE_CTX* ctx) {
-    auto& depths = *static_cast<std::vector<DepthReport>*>(X509_STORE_CTX_get_app_data(ctx));
-    const int depth = X509_STORE_CTX_get_error_depth(ctx);
-    const int error = X509_STORE_CTX_get_error(ctx);
-    if (ok == 0 && depth >= 0 && static_cast<std::size_t>(depth) < depths.size()) {
-      if (error == X509_V_ERR_CERT_REVOKED) depths[static_cast<std::size_t>(depth)].revoked = true;
-      if (is_crl_fault(error)) depths[static_cast<std::size_t>(depth)].no_information = true;
-    }
-    // The chain itself was judged before; only what the CRLs say is wanted here.
-    return 1;
-  });
+  X509_STORE_CTX_set_verify_cb(context.get(), note_crl_finding);
   X509_verify_cert(context.get());
   ERR_clear_error();
   for (std::size_t depth = 0; depth < statuses.size(); ++depth) {

@@ -112,8 +112,7 @@ TEST_F(SignThroughVtable, FailuresAreAnswersAndTheCallSucceeds) {
 }
 
 // Values without text reach the method, which answers as its stage does; so do the values no
-// script passes, which are neither followed without end nor read as another type. A date is
-// signed as the component's own text of it, whatever the host's locale.
+// script passes, which are neither followed without end nor read as another type.
 TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
   orvane::testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder));
@@ -152,7 +151,15 @@ TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
   EXPECT_LE(object.asked(), 2 * 8);  // eight defaults at most, for each of the two calls
   self.put();                        // its reference goes
   EXPECT_EQ(object.references(), 1u);
+}
 
+// A date is signed as the component's own text of it, whatever the host's locale.
+TEST_F(SignThroughVtable, ADateIsSignedAsTheComponentsOwnText) {
+  orvane::testing::UserStoreImport imported;
+  imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder));
+  Bstr serial = bstr(L"00A1B2C3D4");
+  Bstr none = bstr(L"");
+  VARIANT_BOOL is_content = VARIANT_TRUE;
   // 6 December 2026 18:00, by reference as a script's variable holds it, signed attached so
   // that the message carries the text it was given.
   DATE date = 46362.75;
