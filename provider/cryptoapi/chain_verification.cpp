@@ -5,7 +5,7 @@
 
 #include "provider/chain_fault.h"
 #include "provider/cryptoapi/platform_error.h"
-#include "provider/cryptoapi/revocation_status.h"
+#include "provider/cryptoapi/revocation_check.h"
 #include "provider/cryptoapi/signer_policy_check.h"
 
 namespace orvane::provider::cryptoapi {

@@ -1,4 +1,4 @@
-#include "provider/cryptoapi/revocation_status.h"
+#include "provider/cryptoapi/revocation_check.h"
 
 #include "provider/crypt_error.h"
 #include "provider/cryptoapi/certificate_summary.h"
