@@ -11,8 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Text not_found = u"Original File Not Found Or Can't BE Accessed";
-
 class FaultInjection : public SignTest {
  protected:
   FaultInjection() : faulty(faulty_platform(), provider::default_factory(pki.store_root)) {
@@ -60,8 +58,8 @@ TEST_F(FaultInjection, ADiskThatFillsUpFailsEachWriteWholeAndLosesNoEarlierFile)
   const auto before = work_contents();
   files->fill_up_after(100);
   EXPECT_EQ(signfile(), u"Err Description: Disk full");
-  EXPECT_EQ(verify_attached(), not_found);
-  EXPECT_EQ(verify_code_attached(), not_found);
+  EXPECT_EQ(verify_attached(), answers::original_not_found);
+  EXPECT_EQ(verify_code_attached(), answers::original_not_found);
   faulty.LogError(u"an entry with no room left");
   EXPECT_EQ(work_contents(), before);
   // The log shares the full disk: not one entry, nor a part of one.
@@ -78,8 +76,8 @@ TEST_F(FaultInjection, AFolderThatBecameReadOnlyRefusesEveryWriteAndTheLogStillT
   const auto before = work_contents();
   files->make_read_only(text_from_utf8(work.string()));
   EXPECT_EQ(signfile(), u"Err Description: Permission denied");
-  EXPECT_EQ(verify_attached(), not_found);
-  EXPECT_EQ(verify_code_attached(), not_found);
+  EXPECT_EQ(verify_attached(), answers::original_not_found);
+  EXPECT_EQ(verify_code_attached(), answers::original_not_found);
   EXPECT_TRUE(service_provider_signs());
   EXPECT_EQ(work_contents(), before);
   // Only Signfile logs; the verifications never do.
@@ -121,8 +119,8 @@ TEST_F(FaultInjection, FilesThatClaimToBeLargerThanMemoryAreFailuresNotCrashes) 
   // Files are read a block at a time, whatever size they claim: one that ends before its size
   // is a failure where it ends.
   EXPECT_EQ(signfile(), u"Err Description: Input past end of file");
-  EXPECT_EQ(verify_attached(), not_found);
-  EXPECT_EQ(verify_code_attached(), not_found);
+  EXPECT_EQ(verify_attached(), answers::original_not_found);
+  EXPECT_EQ(verify_code_attached(), answers::original_not_found);
   Variant signature = text_path("report_Signature.txt");
   EXPECT_EQ(faulty.Verify(text_path("report.pdf"), signature, vb_true, pki.user.serial),
             u"Error found:Input past end of file");

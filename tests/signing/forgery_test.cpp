@@ -13,7 +13,6 @@ using provider::CryptError;
 using testing::quoted;
 using testing::run_openssl;
 
-const Text not_valid = u"Signature or Certificate is not valid ";
 // An even number of bytes, so that the file's bytes are its code units exactly.
 const std::string file_text = "report text!";
 
@@ -55,9 +54,10 @@ class Forgery : public SignTest {
   // Every check refuses: the detached ones as an invalid signature, the attached ones with the
   // provider's text for `attached_failure`; and nothing is restored.
   void expect_refused(const Messages& messages, const Text& serial, CryptError attached_failure) {
-    const Text signing_error = u"Signing Error: " + provider::crypt_error_text(attached_failure);
-    EXPECT_EQ(answers(messages, serial),
-              (std::vector<Text>{not_valid, not_valid, signing_error, signing_error}));
+    const Text signing_error =
+        answers::signing_error + provider::crypt_error_text(attached_failure);
+    EXPECT_EQ(answers(messages, serial), (std::vector<Text>{answers::not_valid, answers::not_valid,
+                                                            signing_error, signing_error}));
     EXPECT_EQ(work_files(),
               (std::vector<std::string>{"message_Signature.txt", "report.pdf", "signature.der"}));
   }
@@ -182,7 +182,7 @@ TEST_F(Forgery, ACarriedDecoyCertificateDoesNotNameTheSigner) {
   const Messages messages = messages_of(pki.user, "-nocerts -certfile " + quoted(decoy));
   EXPECT_EQ(answers(messages, pki.user.serial),
             (std::vector<Text>{u"success", u"success", u"success", u"success"}));
-  const Text login = u"The file has not been signed with the certificate used for login.";
+  const Text& login = answers::not_the_login_certificate;
   const auto as_decoy = answers(messages, pki.ec_user.serial);
   EXPECT_EQ(as_decoy[0], login);
   EXPECT_EQ(as_decoy[2], login);

@@ -18,6 +18,19 @@
 
 namespace orvane::signing {
 
+// The methods' answers that callers compare against, spelled once for every suite of the core.
+namespace answers {
+inline const Text original_not_found = u"Original File Not Found Or Can't BE Accessed";
+inline const Text signature_not_found =
+    u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :";
+inline const Text not_valid = u"Signature or Certificate is not valid ";
+inline const Text not_the_login_certificate =
+    u"The file has not been signed with the certificate used for login.";
+inline const Text no_certificate =
+    u"Error: Certificate is either damaged, uninstalled or not present.";
+inline const Text signing_error = u"Signing Error: ";
+}  // namespace answers
+
 #ifdef _WIN32
 using SignPki = WindowsSignPki;
 using PkiRole = WindowsPkiRole;

@@ -72,8 +72,7 @@ TEST_F(Signfile, AFileThatCannotBeReadIsLoggedWithTheRuntimesText) {
 TEST_F(Signfile, ACertificateThatIsNotFoundStopsBeforeAnyFileIsTouched) {
   for (const Text& serial : {Text(), Text(u"00"), pki.expired.serial, pki.without_key.serial}) {
     Variant input = text_path("missing.pdf");
-    EXPECT_EQ(sign.Signfile(input, serial),
-              u"Error: Certificate is either damaged, uninstalled or not present.");
+    EXPECT_EQ(sign.Signfile(input, serial), answers::no_certificate);
   }
   EXPECT_TRUE(work_files().empty());
   EXPECT_EQ(log(), "");

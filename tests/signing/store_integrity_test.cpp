@@ -49,7 +49,7 @@ TEST_F(StoreIntegrity, SigningAndVerifyingInEveryModeWriteNothingIntoTheStores) 
       EXPECT_EQ(sign.Verify(text_path("report.pdf"), signature, vb_true, pki.user.serial),
                 u"success");
       EXPECT_EQ(sign.VerifyCodeWithFile(text_path("report.pdf"), *content.text_if(), vb_true),
-                u"Signature or Certificate is not valid ");
+                answers::not_valid);
     } else {
       Variant restore = text_path("copy.xyz");
       EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.user.serial),
@@ -76,7 +76,7 @@ TEST_F(StoreIntegrity, SigningAndVerifyingInEveryModeWriteNothingIntoTheStores) 
 
 TEST_F(StoreIntegrity, AKeyThatOthersCanReadIsNeverUsed) {
   write("report.pdf", "text");
-  const auto not_present = u"Error: Certificate is either damaged, uninstalled or not present.";
+  const auto not_present = answers::no_certificate;
   for (const auto readable : {fs::perms::group_read, fs::perms::others_read}) {
     fs::permissions(pki.user.private_key, fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(pki.user.private_key, readable, fs::perm_options::add);

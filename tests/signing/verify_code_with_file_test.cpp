@@ -8,9 +8,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Text not_found = u"Original File Not Found Or Can't BE Accessed";
-const Text not_valid = u"Signature or Certificate is not valid ";
-
 // What a file of `bytes` is checked as: code units whose bytes, low byte first, are `bytes` (one
 // zero byte added to an odd count), without leading and trailing space code units.
 Text code_units_of(std::string bytes) {
@@ -45,13 +42,15 @@ TEST_F(VerifyCodeWithFile, ChecksTheFilesBytesWhoeverSignedThem) {
 TEST_F(VerifyCodeWithFile, DetachedFailuresByStage) {
   write("code.bin", "ABCD");
   const Text path = text_path("code.bin");
-  EXPECT_EQ(sign.VerifyCodeWithFile(path, Text(), vb_true), not_valid);
+  EXPECT_EQ(sign.VerifyCodeWithFile(path, Text(), vb_true), answers::not_valid);
   EXPECT_EQ(sign.VerifyCodeWithFile(path, signature_over(u"other", pki.user.serial), vb_true),
-            not_valid);
+            answers::not_valid);
   EXPECT_EQ(sign.VerifyCodeWithFile(path, Variant::null(), vb_true),
-            u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" + path);
-  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_true), not_found);
-  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_false), not_found);
+            answers::signature_not_found + path);
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_true),
+            answers::original_not_found);
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("missing.bin"), Text(u"x"), vb_false),
+            answers::original_not_found);
 
   // The signed-data object is made once the file is read.
   const auto provider =
@@ -59,7 +58,7 @@ TEST_F(VerifyCodeWithFile, DetachedFailuresByStage) {
   provider->fail("CreateSignedData", Failure(RuntimeError::cannot_create_object));
   Sign without_signed_data(test.platform, provider);
   EXPECT_EQ(without_signed_data.VerifyCodeWithFile(path, Text(u"x"), vb_true),
-            u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" + path);
+            answers::signature_not_found + path);
 }
 
 TEST_F(VerifyCodeWithFile, AnAttachedMessageRestoresBesideItselfUnderItsOwnName) {
@@ -87,7 +86,7 @@ TEST_F(VerifyCodeWithFile, AnAttachedMessageNeverReplacesAFileOfOtherContent) {
   for (const std::string& other : {content.substr(0, content.size() - 1) + "y",
                                    content.substr(0, content.size() - 1), content + "x"}) {
     write("report_Signature.pdf", other);
-    EXPECT_EQ(sign.VerifyCodeWithFile(message, Variant(), vb_false), not_found);
+    EXPECT_EQ(sign.VerifyCodeWithFile(message, Variant(), vb_false), answers::original_not_found);
     EXPECT_EQ(testing::read_file(path("report_Signature.pdf")), other);
   }
   EXPECT_EQ(work_files(), (std::vector<std::string>{"report.pdf", "report_Signature.pdf",
@@ -99,7 +98,8 @@ TEST_F(VerifyCodeWithFile, TheSignersExtensionNeverTakesTheRestoredFileOutOfTheF
   write("x.bashrc", "planted");
   ASSERT_EQ(sign_file("x.bashrc", pki.user.serial, false).first, u"success");
   fs::rename(path("x_Signature.txt"), path("m.p7"));
-  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("m.p7"), Variant(), vb_false), not_found);
+  EXPECT_EQ(sign.VerifyCodeWithFile(text_path("m.p7"), Variant(), vb_false),
+            answers::original_not_found);
   EXPECT_FALSE(fs::exists(path(".bashrc")));
 
   // A dot in a folder name ('x.ssh/rc') is no extension: 'm.p7x' restores to 'm', not 'm.ssh/rc'.
@@ -119,7 +119,7 @@ TEST_F(VerifyCodeWithFile, AttachedFailuresReportTheProviderOrTheFile) {
   // A detached signature offered as attached carries no content to restore.
   const Text answer =
       sign.VerifyCodeWithFile(text_path("report_Signature.txt"), Variant(), vb_false);
-  EXPECT_EQ(answer.substr(0, 15), u"Signing Error: ");
+  EXPECT_EQ(answer.substr(0, 15), answers::signing_error);
   EXPECT_GT(answer.size(), 15u);
 
   write("garbage.txt", "not a message at all");
@@ -147,7 +147,7 @@ TEST_F(VerifyCodeWithFile, AFilesExactBytesVerifyAndSoDoSignaturesOfTheOldForm) 
   const Text signature = openssl_signature("ABC");
   EXPECT_EQ(
       sign.VerifyCodeWithFile(write("other.bin", std::string("ABC\0", 4)), signature, vb_true),
-      not_valid);
+      answers::not_valid);
 }
 #endif
 

@@ -15,10 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Text login_message = u"The file has not been signed with the certificate used for login.";
-const Text not_found = u"Original File Not Found Or Can't BE Accessed";
-const Text not_valid = u"Signature or Certificate is not valid ";
-
 class Verify : public SignTest {
  protected:
   Text detached(const std::string& file, const std::string& signature, const Text& serial) {
@@ -44,10 +40,12 @@ TEST_F(Verify, ADetachedSignatureProvesOnlyTheLoginCertificate) {
   for (auto& c : lower) c = static_cast<char16_t>(std::tolower(c));
   ASSERT_NE(lower, pki.user.serial);
   for (const Text& other : {Text(), lower, other_signer().serial, pki.user.serial + u" "}) {
-    EXPECT_EQ(detached("report.pdf", "report_Signature.txt", other), login_message);
+    EXPECT_EQ(detached("report.pdf", "report_Signature.txt", other),
+              answers::not_the_login_certificate);
   }
   Variant signature = text_path("report_Signature.txt");
-  EXPECT_EQ(sign.Verify(text_path("report.pdf"), signature, vb_true), login_message);
+  EXPECT_EQ(sign.Verify(text_path("report.pdf"), signature, vb_true),
+            answers::not_the_login_certificate);
 }
 
 TEST_F(Verify, AnAttachedMessageRestoresTheSignedFileByteForByteWithOneDot) {
@@ -104,19 +102,19 @@ TEST_F(Verify, AttachedFailuresAfterAValidSignatureWriteNothing) {
   // Too short a restore name, and a serial of another certificate.
   Variant empty = Text();
   EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), empty, vb_false, pki.user.serial),
-            not_found);
+            answers::original_not_found);
   Variant three = Text(u"abc");
   EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), three, vb_false, pki.user.serial),
-            not_found);
+            answers::original_not_found);
   EXPECT_EQ(three, Variant(u"abc"));
   // Four characters would leave only the folder: 'work/abcd' must not restore to 'work/.pdf'.
   Variant four = text_path("abcd");
   EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), four, vb_false, pki.user.serial),
-            not_found);
+            answers::original_not_found);
   Variant restore = text_path("copy.xyz");
   EXPECT_EQ(
       sign.Verify(text_path("report_Signature.txt"), restore, vb_false, other_signer().serial),
-      login_message);
+      answers::not_the_login_certificate);
   EXPECT_EQ(restore, Variant(text_path("copy.xyz")));
   EXPECT_EQ(work_files(), (std::vector<std::string>{"report.pdf", "report_Signature.txt"}));
 
@@ -125,24 +123,25 @@ TEST_F(Verify, AttachedFailuresAfterAValidSignatureWriteNothing) {
   Text extension;
   ASSERT_EQ(sign.Signfile(content, pki.user.serial, vb_false, extension, vb_true), u"success");
   write("content.txt", text_to_utf8(*content.text_if()));
-  EXPECT_EQ(attached("content.txt", "copy.xyz", pki.user.serial).first, not_found);
+  EXPECT_EQ(attached("content.txt", "copy.xyz", pki.user.serial).first,
+            answers::original_not_found);
   EXPECT_FALSE(fs::exists(path("copy.pdf")));
 }
 
 TEST_F(Verify, MissingFilesAreNamedByTheStageThatMissedThem) {
   write("report.pdf", "text");
-  EXPECT_EQ(detached("missing.pdf", "report.pdf", pki.user.serial), not_found);
+  EXPECT_EQ(detached("missing.pdf", "report.pdf", pki.user.serial), answers::original_not_found);
   EXPECT_EQ(detached("report.pdf", "missing.txt", pki.user.serial),
-            u"Digital Siganture File Not Found Or Can't Be Accessed for Original file :" +
-                text_path("report.pdf"));
-  EXPECT_EQ(attached("missing.txt", "copy.xyz", pki.user.serial).first, not_found);
+            answers::signature_not_found + text_path("report.pdf"));
+  EXPECT_EQ(attached("missing.txt", "copy.xyz", pki.user.serial).first,
+            answers::original_not_found);
 }
 
 TEST_F(Verify, ChangedTextAndForgedMessagesFailInTheirStagesWords) {
   write("report.pdf", "text");
   ASSERT_EQ(sign_file("report.pdf", pki.user.serial, true).first, u"success");
   write("report.pdf", "text.");
-  EXPECT_EQ(detached("report.pdf", "report_Signature.txt", pki.user.serial), not_valid);
+  EXPECT_EQ(detached("report.pdf", "report_Signature.txt", pki.user.serial), answers::not_valid);
   // What the `orvane` command's hints act on: the outcome and the failure behind the text.
   EXPECT_EQ(sign.last_answer().outcome, Outcome::not_valid);
   EXPECT_EQ(sign.last_answer().failure_number,
@@ -167,7 +166,7 @@ TEST_F(Verify, ChangedTextAndForgedMessagesFailInTheirStagesWords) {
     forged[at] ^= 0x01;
     write("forged.der", std::string(forged.begin(), forged.end()));
     const Text answer = attached("forged.der", "copy.xyz", pki.user.serial).first;
-    EXPECT_EQ(answer.substr(0, 15), u"Signing Error: ");
+    EXPECT_EQ(answer.substr(0, 15), answers::signing_error);
     EXPECT_GT(answer.size(), 15u);
     EXPECT_FALSE(fs::exists(path("copy.pdf")));
   }
@@ -185,7 +184,7 @@ TEST_F(Verify, ARestoredFileThatCannotBeWrittenLeavesNothingPartial) {
   Variant restore = text_path("copy.xyz");
   EXPECT_EQ(
       faulty_sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.user.serial),
-      not_found);
+      answers::original_not_found);
   EXPECT_EQ(restore, Variant(text_path("copy.pdf")));
   EXPECT_EQ(testing::read_file(path("copy.pdf")), "earlier copy");
   EXPECT_EQ(work_files(),
@@ -194,7 +193,7 @@ TEST_F(Verify, ARestoredFileThatCannotBeWrittenLeavesNothingPartial) {
   Variant into_missing_folder = text_path("missing/copy.xyz");
   EXPECT_EQ(sign.Verify(text_path("report_Signature.txt"), into_missing_folder, vb_false,
                         pki.user.serial),
-            not_found);
+            answers::original_not_found);
 }
 
 TEST_F(Verify, ReplacesAnEarlierFileOfItsNameButNeverWritesThroughAnAlias) {
@@ -214,11 +213,11 @@ TEST_F(Verify, ReplacesAnEarlierFileOfItsNameButNeverWritesThroughAnAlias) {
   Variant restore = text_path("copy.xyz");
   EXPECT_EQ(
       faulty_sign.Verify(text_path("report_Signature.txt"), restore, vb_false, pki.user.serial),
-      not_found);
+      answers::original_not_found);
   files->make_alias(text_path("report_Signature.pdf"));
   write("report_Signature.pdf", binary_sample());
   EXPECT_EQ(faulty_sign.VerifyCodeWithFile(text_path("report_Signature.txt"), Variant(), vb_false),
-            not_found);
+            answers::original_not_found);
   EXPECT_EQ(testing::read_file(path("copy.pdf")), "the victim's");
   EXPECT_EQ(work_files(),
             (std::vector<std::string>{"copy.pdf", "report.pdf", "report_Signature.pdf",
@@ -230,7 +229,7 @@ TEST_F(Verify, NeverRestoresOverTheMessageItRead) {
   ASSERT_EQ(sign_file("x.txt", pki.user.serial, false).first, u"success");
   const std::string message = testing::read_file(path("x_Signature.txt"));
   const auto [answer, restored] = attached("x_Signature.txt", "x_Signature.abc", pki.user.serial);
-  EXPECT_EQ(answer, not_found);
+  EXPECT_EQ(answer, answers::original_not_found);
   EXPECT_EQ(testing::read_file(path("x_Signature.txt")), message);
 }
 
