@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "provider/crypt_error.h"
@@ -71,19 +72,13 @@ TEST_F(CertificateSelectionTest, SearchesThePersonalStoreThenTheSmartCardsOnTheS
   EXPECT_EQ(selection.answer.text(),
             u"Error: Certificate is either damaged, uninstalled or not present.");
 
-  // Personal store: nine certificates, eight with keys, six of them valid now.
-  Calls expected = {"CreateStore", "Open(2)", "Certificates", "Count",
-                    "Find(6)",     "Count",   "Find(9)",      "Count"};
-  for (int i = 1; i <= 6; ++i) {
-    expected.push_back("Item(" + std::to_string(i) + ")");
-    expected.push_back("SerialNumber");
-  }
-  // The smart-card store of this back end holds no certificate: every step reads Count, and
-  // nothing is filtered.
-  for (const char* call : {"Open(4)", "Certificates", "Count", "Count", "Count"}) {
-    expected.push_back(call);
-  }
-  EXPECT_EQ(provider.calls(), expected);
+  // One store object, the personal store first; of its certificates only the six with a key
+  // that are valid now are compared.
+  const Calls& calls = provider.calls();
+  EXPECT_EQ(provider.count("CreateStore"), 1u);
+  const auto personal = std::find(calls.begin(), calls.end(), "Open(2)");
+  EXPECT_LT(personal, std::find(calls.begin(), calls.end(), "Open(4)"));
+  EXPECT_EQ(provider.count("SerialNumber"), 6u);
 }
 
 TEST_F(CertificateSelectionTest, FiltersOutCertificatesWithoutAKeyOrNotValidNow) {
@@ -119,9 +114,7 @@ TEST(CertificateSelectionFilters, AreNotAppliedToAnEmptyCollection) {
   testing::RecordingFactory provider{provider::default_factory(empty.path())};
   const auto selection = SelectSignerCertificate(provider, u"01", local_now());
   EXPECT_EQ(selection.answer.outcome, Outcome::no_certificate);
-  EXPECT_EQ(provider.calls(),
-            (Calls{"CreateStore", "Open(2)", "Certificates", "Count", "Count", "Count", "Open(4)",
-                   "Certificates", "Count", "Count", "Count"}));
+  EXPECT_EQ(provider.count("Find(6)") + provider.count("Find(9)"), 0u);
 
   // A store whose only certificate has no key: the first filter empties it, so no second.
   testing::TempFolder keyless;
@@ -131,9 +124,8 @@ TEST(CertificateSelectionFilters, AreNotAppliedToAnEmptyCollection) {
   }
   testing::RecordingFactory keyless_provider{provider::default_factory(keyless.path())};
   SelectSignerCertificate(keyless_provider, pki.without_key.serial, local_now());
-  EXPECT_EQ(keyless_provider.calls(),
-            (Calls{"CreateStore", "Open(2)", "Certificates", "Count", "Find(6)", "Count", "Count",
-                   "Open(4)", "Certificates", "Count", "Count", "Count"}));
+  EXPECT_EQ(keyless_provider.count("Find(6)"), 1u);
+  EXPECT_EQ(keyless_provider.count("Find(9)"), 0u);
 }
 
 TEST_F(CertificateSelectionTest, RuntimeFailuresGiveTheirDescriptionAndNumberAtEitherStage) {
