@@ -42,6 +42,15 @@ class SignThroughVtable : public RegisteredServer {
   ComPtr<SignInterface> sign_;
 };
 
+// The test PKI's signer in the user's store, and the arguments that sign with it as content.
+struct ContentSigner {
+  ContentSigner() { imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder)); }
+  orvane::testing::UserStoreImport imported;
+  Bstr serial = bstr(L"00A1B2C3D4");
+  Bstr none = bstr(L"");
+  VARIANT_BOOL is_content = VARIANT_TRUE;
+};
+
 TEST_F(SignThroughVtable, SigningWritesTheMessageAndTheExtensionBackIntoTheCallersVariables) {
   orvane::testing::UserStoreImport imported;
   imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder));
@@ -114,12 +123,8 @@ TEST_F(SignThroughVtable, FailuresAreAnswersAndTheCallSucceeds) {
 // Values without text reach the method, which answers as its stage does; so do the values no
 // script passes, which are neither followed without end nor read as another type.
 TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
-  orvane::testing::UserStoreImport imported;
-  imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder));
-  Bstr serial = bstr(L"00A1B2C3D4");
-  Bstr none = bstr(L"");
+  ContentSigner signer;
   VARIANT_BOOL detached = VARIANT_TRUE;
-  VARIANT_BOOL is_content = VARIANT_TRUE;
 
   OwnedVariant array;
   array->vt = VT_ARRAY | VT_VARIANT;
@@ -136,15 +141,16 @@ TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
   for (VARIANT* value : values) {
     const VARTYPE type = value->vt;
     OwnedVariant answer;
-    EXPECT_EQ(sign_->Signfile(value, serial.addressof(), &detached, none.addressof(), &is_content,
-                              answer.get()),
+    EXPECT_EQ(sign_->Signfile(value, signer.serial.addressof(), &detached, signer.none.addressof(),
+                              &signer.is_content, answer.get()),
               S_OK);
     EXPECT_EQ(text_of(answer), L"Err Description: Type mismatch") << type;
     EXPECT_EQ(value->vt, type);  // not written
     Bstr verified;
     OwnedVariant signature = text(L"x_Signature.txt");
-    EXPECT_EQ(sign_->Verify(value, signature.get(), &detached, serial.addressof(), verified.put()),
-              S_OK);
+    EXPECT_EQ(
+        sign_->Verify(value, signature.get(), &detached, signer.serial.addressof(), verified.put()),
+        S_OK);
     EXPECT_EQ(text_of(verified.get()), L"Original File Not Found Or Can't BE Accessed") << type;
   }
   EXPECT_GE(object.asked(), 1);
@@ -155,11 +161,7 @@ TEST_F(SignThroughVtable, EveryKindOfValueConvertsAtTheMethodsOwnStage) {
 
 // A date is signed as the component's own text of it, whatever the host's locale.
 TEST_F(SignThroughVtable, ADateIsSignedAsTheComponentsOwnText) {
-  orvane::testing::UserStoreImport imported;
-  imported.import_pfx(pki_folder / "signer.pfx", pfx_password(pki_folder));
-  Bstr serial = bstr(L"00A1B2C3D4");
-  Bstr none = bstr(L"");
-  VARIANT_BOOL is_content = VARIANT_TRUE;
+  ContentSigner signer;
   // 6 December 2026 18:00, by reference as a script's variable holds it, signed attached so
   // that the message carries the text it was given.
   DATE date = 46362.75;
@@ -168,8 +170,8 @@ TEST_F(SignThroughVtable, ADateIsSignedAsTheComponentsOwnText) {
   content->pdate = &date;
   VARIANT_BOOL attached = VARIANT_FALSE;
   OwnedVariant answer;
-  ASSERT_EQ(sign_->Signfile(content.get(), serial.addressof(), &attached, none.addressof(),
-                            &is_content, answer.get()),
+  ASSERT_EQ(sign_->Signfile(content.get(), signer.serial.addressof(), &attached,
+                            signer.none.addressof(), &signer.is_content, answer.get()),
             S_OK);
   ASSERT_EQ(text_of(answer), L"success");
   ASSERT_EQ(content->vt, VT_BSTR);  // the message replaced the date
