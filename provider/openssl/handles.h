@@ -37,6 +37,16 @@ struct ClearOpensslMemory {
   void operator()(void* memory) const { OPENSSL_clear_free(memory, size); }
 };
 
+// Frees the stacks of a PKCS #12 file's parts and of one part's bags, with what they hold.
+struct FreePkcs7Stack {
+  void operator()(STACK_OF(PKCS7) * stack) const { sk_PKCS7_pop_free(stack, PKCS7_free); }
+};
+struct FreeSafeBagStack {
+  void operator()(STACK_OF(PKCS12_SAFEBAG) * stack) const {
+    sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
+  }
+};
+
 // Frees a stack of certificates together with its references to them.
 struct FreeCertificateStack {
   void operator()(STACK_OF(X509) * stack) const { sk_X509_pop_free(stack, X509_free); }
@@ -51,6 +61,8 @@ using Pkcs8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, Free<PKCS8_PRIV_KEY_INFO_f
 using X509Ptr = std::unique_ptr<X509, Free<X509_free>>;
 using X509PubkeyPtr = std::unique_ptr<X509_PUBKEY, Free<X509_PUBKEY_free>>;
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), FreeCertificateStack>;
+using Pkcs7StackPtr = std::unique_ptr<STACK_OF(PKCS7), FreePkcs7Stack>;
+using SafeBagStackPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), FreeSafeBagStack>;
 using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, Free<X509_STORE_CTX_free>>;
 using X509StorePtr = std::unique_ptr<X509_STORE, Free<X509_STORE_free>>;
 template <typename T>

@@ -16,10 +16,10 @@ namespace {
 
 // `certificate` with the last octet of its signature changed.
 X509Ptr with_damaged_signature(X509* certificate) {
-  unsigned char* der = nullptr;
-  const int length = i2d_X509(certificate, &der);
-  std::string bytes(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
-  OPENSSL_free(der);
+  unsigned char* written = nullptr;
+  const int length = i2d_X509(certificate, &written);
+  const OpensslMemoryPtr<unsigned char> der(written);
+  std::string bytes(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
   bytes.back() = static_cast<char>(bytes.back() ^ 0x01);
   const auto* cursor = reinterpret_cast<const unsigned char*>(bytes.data());
   return X509Ptr(d2i_X509(nullptr, &cursor, length));

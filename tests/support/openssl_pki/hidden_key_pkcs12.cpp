@@ -15,13 +15,8 @@ namespace {
 
 using namespace provider::openssl;
 
-using BagStackPtr =
-    std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), decltype([](STACK_OF(PKCS12_SAFEBAG) * stack) {
-                      sk_PKCS12_SAFEBAG_pop_free(stack, PKCS12_SAFEBAG_free);
-                    })>;
-using PartStackPtr = std::unique_ptr<STACK_OF(PKCS7), decltype([](STACK_OF(PKCS7) * stack) {
-                                       sk_PKCS7_pop_free(stack, PKCS7_free);
-                                     })>;
+using BagStackPtr = SafeBagStackPtr;
+using PartStackPtr = Pkcs7StackPtr;
 
 void check(bool ok, const char* what) {
   if (!ok) throw std::runtime_error(std::string("hidden-key PKCS #12: cannot ") + what);
