@@ -130,53 +130,56 @@ std::string untrusted_note(const StoredCertificate& certificate,
   return hint.empty() ? note : note + ": " + hint;
 }
 
+// One answer line for each of `items`, as `describe` gives it, with the notes it adds.
+template <typename Item, typename Describe>
+Outcome one_line_each(const std::vector<Item>& items, Describe describe) {
+  std::vector<std::string> answer_lines;
+  Outcome outcome;
+  for (const Item& item : items) answer_lines.push_back(describe(item, outcome.notes));
+  outcome.answer = lines(answer_lines);
+  return outcome;
+}
+
+using Notes = std::vector<std::string>;
+
 Outcome import_command(const Invocation& invocation, const Settings& settings) {
   std::optional<std::string> password;
   if (invocation.has_password_file) password = password_from(invocation.password_file);
   const auto imported =
       provider::import_into_store(settings.store_root, path_from_utf8(invocation.first), password);
-  std::vector<std::string> serials;
-  Outcome outcome;
-  for (const auto& certificate : imported.personal) {
-    serials.push_back(certificate.summary.serial);
-    outcome.notes.push_back(stored_note("imported", certificate));
-    if (!certificate.trusted) {
-      outcome.notes.push_back(untrusted_note(certificate, imported.authorities));
-    }
-  }
+  Outcome outcome =
+      one_line_each(imported.personal, [&](const StoredCertificate& certificate, Notes& notes) {
+        notes.push_back(stored_note("imported", certificate));
+        if (!certificate.trusted)
+          notes.push_back(untrusted_note(certificate, imported.authorities));
+        return certificate.summary.serial;
+      });
   for (const auto& certificate : imported.authorities) {
     outcome.notes.push_back(stored_note("added its chain certificate", certificate));
   }
-  outcome.answer = lines(serials);
   return outcome;
 }
 
 Outcome add_crl_command(const Invocation& invocation, const Settings& settings) {
-  const auto stored = provider::add_crl(settings.store_root, path_from_utf8(invocation.first));
-  std::vector<std::string> issuers;
-  Outcome outcome;
-  for (const auto& crl : stored) {
-    issuers.push_back(crl.issuer);
-    outcome.notes.push_back("added the CRL of " + crl.issuer + " of " + crl.this_update +
-                            (crl.next_update.empty() ? "" : ", next update " + crl.next_update) +
-                            ": " + path_to_utf8(crl.file));
-  }
-  outcome.answer = lines(issuers);
-  return outcome;
+  return one_line_each(
+      provider::add_crl(settings.store_root, path_from_utf8(invocation.first)),
+      [](const auto& crl, Notes& notes) {
+        notes.push_back("added the CRL of " + crl.issuer + " of " + crl.this_update +
+                        (crl.next_update.empty() ? "" : ", next update " + crl.next_update) + ": " +
+                        path_to_utf8(crl.file));
+        return crl.issuer;
+      });
 }
 
 Outcome trust_command(const Invocation& invocation, const Settings& settings) {
-  const auto trusted = provider::trust_roots(settings.store_root, path_from_utf8(invocation.first));
-  std::vector<std::string> serials;
-  Outcome outcome;
-  for (const auto& certificate : trusted) {
-    serials.push_back(certificate.summary.serial);
-    outcome.notes.push_back(stored_note("trusted", certificate));
-    if (!certificate.warning.empty()) outcome.notes.push_back("warning: " + certificate.warning);
-    if (!certificate.trusted) outcome.notes.push_back(untrusted_note(certificate, {}));
-  }
-  outcome.answer = lines(serials);
-  return outcome;
+  return one_line_each(provider::trust_roots(settings.store_root, path_from_utf8(invocation.first)),
+                       [](const StoredCertificate& certificate, Notes& notes) {
+                         notes.push_back(stored_note("trusted", certificate));
+                         if (!certificate.warning.empty())
+                           notes.push_back("warning: " + certificate.warning);
+                         if (!certificate.trusted) notes.push_back(untrusted_note(certificate, {}));
+                         return certificate.summary.serial;
+                       });
 }
 
 }  // namespace

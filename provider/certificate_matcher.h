@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "provider/crypt_error.h"
 #include "provider/provider.h"
@@ -32,5 +34,33 @@ std::function<bool(const BackEndCertificate&)> certificate_matcher(FindType type
   }
   throw crypt_failure(CryptError::invalid_parameter);
 }
+
+// An ordered collection of a back end's certificates; Find keeps the order.
+template <typename BackEndCertificate>
+class CertificateListCollection final : public CertificateCollection {
+ public:
+  using List = std::vector<std::shared_ptr<const BackEndCertificate>>;
+  explicit CertificateListCollection(List certificates) : certificates_(std::move(certificates)) {}
+
+  std::int32_t Count() const override { return static_cast<std::int32_t>(certificates_.size()); }
+  // Fails with E_INVALIDARG for an index outside 1..Count.
+  std::shared_ptr<const Certificate> Item(std::int32_t index) const override {
+    if (index < 1 || index > Count()) throw crypt_failure(CryptError::invalid_parameter);
+    return certificates_[static_cast<std::size_t>(index - 1)];
+  }
+  // Matches as certificate_matcher says.
+  std::unique_ptr<CertificateCollection> Find(FindType type,
+                                              const FindCriterion& criterion) const override {
+    const auto matches = certificate_matcher<BackEndCertificate>(type, criterion);
+    List found;
+    for (const auto& certificate : certificates_) {
+      if (matches(*certificate)) found.push_back(certificate);
+    }
+    return std::make_unique<CertificateListCollection>(std::move(found));
+  }
+
+ private:
+  List certificates_;
+};
 
 }  // namespace orvane::provider

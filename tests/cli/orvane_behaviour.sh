@@ -5,53 +5,17 @@
 # answers. It prints each check that fails and exits with their number.
 #   orvane_behaviour.sh linux OPENSSL ORVANE
 #   orvane_behaviour.sh windows OPENSSL WINE-RUN WINE ORVANE.EXE
-# The Windows run takes a fresh Wine prefix of its own, so it sees no other test's certificates.
 set -u
 platform=$1
 openssl=$2
 shift 2
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() {
-  printf "FAILED: %s\n" "$*" >&2
-  failures=$((failures + 1))
-}
-
-if [ "$platform" = windows ]; then
-  export ORVANE_WINE_PREFIX="$work/wine-prefix"
-  # A path as a Windows program names it: Wine shows the host's / as drive Z:.
-  native() { printf 'Z:%s' "$1" | tr / '\\'; }
-else
-  native() { printf '%s' "$1"; }
-fi
-
-# Runs the command; its standard output (CR LF read as LF) in $out, standard error in $err,
-# the exit status in $status.
-run() {
-  "$@" >"$work/out" 2>"$work/err" </dev/null
-  status=$?
-  out=$(tr -d '\r' <"$work/out")
-  err=$(tr -d '\r' <"$work/err")
-}
-if [ "$platform" = windows ]; then
-  wine_run=$1 wine=$2 exe=$3
-  cmd() { run "$wine_run" "$wine" "$exe" "$@"; }
-else
-  binary=$1
-  cmd() { run "$binary" --store "$work/store" "$@"; }
-fi
+. "$here/command_under_test.sh"
 
 expect() {  # what, expected, actual
   [ "$2" = "$3" ] || fail "$1: expected [$2], got [$3] (stderr: $err)"
-}
-
-ssl() {
-  "$openssl" "$@" >/dev/null 2>"$work/openssl.err" || {
-    cat "$work/openssl.err" >&2
-    fail "openssl $1"
-  }
 }
 
 # --- The PKI: a root, an intermediate, a signer under it (serial with its top bit set), a

@@ -18,34 +18,7 @@ stop_servers() {
   servers=""
 }
 trap 'stop_servers; rm -rf "$work"' EXIT
-failures=0
-fail() {
-  printf "FAILED: %s\n" "$*" >&2
-  failures=$((failures + 1))
-}
-
-if [ "$platform" = windows ]; then
-  export ORVANE_WINE_PREFIX="$work/wine-prefix"
-  native() { printf 'Z:%s' "$1" | tr / '\\'; }
-  wine_run=$1 wine=$2 exe=$3
-  cmd() { run "$wine_run" "$wine" "$exe" "$@"; }
-else
-  native() { printf '%s' "$1"; }
-  binary=$1
-  cmd() { run "$binary" --store "$work/store" "$@"; }
-fi
-run() {
-  "$@" >"$work/out" 2>"$work/err" </dev/null
-  status=$?
-  out=$(tr -d '\r' <"$work/out")
-  err=$(tr -d '\r' <"$work/err")
-}
-ssl() {
-  "$openssl" "$@" >/dev/null 2>"$work/openssl.err" || {
-    cat "$work/openssl.err" >&2
-    fail "openssl $1"
-  }
-}
+. "$here/command_under_test.sh"
 free_port() {
   "$python" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
@@ -81,40 +54,25 @@ for folder in root ca ocspca impostor; do
   echo 01 >"$pki/$folder/crlnumber.txt"
 done
 url=http://127.0.0.1
-cat >"$pki/ext.cnf" <<EXT
-[authority]
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-crlDistributionPoints = URI:$url:$crl_port/root.crl
-[signer]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-crlDistributionPoints = URI:$url:$crl_port/ca.crl
-authorityInfoAccess = OCSP;URI:$url:$ocsp_port/
-[ocsp_only]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-authorityInfoAccess = OCSP;URI:$url:$ocsp_port/
-[dead]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-crlDistributionPoints = URI:$url:$dead_port/ca.crl
-authorityInfoAccess = OCSP;URI:$url:$dead_port/
-[hang]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-crlDistributionPoints = URI:$url:$hang_port/ca.crl
-authorityInfoAccess = OCSP;URI:$url:$hang_port/
-[odd]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-crlDistributionPoints = URI:$url:$odd_port/large.crl
-authorityInfoAccess = OCSP;URI:$url:$odd_port/elsewhere
-[responder]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-extendedKeyUsage = OCSPSigning
-EXT
+# An end entity's section: its CRL distribution point and its OCSP responder, either left out
+# when empty.
+end_entity() {  # name, CRL URL, OCSP URL
+  printf '[%s]\nbasicConstraints = CA:FALSE\nkeyUsage = critical, digitalSignature\n' "$1"
+  [ -z "$2" ] || printf 'crlDistributionPoints = URI:%s\n' "$2"
+  [ -z "$3" ] || printf 'authorityInfoAccess = OCSP;URI:%s\n' "$3"
+}
+{
+  printf '[authority]\nbasicConstraints = critical, CA:TRUE\n'
+  printf 'keyUsage = critical, keyCertSign, cRLSign\n'
+  printf 'crlDistributionPoints = URI:%s\n' "$url:$crl_port/root.crl"
+  end_entity signer "$url:$crl_port/ca.crl" "$url:$ocsp_port/"
+  end_entity ocsp_only "" "$url:$ocsp_port/"
+  end_entity dead "$url:$dead_port/ca.crl" "$url:$dead_port/"
+  end_entity hang "$url:$hang_port/ca.crl" "$url:$hang_port/"
+  end_entity odd "$url:$odd_port/large.crl" "$url:$odd_port/elsewhere"
+  end_entity responder "" ""
+  printf 'extendedKeyUsage = OCSPSigning\n'
+} >"$pki/ext.cnf"
 ssl req -x509 -newkey rsa:2048 -nodes -keyout "$pki/root-key.pem" -out "$pki/root.pem" \
   -subj "/CN=Orvane Revocation Root" -days 3650 \
   -addext "keyUsage = critical, keyCertSign, cRLSign"
