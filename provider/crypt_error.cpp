@@ -42,6 +42,8 @@ constexpr CodeText texts[] = {
     {CryptError::asn1_large, u"ASN1 value too large."},
     {CryptError::asn1_bad_tag, u"ASN1 bad tag value met."},
     {CryptError::certificate_signature, u"The signature of the certificate cannot be verified."},
+    {CryptError::time_stamp,
+     u"The time stamp signature and/or certificate could not be verified or is malformed."},
     {CryptError::expired,
      u"A required certificate is not within its validity period when verifying against the current "
      u"system clock or the timestamp in the signed file."},
@@ -61,6 +63,8 @@ constexpr CodeText texts[] = {
     {CryptError::invalid_name,
      u"The certificate has an invalid name. The name is not included in the permitted list or is "
      u"explicitly excluded."},
+    {CryptError::http_timed_out, u"The operation timed out"},
+    {CryptError::http_cannot_connect, u"A connection with the server could not be established"},
     {CryptError::no_smart_card,
      u"The operation requires a Smart Card, but no Smart Card is currently in the device."},
     {CryptError::unexpected_card_error, u"An unexpected card error has occurred."},

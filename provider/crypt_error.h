@@ -12,6 +12,8 @@ namespace orvane::provider {
 enum class CryptError : std::uint32_t {
   access_denied = 0x80070005,          // E_ACCESSDENIED
   invalid_parameter = 0x80070057,      // E_INVALIDARG
+  http_timed_out = 0x80072EE2,         // HRESULT of ERROR_WINHTTP_TIMEOUT
+  http_cannot_connect = 0x80072EFD,    // HRESULT of ERROR_WINHTTP_CANNOT_CONNECT
   bad_signature = 0x80090006,          // NTE_BAD_SIGNATURE
   bad_algorithm = 0x80090008,          // NTE_BAD_ALGID
   no_key = 0x8009000D,                 // NTE_NO_KEY
@@ -35,6 +37,7 @@ enum class CryptError : std::uint32_t {
   asn1_large = 0x80093104,             // CRYPT_E_ASN1_LARGE
   asn1_bad_tag = 0x8009310B,           // CRYPT_E_ASN1_BADTAG
   certificate_signature = 0x80096004,  // TRUST_E_CERT_SIGNATURE
+  time_stamp = 0x80096005,             // TRUST_E_TIME_STAMP
   expired = 0x800B0101,                // CERT_E_EXPIRED
   role = 0x800B0103,                   // CERT_E_ROLE
   path_length = 0x800B0104,            // CERT_E_PATHLENCONST

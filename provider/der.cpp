@@ -1,5 +1,7 @@
 #include "provider/der.h"
 
+#include <cstdint>
+
 namespace orvane::provider {
 
 std::optional<DerHeader> read_der_header(ByteView der) {
@@ -45,6 +47,69 @@ Bytes der_header(std::uint8_t tag, std::uint64_t length) {
     header.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
   }
   return header;
+}
+
+Bytes der_wrap(std::uint8_t tag, ByteView content) {
+  Bytes element = der_header(tag, content.size());
+  element.insert(element.end(), content.begin(), content.end());
+  return element;
+}
+
+std::optional<Bytes> der_object_identifier(std::string_view dotted) {
+  std::vector<std::uint64_t> arcs;
+  std::uint64_t arc = 0;
+  bool digits = false;
+  for (std::size_t i = 0; i <= dotted.size(); ++i) {
+    if (i == dotted.size() || dotted[i] == '.') {
+      if (!digits) return std::nullopt;
+      arcs.push_back(arc);
+      arc = 0;
+      digits = false;
+    } else if (dotted[i] >= '0' && dotted[i] <= '9' && arc < (UINT64_MAX - 9) / 10) {
+      arc = arc * 10 + static_cast<std::uint64_t>(dotted[i] - '0');
+      digits = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (arcs.size() < 2 || arcs[0] > 2 || (arcs[0] < 2 && arcs[1] > 39) ||
+      arcs[1] > UINT64_MAX - 80) {
+    return std::nullopt;
+  }
+  Bytes content;
+  const auto append = [&content](std::uint64_t value) {
+    Bytes groups{static_cast<std::uint8_t>(value & 0x7F)};
+    for (value >>= 7; value != 0; value >>= 7) {
+      groups.push_back(static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
+    }
+    content.insert(content.end(), groups.rbegin(), groups.rend());
+  };
+  append(arcs[0] * 40 + arcs[1]);
+  for (std::size_t i = 2; i < arcs.size(); ++i) append(arcs[i]);
+  return content;
+}
+
+std::optional<std::string> dotted_object_identifier(ByteView content) {
+  if (content.empty() || (content.back() & 0x80) != 0) return std::nullopt;
+  std::string dotted;
+  std::uint64_t value = 0;
+  bool first = true;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    // A leading 0x80 pads an arc, which DER forbids; a value past 64 bits is no OID of ours.
+    if (value == 0 && content[i] == 0x80) return std::nullopt;
+    if (value > (UINT64_MAX >> 7)) return std::nullopt;
+    value = value << 7 | (content[i] & 0x7F);
+    if ((content[i] & 0x80) != 0) continue;
+    if (first) {
+      const std::uint64_t top = value < 80 ? value / 40 : 2;
+      dotted = std::to_string(top) + "." + std::to_string(value - top * 40);
+      first = false;
+    } else {
+      dotted += "." + std::to_string(value);
+    }
+    value = 0;
+  }
+  return dotted;
 }
 
 }  // namespace orvane::provider

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/bytes.h"
@@ -36,5 +38,13 @@ std::optional<std::vector<DerElement>> der_elements(ByteView content);
 // The header of an element of `tag` whose content is `length` bytes long, the length in the
 // shortest form.
 Bytes der_header(std::uint8_t tag, std::uint64_t length);
+
+// An element of `tag` around `content`.
+Bytes der_wrap(std::uint8_t tag, ByteView content);
+
+// The content octets of an OBJECT IDENTIFIER in dotted form ("1.2.840.113549.1.9.16.2.14"),
+// and back; nothing for text or octets that name none.
+std::optional<Bytes> der_object_identifier(std::string_view dotted);
+std::optional<std::string> dotted_object_identifier(ByteView content);
 
 }  // namespace orvane::provider

@@ -16,7 +16,13 @@ namespace orvane::http {
 // than allowed, or a redirect led to another scheme. The text says which, for people.
 class HttpError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit HttpError(const std::string& what, bool timed_out = false)
+      : std::runtime_error(what), timed_out_(timed_out) {}
+  // Whether the time ran out, rather than the server being out of reach or the answer wrong.
+  bool timed_out() const noexcept { return timed_out_; }
+
+ private:
+  bool timed_out_;
 };
 
 struct Request {

@@ -143,7 +143,8 @@ Response send(const Request& request) {
                     std::to_string(request.response_limit) + " bytes");
   }
   if (result != CURLE_OK) {
-    throw HttpError(request.url + ": " + library.easy_strerror(result));
+    throw HttpError(request.url + ": " + library.easy_strerror(result),
+                    result == CURLE_OPERATION_TIMEDOUT);
   }
   Response response;
   library.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
