@@ -1,5 +1,7 @@
 #include "provider/provider.h"
 
+#include <ctime>
+
 namespace orvane::provider {
 
 std::unique_ptr<UnitReader> MemoryMessage::units() const {
@@ -9,6 +11,10 @@ std::unique_ptr<UnitReader> MemoryMessage::units() const {
 std::unique_ptr<ByteReader> MemoryMessage::unit_bytes() const {
   return std::make_unique<MemoryReader>(
       ByteView(reinterpret_cast<const std::uint8_t*>(text_.data()), text_.size() * 2));
+}
+
+std::int64_t current_time(const Policy& policy) {
+  return policy.now ? *policy.now : static_cast<std::int64_t>(std::time(nullptr));
 }
 
 Text sign_to_text(SignedData& signed_data, Signer& signer, Attachment attachment) {

@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
 #include "provider/revocation.h"
+#include "provider/timestamp_notes.h"
 #include "runtime/byte_stream.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
@@ -44,8 +46,13 @@ struct Policy {
   // empty for none. `timestamp_policy` is the OID of the policy to ask it for, or empty.
   std::string timestamp_url;
   std::string timestamp_policy;
-  // Where verifications tell what they found about revocation; none when nobody reads it.
+  // Where verifications tell what they found about revocation and timestamps; none when
+  // nobody reads it.
   std::shared_ptr<RevocationNotes> revocation_notes;
+  std::shared_ptr<TimestampNotes> timestamp_notes;
+  // The moment at which certificates must be valid, in seconds since 1970 UTC: the caller's
+  // clock; the system's when none is given.
+  std::optional<std::int64_t> now;
 };
 
 // A property identifier (extended_property) or a local time (time_valid).
@@ -179,6 +186,9 @@ class Factory {
 // The back end built into this library. `store_root` is the folder of the file-based stores
 // on back ends that have them; empty selects the default location.
 std::shared_ptr<Factory> default_factory(const std::filesystem::path& store_root = {});
+
+// The moment `policy` names as now, in seconds since 1970 UTC.
+std::int64_t current_time(const Policy& policy);
 
 // The message of a signature over `content` as a text, for the callers that hand it back whole.
 Text sign_to_text(SignedData& signed_data, Signer& signer, Attachment attachment);

@@ -38,6 +38,18 @@ ProvedTimestamp prove_timestamp(ByteView token, ByteView signature, const Timest
   return proved;
 }
 
+std::optional<ProvedTimestamp> signer_timestamp(const SignerTimestampParts& parts,
+                                                const TimestampCrypto& crypto, std::int64_t now,
+                                                TimestampNotes* notes) {
+  std::optional<ProvedTimestamp> earliest;
+  for (const ByteView token : parts.tokens) {
+    ProvedTimestamp proved = prove_timestamp(token, parts.signature, crypto, now);
+    if (!earliest || proved.time < earliest->time) earliest = proved;
+    if (notes != nullptr) notes->add(std::move(proved));
+  }
+  return earliest;
+}
+
 TimestampedSession::TimestampedSession(SignatureSession& inner, TimestampAuthority authority,
                                        const TimestampCrypto& crypto, std::int64_t now)
     : inner_(inner), authority_(std::move(authority)), crypto_(crypto), now_(now) {}

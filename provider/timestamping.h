@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "provider/message_writing.h"
+#include "provider/timestamp_notes.h"
 #include "provider/timestamp_protocol.h"
 
 namespace orvane::provider {
@@ -33,25 +35,6 @@ class TimestampCrypto {
                                              std::int64_t now) const = 0;
 };
 
-// A timestamp that a verification proved.
-struct ProvedTimestamp {
-  std::int64_t time = 0;  // seconds since 1970 UTC
-  std::string authority;  // the token signer's subject
-  std::string policy;     // dotted OID
-};
-
-// What verifications found out about timestamps, for the people who read it (the orvane
-// command says it on standard error). Used by one thread at a time.
-class TimestampNotes {
- public:
-  void add(ProvedTimestamp timestamp) { timestamps_.push_back(std::move(timestamp)); }
-  const std::vector<ProvedTimestamp>& timestamps() const { return timestamps_; }
-  void clear() { timestamps_.clear(); }
-
- private:
-  std::vector<ProvedTimestamp> timestamps_;
-};
-
 // The configured authority, and how long signing may wait for it: an authority that does not
 // answer must not hold a caller for longer than a person waits.
 struct TimestampAuthority {
@@ -65,6 +48,13 @@ struct TimestampAuthority {
 // timestamp_failure.
 ProvedTimestamp prove_timestamp(ByteView token, ByteView signature, const TimestampCrypto& crypto,
                                 std::int64_t now);
+
+// The earliest timestamp of a signer whose signer info has `parts`, each of its tokens proved
+// as prove_timestamp says (the first that fails fails the signer); nothing when it carries
+// none. Each proved one goes to `notes` when given.
+std::optional<ProvedTimestamp> signer_timestamp(const SignerTimestampParts& parts,
+                                                const TimestampCrypto& crypto, std::int64_t now,
+                                                TimestampNotes* notes);
 
 // A signature session whose message gets one timestamp token per signer from `authority` when
 // it is finished: the request carries a random 64-bit nonce and asks for the authority's
