@@ -47,15 +47,14 @@ provider::Policy Sign::policy(bool logs) {
   policy.timestamp_notes = options_.timestamp_notes;
   policy.now = provider::utc_seconds(platform_.clock->now());
   const auto configured = [this](TextView start_tag, TextView end_tag) {
-    return config::read_configuration_value(xml(), *platform_.files,
-                                            config::configuration_path(platform_), start_tag,
-                                            end_tag);
+    return config::read_configuration_value(
+        xml(), *platform_.files, config::configuration_path(platform_), start_tag, end_tag);
   };
   Text revocation;
   try {
     revocation = configured(config::revocation_check_start_tag, config::revocation_check_end_tag);
-    policy.timestamp_url = text_to_utf8(trim_spaces(
-        configured(config::timestamp_url_start_tag, config::timestamp_url_end_tag)));
+    policy.timestamp_url = text_to_utf8(
+        trim_spaces(configured(config::timestamp_url_start_tag, config::timestamp_url_end_tag)));
     policy.timestamp_policy = text_to_utf8(trim_spaces(
         configured(config::timestamp_policy_start_tag, config::timestamp_policy_end_tag)));
   } catch (...) {

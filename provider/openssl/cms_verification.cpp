@@ -89,8 +89,9 @@ SignerTimestampParts timestamp_parts(CMS_SignerInfo* signer) {
       if (value == nullptr || value->type != V_ASN1_SEQUENCE) {
         fail(CryptError::time_stamp);
       }
-      parts.tokens.emplace_back(ASN1_STRING_get0_data(value->value.sequence),
-                                static_cast<std::size_t>(ASN1_STRING_length(value->value.sequence)));
+      parts.tokens.emplace_back(
+          ASN1_STRING_get0_data(value->value.sequence),
+          static_cast<std::size_t>(ASN1_STRING_length(value->value.sequence)));
     }
   }
   return parts;

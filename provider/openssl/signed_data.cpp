@@ -179,9 +179,9 @@ void OpensslSignedData::Verify(const MessageText& message, Attachment attachment
   const OpensslTimestampCrypto timestamps(trust);
   const CertificateJudgement judgement{&revocation, &timestamps, policy_.timestamp_notes.get(),
                                        policy_.now};
-  VerifiedMessage verified = verify_message(
-      *decoded.message, std::move(decoded.certificates), signer_digests, true, *trust,
-      attached || !content_digest_ ? nullptr : &*content_digest_, judgement);
+  VerifiedMessage verified =
+      verify_message(*decoded.message, std::move(decoded.certificates), signer_digests, true,
+                     *trust, attached || !content_digest_ ? nullptr : &*content_digest_, judgement);
   signers_ = std::move(verified.signers);
 }
 

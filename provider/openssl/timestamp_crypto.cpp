@@ -16,15 +16,16 @@
 namespace orvane::provider::openssl {
 namespace {
 
-using ObjectStackPtr =
-    std::unique_ptr<EXTENDED_KEY_USAGE, Free<EXTENDED_KEY_USAGE_free>>;
+using ObjectStackPtr = std::unique_ptr<EXTENDED_KEY_USAGE, Free<EXTENDED_KEY_USAGE_free>>;
 
 [[noreturn]] void refuse(const std::string& why) {
   ERR_clear_error();
   throw timestamp_failure(why);
 }
 
-std::string error_text(CryptError error) { return text_to_utf8(crypt_error_text(error)); }
+std::string error_text(CryptError error) {
+  return text_to_utf8(crypt_error_text(error));
+}
 
 // The token's signer among its own certificates and the store's authorities.
 X509* token_signer(CMS_SignerInfo* signer, const std::vector<X509Ptr>& carried,
