@@ -40,25 +40,10 @@ std::int64_t utc_seconds(const LocalDateTime& time) {
 }
 
 std::string utc_text(std::int64_t seconds) {
-  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-  const std::int64_t in_day = seconds - days * 86400;
-  // The inverse of days_from_civil.
-  const std::int64_t shifted = days + 719468;
-  const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
-  const std::int64_t day_of_era = shifted - era * 146097;
-  const std::int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const std::int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const std::int64_t month_index = (5 * day_of_year + 2) / 153;
-  const std::int64_t day = day_of_year - (153 * month_index + 2) / 5 + 1;
-  const std::int64_t month = month_index < 10 ? month_index + 3 : month_index - 9;
-  const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
-  char text[160];  // room for any six values, as the compiler counts
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
-                static_cast<long long>(year), static_cast<long long>(month),
-                static_cast<long long>(day), static_cast<long long>(in_day / 3600),
-                static_cast<long long>(in_day / 60 % 60), static_cast<long long>(in_day % 60));
+  const LocalDateTime time = utc_date_time(seconds);
+  char text[96];  // room for any six values, as the compiler counts
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", time.year, time.month,
+                time.day, time.hour, time.minute, time.second);
   return text;
 }
 

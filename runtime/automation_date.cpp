@@ -16,21 +16,6 @@ constexpr double after_last_day = 2958466.0;
 constexpr std::int64_t day_zero_from_1970 = -25569;
 constexpr std::int64_t seconds_per_day = 86400;
 
-// The proleptic Gregorian date of a day counted from 1 January 1970.
-void civil_from_days(std::int64_t days, LocalDateTime& date) {
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const std::int64_t day_of_era = days - era * 146097;
-  const std::int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const std::int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const std::int64_t month_index = (5 * day_of_year + 2) / 153;
-  date.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
-  date.month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
-  date.year = static_cast<int>(year_of_era + era * 400 + (date.month <= 2 ? 1 : 0));
-}
-
 }  // namespace
 
 Text automation_date_text(double days) {
@@ -48,8 +33,7 @@ Text automation_date_text(double days) {
       throw Failure(RuntimeError::invalid_procedure_call);
     }
   }
-  LocalDateTime time;
-  civil_from_days(day + day_zero_from_1970, time);
+  LocalDateTime time = utc_date_time((day + day_zero_from_1970) * seconds_per_day);
   time.hour = static_cast<int>(second / 3600);
   time.minute = static_cast<int>(second / 60 % 60);
   time.second = static_cast<int>(second % 60);

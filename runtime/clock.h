@@ -1,6 +1,7 @@
 #pragma once
 
 #include <compare>
+#include <cstdint>
 
 #include "runtime/text.h"
 
@@ -25,6 +26,10 @@ class Clock {
   virtual ~Clock() = default;
   virtual LocalDateTime now() const = 0;
 };
+
+// The date and time in UTC `seconds` after 1 January 1970 (before it when negative), in the
+// proleptic Gregorian calendar; the offset is 0.
+LocalDateTime utc_date_time(std::int64_t seconds);
 
 // "ddMMyyyy": 06122026 for 6 December 2026.
 Text format_ddmmyyyy(const LocalDateTime& time);

@@ -24,5 +24,18 @@ TEST(UtcSeconds, RollsFieldsOverAsACalendarDoes) {
   EXPECT_EQ(utc_seconds({2024, 3, 0, 0, 0, 0, 0}), utc_seconds({2024, 2, 29, 0, 0, 0, 0}));
 }
 
+TEST(UtcText, ReadsAndWritesTheTimesOfTokensAndCertificates) {
+  EXPECT_EQ(utc_text(1709202600), "2024-02-29T10:30:00Z");
+  EXPECT_EQ(utc_text(-1), "1969-12-31T23:59:59Z");
+  EXPECT_EQ(utc_text(4107542400), "2100-03-01T00:00:00Z");
+  EXPECT_EQ(generalized_time_seconds("20240229103000Z"), 1709202600);
+  EXPECT_EQ(generalized_time_seconds("20240229103000.125Z"), 1709202600);
+  // Local times, offsets, missing fields and stray characters are no DER GeneralizedTime.
+  for (const char* wrong : {"20240229103000", "20240229103000+0100", "202402291030Z",
+                            "20241329103000Z", "20240229103000.Z", "2024022910300aZ"}) {
+    EXPECT_FALSE(generalized_time_seconds(wrong).has_value()) << wrong;
+  }
+}
+
 }  // namespace
 }  // namespace orvane::provider

@@ -32,20 +32,7 @@ std::string authority_url() {
 
 // A moment in UTC, `days` from now.
 LocalDateTime days_from_now(int days) {
-  const std::time_t moment = std::time(nullptr) + std::time_t{days} * 86400;
-  std::tm fields{};
-#ifdef _WIN32
-  gmtime_s(&fields, &moment);
-#else
-  gmtime_r(&moment, &fields);
-#endif
-  return {fields.tm_year + 1900,
-          fields.tm_mon + 1,
-          fields.tm_mday,
-          fields.tm_hour,
-          fields.tm_min,
-          fields.tm_sec,
-          0};
+  return utc_date_time(static_cast<std::int64_t>(std::time(nullptr)) + std::int64_t{days} * 86400);
 }
 
 // The message `der` with every signer info's unsigned attributes changed by `change`: [1] and
