@@ -9,7 +9,9 @@
 namespace orvane::provider {
 namespace {
 
-bool same(ByteView a, ByteView b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+bool same(ByteView a, ByteView b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
 
 // A transport failure as the platform's HTTP client reports it, with what went wrong.
 Failure transport_failure(const http::HttpError& error) {
