@@ -76,6 +76,9 @@ done
 
 printf 'the timestamped file\n' >"$work/file.txt"
 file=$(native "$work/file.txt")
+# What a detached signature of the command covers: the file's text, a code unit a byte, in
+# UTF-16LE.
+iconv -f ISO-8859-1 -t UTF-16LE "$work/file.txt" >"$work/file.utf16"
 # The configuration: <TimestampURL> (none when empty), then any more lines, and the error log.
 configure() {  # URL, more lines
   {
@@ -86,6 +89,7 @@ configure() {  # URL, more lines
 }
 configured() { cmd --system-dir "$(native "$work/system")" "$@"; }
 from_message() { tr -d '\r\n' <"$1" | base64 -d >"$2"; }
+to_message() { base64 -w 64 "$1" | sed 's/$/\r/'; }
 # sign_detached NAME [OPTION...]: a detached signature of file.txt by the configured command, in
 # $work/NAME.p7s (as it is written) and $work/NAME.der.
 sign_detached() {
@@ -106,8 +110,10 @@ token_times() {
   count=$(grep -c . "$work/times")
 }
 verify_code() {  # message (DER)
-  cmd verify-code "$file" --signature-file "$(native "$1")"
+  cmd verify-code "$(native "$work/file.utf16")" --signature-file "$(native "$1")"
 }
+# The timestamp lines of the last command's standard error, without the command's name.
+said_timestamps() { printf '%s\n' "$err" | sed -n 's/^\(orvane: \)\{0,1\}\(timestamp: \)/\2/p'; }
 stamped_by_good="by CN=Orvane Test TSA (policy 1.2.3.4.1)"
 valid=success
 invalid="Signature or Certificate is not valid "
@@ -122,14 +128,16 @@ token_times "$work/good.der"
 "$openssl" ts -verify -data "$work/parts/signature" -in "$work/parts/token-1.der" -token_in \
   -CAfile "$tsa/root.pem" >/dev/null 2>"$work/e" ||
   fail "openssl does not prove the token over the signature value: $(cat "$work/e")"
-"$openssl" cms -verify -binary -inform DER -in "$work/good.der" -content "$work/file.txt" \
+"$openssl" cms -verify -binary -inform DER -in "$work/good.der" -content "$work/file.utf16" \
   -CAfile "$pki/root.pem" -purpose any -out /dev/null 2>"$work/e" ||
   fail "openssl rejects the timestamped message: $(cat "$work/e")"
 verify_code "$work/good.der"
 [ "$out" = "$valid" ] || fail "the timestamped signature: [$out] (stderr: $err)"
 expected="timestamp: $times $stamped_by_good"
-[ "$(printf '%s\n' "$err" | grep '^timestamp: ')" = "$expected" ] ||
-  fail "verification does not say [$expected]: [$err]"
+[ "$(said_timestamps)" = "$expected" ] || fail "verify-code does not say [$expected]: [$err]"
+cmd verify "$file" "$(native "$work/good.p7s")" --detached --serial "$serial"
+[ "$out" = "$valid" ] || fail "the timestamped detached signature: [$out] (stderr: $err)"
+[ "$(said_timestamps)" = "$expected" ] || fail "verify does not say [$expected]: [$err]"
 # Attached, through the other way of signing, verified with its content restored.
 rm -f "$work/file_Signature.txt"
 configured sign "$file" --serial "$serial"
@@ -144,16 +152,16 @@ cmd verify "$(native "$work/file_Signature.txt")" "$(native "$work/restored/copy
   --serial "$serial"
 [ "$out" = "$valid
 $(native "$work/restored/copy.txt")" ] || fail "the attached timestamped message: [$out] ($err)"
-[ "$(printf '%s\n' "$err" | grep '^timestamp: ')" = "timestamp: $times $stamped_by_good" ] ||
+[ "$(said_timestamps)" = "timestamp: $times $stamped_by_good" ] ||
   fail "attached verification does not say its timestamp: [$err]"
 # inspect names the time and the authority, and so does its JSON.
 token_times "$work/good.der"
 cmd inspect "$(native "$work/good.der")"
 case $out in *"$times"*"Orvane Test TSA"* | *"Orvane Test TSA"*"$times"*) ;;
-  *) fail "inspect does not name the timestamp [$times] and its authority: [$out]" ;; esac
+  *) fail "inspect does not name the timestamp [$times] and its authority: [$out] ($err)" ;; esac
 cmd inspect "$(native "$work/good.der")" --json
 printf '%s' "$out" >"$work/inspected.json"
-inspected=$(tokens inspected "$work/inspected.json" 2>&1)
+inspected=$(tokens inspected "$work/inspected.json" 2>&1 | tail -1)
 case $inspected in "$times "*"Orvane Test TSA"*) ;;
   *) fail "inspect --json does not give the timestamp [$times]: [$inspected] from [$out]" ;; esac
 
@@ -165,6 +173,10 @@ token_times "$work/plain.der"
 [ "$count" = 0 ] || fail "a token without <TimestampURL>"
 verify_code "$work/plain.der"
 case $err in *"timestamp: "*) fail "a timestamp is said of a message without one: $err" ;; esac
+cmd inspect "$(native "$work/plain.der")" --json
+printf '%s' "$out" >"$work/inspected.json"
+inspected=$(tokens inspected "$work/inspected.json" 2>&1 | tail -1)
+[ "$inspected" = none ] || fail "inspect --json of a message without a timestamp: [$inspected]"
 configure "$url/http-error"
 sign_detached overridden --timestamp "$url/good"
 [ "$out" = "$valid" ] || fail "--timestamp does not override <TimestampURL>: [$out] ($err)"
@@ -175,8 +187,9 @@ configure "$url/good" "<TimestampPolicy>1.2.3.4.2</TimestampPolicy>"
 sign_detached policy
 [ "$out" = "$valid" ] || fail "signing under policy 1.2.3.4.2: [$out] (stderr: $err)"
 verify_code "$work/policy.der"
-case $err in *"by CN=Orvane Test TSA (policy 1.2.3.4.2)"*) ;;
-  *) fail "the requested policy is not said: [$err]" ;; esac
+token_times "$work/policy.der"
+[ "$(said_timestamps)" = "timestamp: $times by CN=Orvane Test TSA (policy 1.2.3.4.2)" ] ||
+  fail "the requested policy is not said: [$err]"
 
 # --- Authorities that answer wrongly, or not at all: no signature, an answer that says so and
 # an entry in the error log, soon.
@@ -212,7 +225,7 @@ for how in time signature; do
   tokens alter "$work/good.der" "$work/altered-$how.der" "$how" ||
     fail "the token's $how cannot be altered"
   "$openssl" cms -verify -binary -inform DER -in "$work/altered-$how.der" \
-    -content "$work/file.txt" -CAfile "$pki/root.pem" -purpose any -out /dev/null 2>/dev/null ||
+    -content "$work/file.utf16" -CAfile "$pki/root.pem" -purpose any -out /dev/null 2>/dev/null ||
     fail "the token's $how was not altered alone"
   verify_code "$work/altered-$how.der"
   [ "$out" = "$invalid" ] || fail "a token whose $how was altered: [$out] (stderr: $err)"
