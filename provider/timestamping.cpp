@@ -45,7 +45,13 @@ std::optional<ProvedTimestamp> signer_timestamp(const SignerTimestampParts& part
                                                 TimestampNotes* notes) {
   std::optional<ProvedTimestamp> earliest;
   for (const ByteView token : parts.tokens) {
-    ProvedTimestamp proved = prove_timestamp(token, parts.signature, crypto, now);
+    ProvedTimestamp proved;
+    try {
+      proved = prove_timestamp(token, parts.signature, crypto, now);
+    } catch (const Failure&) {
+      // A verification answers with the code's own text, as for every other fault it finds.
+      throw crypt_failure(CryptError::time_stamp);
+    }
     if (!earliest || proved.time < earliest->time) earliest = proved;
     if (notes != nullptr) notes->add(std::move(proved));
   }
