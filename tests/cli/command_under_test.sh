@@ -23,16 +23,17 @@ else
 fi
 
 # Runs a command; its standard output (CR LF read as LF) in $out, standard error in $err, the
-# exit status in $status.
+# exit status in $status (124 when it ran out of time). Two minutes, so that a hanging command
+# fails its check rather than the whole run; Wine's first start in a new prefix takes 30 s.
 run() {
-  "$@" >"$work/out" 2>"$work/err" </dev/null
+  timeout 120 "$@" >"$work/out" 2>"$work/err" </dev/null
   status=$?
   out=$(tr -d '\r' <"$work/out")
   err=$(tr -d '\r' <"$work/err")
 }
 
 ssl() {
-  "$openssl" "$@" >/dev/null 2>"$work/openssl.err" || {
+  timeout 60 "$openssl" "$@" >/dev/null 2>"$work/openssl.err" || {
     cat "$work/openssl.err" >&2
     fail "openssl $1"
   }
