@@ -1,6 +1,7 @@
 #include "provider/openssl/timestamp_crypto.h"
 
 #include <openssl/err.h>
+#include <openssl/ess.h>
 #include <openssl/objects.h>
 #include <openssl/rand.h>
 #include <openssl/x509v3.h>
@@ -49,6 +50,36 @@ void check_time_stamping_usage(X509* certificate) {
     refuse("the authority's certificate is not for time stamping alone");
   }
   if (critical != 1) refuse("the authority's certificate does not make its usage critical");
+}
+
+// The signed attribute `nid` decoded by `decode`; null when the signer has none.
+template <typename T, T* (*decode)(T**, const unsigned char**, long)>
+T* signed_attribute(CMS_SignerInfo* signer, int nid) {
+  const auto* value = static_cast<const ASN1_STRING*>(
+      CMS_signed_get0_data_by_OBJ(signer, OBJ_nid2obj(nid), -3, V_ASN1_SEQUENCE));
+  if (value == nullptr) return nullptr;
+  const unsigned char* cursor = ASN1_STRING_get0_data(value);
+  return decode(nullptr, &cursor, ASN1_STRING_length(value));
+}
+
+// RFC 3161 (with RFC 5816): the token names its signer's certificate in a signed attribute, so
+// that no other certificate of the same key can stand for it.
+void check_signing_certificate(CMS_SignerInfo* signer, X509* certificate) {
+  const std::unique_ptr<ESS_SIGNING_CERT, Free<ESS_SIGNING_CERT_free>> first(
+      signed_attribute<ESS_SIGNING_CERT, d2i_ESS_SIGNING_CERT>(signer,
+                                                               NID_id_smime_aa_signingCertificate));
+  const std::unique_ptr<ESS_SIGNING_CERT_V2, Free<ESS_SIGNING_CERT_V2_free>> second(
+      signed_attribute<ESS_SIGNING_CERT_V2, d2i_ESS_SIGNING_CERT_V2>(
+          signer, NID_id_smime_aa_signingCertificateV2));
+  const X509StackPtr chain(sk_X509_new_null());
+  X509Ptr reference = share(certificate);
+  if (!chain || sk_X509_push(chain.get(), reference.get()) <= 0) {
+    throw crypt_failure(CryptError::message_error);
+  }
+  reference.release();
+  if (OSSL_ESS_check_signing_certs(first.get(), second.get(), chain.get(), 1) != 1) {
+    refuse("the token does not name its signer's certificate");
+  }
 }
 
 }  // namespace
@@ -109,6 +140,7 @@ std::string OpensslTimestampCrypto::verify_token_signature(ByteView token, std::
     refuse("the token's signature does not verify");
   }
   ERR_clear_error();
+  check_signing_certificate(signer, certificate);
   check_time_stamping_usage(certificate);
   const auto not_before = seconds_of(X509_get0_notBefore(certificate));
   const auto not_after = seconds_of(X509_get0_notAfter(certificate));
