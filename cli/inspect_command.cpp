@@ -38,9 +38,12 @@ RestoredName restored_name(const provider::DescribingReceiver& read, const Text&
     } else {
       return {std::nullopt, "its extension field is too long to name a file"};
     }
-    return {text_to_utf8(signing::output_name(message_file, extension, rules)), {}};
+    return {provider::printable_text(
+                text_to_utf8(signing::output_name(message_file, extension, rules))),
+            {}};
   } catch (const Failure& failure) {
-    return {std::nullopt, failure.what()};
+    return {std::nullopt, "verify-code --attached would not restore it: " +
+                              provider::printable_text(failure.what())};
   }
 }
 
@@ -67,9 +70,12 @@ Verdict verify_attached(const Settings& settings, const Invocation& invocation,
         ->Verify(*message, provider::Attachment::attached, nullptr);
     verdict.proved = policy.timestamp_notes->timestamps();
   } catch (...) {
-    verdict.text = current_failure().what();
+    verdict.text = provider::printable_text(current_failure().what());
   }
-  verdict.revocation = revocation_hints(*policy.revocation_notes);
+  for (const auto& note : revocation_hints(*policy.revocation_notes)) {
+    // Sources are addresses that certificates name: a stranger's text.
+    verdict.revocation.push_back(provider::printable_text(note));
+  }
   return verdict;
 }
 
@@ -203,7 +209,8 @@ Outcome run_inspect(const Invocation& invocation, const Settings& settings) {
     return {
         std::nullopt,
         exit_failure,
-        {invocation.first + " is no signed message that can be read: " + current_failure().what()}};
+        {provider::printable_text(invocation.first + " is no signed message that can be read: " +
+                                  current_failure().what())}};
   }
   // What the reader passes over: an attached message with an empty content reads as detached.
   const bool attached = read.content_size() > 0;

@@ -57,40 +57,66 @@ std::string algorithm_of(const DerElement& identifier) {
   return oid ? algorithm_name(*oid) : "?";
 }
 
-// Where `value` breaks UTF-8, or it holds a control character: such bytes are shown as \XX so
-// that what a stranger wrote can neither break a line nor a JSON text.
-void append_escaped_value(std::string& out, std::string_view value) {
-  const auto hex = [&](unsigned char byte) {
-    constexpr char digits[] = "0123456789ABCDEF";
-    out += '\\';
-    out += digits[byte >> 4];
-    out += digits[byte & 15];
-  };
+// The UTF-8 sequence at the front of `text` and its code point; nothing for bytes that are no
+// shortest-form sequence of a scalar value.
+struct Sequence {
+  std::size_t length;
+  char32_t code_point;
+};
+std::optional<Sequence> utf8_sequence(std::string_view text) {
+  const auto byte = static_cast<unsigned char>(text.front());
+  if (byte < 0x80) return Sequence{1, byte};
+  const std::size_t length = (byte >> 5) == 6    ? 2
+                             : (byte >> 4) == 14 ? 3
+                             : (byte >> 3) == 30 ? 4
+                                                 : 0;
+  if (length == 0 || text.size() < length) return std::nullopt;
+  char32_t code_point = byte & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[i]);
+    if ((next >> 6) != 2) return std::nullopt;
+    code_point = code_point << 6 | (next & 0x3F);
+  }
+  constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code_point < shortest[length] || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  return Sequence{length, code_point};
+}
+
+// Characters that would steer a terminal or reorder what a person reads.
+bool is_steering(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+void append_hex(std::string& out, unsigned char byte) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  out += '\\';
+  out += digits[byte >> 4];
+  out += digits[byte & 15];
+}
+
+// An RFC 2253 attribute value, `special` characters escaped with "\".
+void append_escaped_value(std::string& out, std::string_view value, std::string_view special) {
   for (std::size_t i = 0; i < value.size();) {
-    const auto byte = static_cast<unsigned char>(value[i]);
-    std::size_t length = byte < 0x80         ? 1
-                         : (byte >> 5) == 6  ? 2
-                         : (byte >> 4) == 14 ? 3
-                         : (byte >> 3) == 30 ? 4
-                                             : 0;
-    bool valid = length != 0 && i + length <= value.size();
-    for (std::size_t j = 1; valid && j < length; ++j) {
-      valid = (static_cast<unsigned char>(value[i + j]) >> 6) == 2;
-    }
-    if (valid && length == 2 && byte < 0xC2) valid = false;  // overlong
-    if (!valid || byte < 0x20 || byte == 0x7F) {
-      hex(byte);
-      ++i;
+    const auto sequence = utf8_sequence(value.substr(i));
+    if (!sequence || is_steering(sequence->code_point)) {
+      const std::size_t length = sequence ? sequence->length : 1;
+      for (std::size_t j = 0; j < length; ++j)
+        append_hex(out, static_cast<unsigned char>(value[i + j]));
+      i += length;
       continue;
     }
-    if (length == 1) {
+    if (sequence->length == 1) {
       const char c = value[i];
       const bool at_edge =
           (i == 0 && (c == ' ' || c == '#')) || (i + 1 == value.size() && c == ' ');
-      if (at_edge || std::string_view(",+\"\\<>;").find(c) != std::string_view::npos) out += '\\';
+      if ((at_edge && !special.empty()) || special.find(c) != std::string_view::npos) out += '\\';
     }
-    out.append(value.substr(i, length));
-    i += length;
+    out.append(value.substr(i, sequence->length));
+    i += sequence->length;
   }
 }
 
@@ -197,7 +223,7 @@ std::optional<SignerDescription> describe_signer(const DerElement& signer_info,
     try {
       signer.timestamp = describe_token(parts->tokens.front(), depth);
     } catch (const Failure& failure) {
-      signer.timestamp_fault = failure.what();
+      signer.timestamp_fault = printable_text(failure.what());
     }
   }
   return signer;
@@ -259,7 +285,8 @@ std::optional<std::string> name_text(ByteView name) {
           value.tag == ia5_string_tag) {
         append_escaped_value(text,
                              std::string_view(reinterpret_cast<const char*>(value.content.data()),
-                                              value.content.size()));
+                                              value.content.size()),
+                             ",+\"\\<>;");
       } else {
         // RFC 2253's form for a value of another type: "#" and its DER in hex.
         constexpr char digits[] = "0123456789ABCDEF";
@@ -272,6 +299,12 @@ std::optional<std::string> name_text(ByteView name) {
     }
   }
   return text;
+}
+
+std::string printable_text(std::string_view text) {
+  std::string out;
+  append_escaped_value(out, text, {});
+  return out;
 }
 
 std::string algorithm_name(const std::string& dotted) {

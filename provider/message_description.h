@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "provider/message_reading.h"
@@ -46,6 +47,10 @@ std::optional<MessageDescription> describe_signed_data(ByteView message);
 // RFC 2253 text of a DER Name ("CN=Alice,O=Example\, Inc.,C=DE"), the last RDN first; nothing
 // when it is no Name.
 std::optional<std::string> name_text(ByteView name);
+
+// `text` as it may be shown to a person or put into JSON: valid UTF-8, with each byte of what is
+// not, of control characters and of characters that reorder text, as "\XX" in hex.
+std::string printable_text(std::string_view text);
 
 // A readable name of an algorithm's dotted OID ("sha256", "ecdsa-with-SHA256"); the OID itself
 // for one not known here.

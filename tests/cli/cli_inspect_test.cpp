@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "tests/cli/cli_fixture.h"
+#include "tests/provider/openssl_cli.h"
 
 namespace orvane::testing {
 namespace {
@@ -68,6 +69,38 @@ TEST_F(CliInspectTest, JsonIsOneObjectWithTheFields) {
       "python3 -c 'import json,sys; d=json.load(sys.stdin); "
       "assert d[\"signers\"][0][\"digest_algorithm\"]==\"sha256\"' < '" +
       json.string() + "'";
+  EXPECT_EQ(std::system(check.c_str()), 0) << result.out;
+}
+
+TEST_F(CliInspectTest, AStrangersNamesAreEscapedAndAnUntrustedSignerIsNoValidSignature) {
+  const fs::path key = folder.path() / "mallory.key";
+  const fs::path certificate = folder.path() / "mallory.pem";
+  const fs::path message = folder.path() / "mallory.der";
+  // A comma, a right-to-left override and a control character in the common name.
+  ASSERT_TRUE(run_openssl("req -x509 -newkey rsa:2048 -nodes -days 2 -utf8 -keyout " + quoted(key) +
+                          " -out " + quoted(certificate) +
+                          " -subj '/O=Acme/CN=Mallory, Inc. \xE2\x80\xAE"
+                          "fdp.exe\x1B"
+                          "[2J'"));
+  ASSERT_TRUE(run_openssl("cms -sign -nodetach -binary -outform DER -in " + quoted(document) +
+                          " -signer " + quoted(certificate) + " -inkey " + quoted(key) + " -out " +
+                          quoted(message)));
+
+  auto result = in_store({"inspect", message.string()});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(
+      contains(result.out, "  subject: CN=Mallory\\, Inc. \\E2\\80\\AEfdp.exe\\1B[2J,O=Acme\n"))
+      << result.out;
+  EXPECT_FALSE(contains(result.out, "\x1B")) << result.out;
+  EXPECT_FALSE(contains(result.out, "verification: valid")) << result.out;
+  EXPECT_TRUE(contains(result.out, "verification: ")) << result.out;
+
+  result = in_store({"inspect", message.string(), "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const fs::path json = folder.path() / "mallory.json";
+  std::ofstream(json) << result.out;
+  const std::string check =
+      "python3 -c 'import json,sys; json.load(sys.stdin)' < '" + json.string() + "'";
   EXPECT_EQ(std::system(check.c_str()), 0) << result.out;
 }
 
