@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/hints.h"
+#include "config/configuration_file.h"
 #include "provider/message_description.h"
 #include "provider/message_reading.h"
 #include "provider/revocation.h"
@@ -53,15 +54,37 @@ struct Verdict {
   std::vector<provider::ProvedTimestamp> proved;
 };
 
-Verdict verify_attached(const Settings& settings, const Invocation& invocation,
-                        const Text& message_file) {
+// The policy a verification by `verify` has: the configuration's <RevocationCheck> unless
+// --revocation is given, and its <TimestampPolicy> required of tokens.
+provider::Policy verification_policy(const Settings& settings, const Invocation& invocation) {
+  const Platform& platform = settings.platform;
   provider::Policy policy;
-  if (invocation.has_revocation) {
-    policy.revocation = *signing::parse_revocation_check(text_from_utf8(invocation.revocation));
+  Text revocation;
+  try {
+    config::XML xml(platform.files, *platform.code_page);
+    const Text path = config::configuration_path(platform);
+    revocation = config::read_configuration_value(xml, *platform.files, path,
+                                                  config::revocation_check_start_tag,
+                                                  config::revocation_check_end_tag);
+    policy.timestamp_policy = text_to_utf8(trim_spaces(config::read_configuration_value(
+        xml, *platform.files, path, config::timestamp_policy_start_tag,
+        config::timestamp_policy_end_tag)));
+  } catch (...) {
+    // A configuration that cannot be read asks for nothing, as for verify.
   }
+  const auto check = invocation.has_revocation
+                         ? signing::parse_revocation_check(text_from_utf8(invocation.revocation))
+                         : signing::parse_revocation_check(revocation);
+  if (check) policy.revocation = *check;
   policy.revocation_notes = std::make_shared<provider::RevocationNotes>();
   policy.timestamp_notes = std::make_shared<provider::TimestampNotes>();
-  policy.now = provider::utc_seconds(settings.platform.clock->now());
+  policy.now = provider::utc_seconds(platform.clock->now());
+  return policy;
+}
+
+Verdict verify_attached(const Settings& settings, const Invocation& invocation,
+                        const Text& message_file) {
+  const provider::Policy policy = verification_policy(settings, invocation);
   Verdict verdict{"valid", {}, {}};
   try {
     const auto message = signing::stored_message_file(*settings.platform.files, message_file);
