@@ -163,6 +163,22 @@ void add_verify_code(CLI::App& app, Invocation& invocation) {
   });
 }
 
+void add_inspect(CLI::App& app, Invocation& invocation) {
+  CLI::App* inspect = add_command(
+      app, "inspect",
+      "Show what a message says of its content and signers, and whether it verifies",
+      "Attached or detached; the content's size and the name `verify-code --attached` restores\n"
+      "it to; each signer's certificate, algorithms, signing time and timestamp. An attached\n"
+      "message is verified (whoever signed it); a detached one needs its content for that.\n"
+      "The exit status is 1 only when MESSAGE is no message that can be read.",
+      "  orvane inspect report_Signature.txt\n"
+      "  orvane inspect report.p7s --json");
+  add_positional(inspect, "MESSAGE", invocation.first, "The message or signature file")->required();
+  inspect->add_flag("--json", invocation.json, "Print one JSON object");
+  add_revocation(inspect, invocation);
+  inspect->callback([&invocation] { invocation.command = Command::inspect; });
+}
+
 void add_service_provider(CLI::App& app, Invocation& invocation) {
   CLI::App* sp_sign = add_command(
       app, "sp-sign", "Sign a file or a text, detached, with the configured certificate",
@@ -270,6 +286,7 @@ void add_commands(CLI::App& app, Invocation& invocation) {
   add_sign(app, invocation);
   add_verify(app, invocation);
   add_verify_code(app, invocation);
+  add_inspect(app, invocation);
   add_service_provider(app, invocation);
   add_store(app, invocation);
   add_command(app, "demo", "Sign and verify for real in a throwaway store and PKI",

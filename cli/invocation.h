@@ -16,6 +16,7 @@ enum class Command {
   store_import,
   store_trust,
   store_add_crl,
+  inspect,
   demo,
 };
 
@@ -51,6 +52,8 @@ struct Invocation {
   // --timestamp of sign: the time-stamping authority's URL.
   bool has_timestamp = false;
   std::string timestamp;
+  // --json of inspect.
+  bool json = false;
 };
 
 }  // namespace orvane::cli

@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/demo.h"
 #include "cli/hints.h"
+#include "cli/inspect_command.h"
 #include "cli/progress.h"
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"
@@ -26,6 +27,7 @@ bool reads_the_store(Command command) {
 
 Outcome run_command(const Invocation& invocation, const Settings& settings) {
   if (is_store_command(invocation.command)) return run_store_command(invocation, settings);
+  if (invocation.command == Command::inspect) return run_inspect(invocation, settings);
   orvane::Platform platform = settings.platform;
   // Signing and verifying a large file take a while: a person at a terminal sees how far.
   if (orvane::standard_error_is_terminal()) {
