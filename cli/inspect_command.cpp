@@ -54,32 +54,16 @@ struct Verdict {
   std::vector<provider::ProvedTimestamp> proved;
 };
 
-// The policy a verification by `verify` has: the configuration's <RevocationCheck> unless
-// --revocation is given, and its <TimestampPolicy> required of tokens.
+// The policy a verification by `verify` has: the configuration's, with --revocation over it.
 provider::Policy verification_policy(const Settings& settings, const Invocation& invocation) {
-  const Platform& platform = settings.platform;
-  provider::Policy policy;
-  Text revocation;
-  try {
-    config::XML xml(platform.files, *platform.code_page);
-    const Text path = config::configuration_path(platform);
-    revocation = config::read_configuration_value(xml, *platform.files, path,
-                                                  config::revocation_check_start_tag,
-                                                  config::revocation_check_end_tag);
-    policy.timestamp_policy = text_to_utf8(trim_spaces(config::read_configuration_value(
-        xml, *platform.files, path, config::timestamp_policy_start_tag,
-        config::timestamp_policy_end_tag)));
-  } catch (...) {
-    // A configuration that cannot be read asks for nothing, as for verify.
+  signing::SignOptions options;
+  if (invocation.has_revocation) {
+    options.revocation = signing::parse_revocation_check(text_from_utf8(invocation.revocation));
   }
-  const auto check = invocation.has_revocation
-                         ? signing::parse_revocation_check(text_from_utf8(invocation.revocation))
-                         : signing::parse_revocation_check(revocation);
-  if (check) policy.revocation = *check;
-  policy.revocation_notes = std::make_shared<provider::RevocationNotes>();
-  policy.timestamp_notes = std::make_shared<provider::TimestampNotes>();
-  policy.now = provider::utc_seconds(platform.clock->now());
-  return policy;
+  options.revocation_notes = std::make_shared<provider::RevocationNotes>();
+  options.timestamp_notes = std::make_shared<provider::TimestampNotes>();
+  config::XML xml(settings.platform.files, *settings.platform.code_page);
+  return signing::configured_policy(settings.platform, xml, options);
 }
 
 Verdict verify_attached(const Settings& settings, const Invocation& invocation,

@@ -41,14 +41,15 @@ std::optional<provider::RevocationCheck> parse_revocation_check(TextView value) 
   return std::nullopt;
 }
 
-provider::Policy Sign::policy(bool logs) {
+provider::Policy configured_policy(const Platform& platform, config::XML& xml,
+                                   const SignOptions& options, Text* unknown_revocation) {
   provider::Policy policy;
-  policy.revocation_notes = options_.revocation_notes;
-  policy.timestamp_notes = options_.timestamp_notes;
-  policy.now = provider::utc_seconds(platform_.clock->now());
-  const auto configured = [this](TextView start_tag, TextView end_tag) {
+  policy.revocation_notes = options.revocation_notes;
+  policy.timestamp_notes = options.timestamp_notes;
+  policy.now = provider::utc_seconds(platform.clock->now());
+  const auto configured = [&](TextView start_tag, TextView end_tag) {
     return config::read_configuration_value(
-        xml(), *platform_.files, config::configuration_path(platform_), start_tag, end_tag);
+        xml, *platform.files, config::configuration_path(platform), start_tag, end_tag);
   };
   Text revocation;
   try {
@@ -60,17 +61,23 @@ provider::Policy Sign::policy(bool logs) {
   } catch (...) {
     // A configuration that cannot be read asks for nothing: the defaults hold.
   }
-  if (options_.timestamp_url) policy.timestamp_url = *options_.timestamp_url;
-  if (options_.revocation) {
-    policy.revocation = *options_.revocation;
-    return policy;
-  }
-  const auto check = parse_revocation_check(revocation);
-  if (check) {
+  if (options.timestamp_url) policy.timestamp_url = *options.timestamp_url;
+  if (options.revocation) {
+    policy.revocation = *options.revocation;
+  } else if (const auto check = parse_revocation_check(revocation)) {
     policy.revocation = *check;
-  } else if (!revocation.empty() && logs && !unknown_revocation_logged_) {
+  } else if (!revocation.empty() && unknown_revocation != nullptr) {
+    *unknown_revocation = revocation;
+  }
+  return policy;
+}
+
+provider::Policy Sign::policy(bool logs) {
+  Text unknown;
+  provider::Policy policy = configured_policy(platform_, xml(), options_, &unknown);
+  if (!unknown.empty() && logs && !unknown_revocation_logged_) {
     unknown_revocation_logged_ = true;
-    LogError(u"Orvane.Dll : RevocationCheck : unknown value \"" + revocation +
+    LogError(u"Orvane.Dll : RevocationCheck : unknown value \"" + unknown +
              u"\", revocation is checked as for offline");
   }
   return policy;
