@@ -55,7 +55,14 @@ std::string error_text(DWORD error) {
       case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
         return "the server's answer is not HTTP";
       case ERROR_WINHTTP_SECURE_FAILURE:
+      case ERROR_WINHTTP_SECURE_INVALID_CA:
         return "the server's TLS certificate is not trusted";
+      case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        return "the server's TLS certificate is for another name";
+      case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+        return "the server's TLS certificate is outside its validity period";
+      case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return "no secure connection could be made (TLS, or the server's certificate)";
       default:
         return "WinHTTP error " + std::to_string(error);
     }
@@ -63,8 +70,15 @@ std::string error_text(DWORD error) {
   return text_to_utf8(windows::text_from_wide(buffer, length));
 }
 
+// Wine reports a socket's time running out as the socket's own error.
+bool is_timeout(DWORD error) {
+  constexpr DWORD socket_timed_out = 10060;  // WSAETIMEDOUT
+  return error == ERROR_WINHTTP_TIMEOUT || error == socket_timed_out || error == ERROR_TIMEOUT;
+}
+
 [[noreturn]] void fail(const std::string& url, DWORD error) {
-  throw HttpError(url + ": " + error_text(error), error == ERROR_WINHTTP_TIMEOUT);
+  const bool timed_out = is_timeout(error);
+  throw HttpError(url + ": " + error_text(timed_out ? ERROR_WINHTTP_TIMEOUT : error), timed_out);
 }
 
 // The request's one time limit, from its start.
