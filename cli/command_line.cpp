@@ -82,7 +82,8 @@ void add_sign(CLI::App& app, Invocation& invocation) {
       "  orvane sign report.pdf --serial 4A6B8C9D0E1F             # attached: "
       "report_Signature.txt\n"
       "  orvane sign report.pdf --serial 4A6B8C9D0E1F --detached  # signature only\n"
-      "  orvane sign --text 'pay 100' --serial 4A6B8C9D0E1F --detached");
+      "  orvane sign --text 'pay 100' --serial 4A6B8C9D0E1F --detached\n"
+      "  orvane sign report.pdf --serial 4A6B8C9D0E1F --timestamp http://tsa.example/");
   const FileOrText input = add_file_or_text(
       sign, invocation, "Sign this text instead of a file; prints the signed message");
   add_serial(sign, invocation, "Serial number of the signing certificate (orvane store list)");
@@ -94,6 +95,14 @@ void add_sign(CLI::App& app, Invocation& invocation) {
                                          "_Signature.txt)")
                             ->type_name("SUFFIX");
   suffix->excludes(input.text);
+  sign->add_option("--timestamp", invocation.timestamp,
+                   "Have the signature timestamped by the RFC 3161 authority at URL, instead "
+                   "of the configuration's <TimestampURL>")
+      ->type_name("URL")
+      ->check([](const std::string& value) -> std::string {
+        if (value.rfind("http://", 0) == 0 || value.rfind("https://", 0) == 0) return {};
+        return "--timestamp takes an http:// or https:// URL, not " + value;
+      });
   sign->callback([&invocation, input, suffix] {
     invocation.command = Command::sign;
     take_file_or_text(input, invocation);
@@ -332,6 +341,7 @@ std::variant<Invocation, int> parse_command_line(int argc, const char* const* ar
   }
   invocation.has_system_dir = system_dir->count() > 0;
   invocation.has_revocation = !invocation.revocation.empty();
+  invocation.has_timestamp = !invocation.timestamp.empty();
   return invocation;
 }
 

@@ -5,6 +5,7 @@
 
 #include "provider/crypt_error.h"
 #include "provider/store_administration.h"
+#include "provider/utc_time.h"
 #include "runtime/program.h"
 #include "signing/certificate_selection.h"
 
@@ -58,6 +59,17 @@ std::string chain_hint(const std::optional<CryptError>& fault) {
   return fault ? chain_hint(provider::crypt_error_number(*fault)) : std::string();
 }
 
+std::vector<std::string> timestamp_hints(const provider::TimestampNotes& notes) {
+  std::vector<std::string> hints;
+  for (const auto& timestamp : notes.timestamps()) {
+    std::string hint = "timestamp: " + provider::utc_text(timestamp.time) + " by " +
+                       timestamp.authority + " (policy " + timestamp.policy + ")";
+    // A message tried in two forms proves its timestamps twice.
+    if (std::find(hints.begin(), hints.end(), hint) == hints.end()) hints.push_back(hint);
+  }
+  return hints;
+}
+
 std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes) {
   std::vector<std::string> hints;
   for (const auto& finding : notes.findings()) {
@@ -95,6 +107,16 @@ std::vector<std::string> sign_hints(const signing::Answer& answer, const Invocat
       break;
   }
   if (const std::string chain = chain_hint(answer.failure_number); !chain.empty()) return {chain};
+  using provider::CryptError;
+  for (const CryptError timestamp_fault :
+       {CryptError::time_stamp, CryptError::http_timed_out, CryptError::http_cannot_connect}) {
+    if (answer.failure_number == provider::crypt_error_number(timestamp_fault)) {
+      return {"no timestamp could be had, so nothing was signed: check the authority's URL (" +
+              (invocation.has_timestamp ? "--timestamp"
+                                        : "<TimestampURL> in " + settings.configuration_file) +
+              ") and that the authority's root is trusted (orvane store trust ROOT.pem)"};
+    }
+  }
   if (!invocation.has_text) {
     return missing_or(invocation.first,
                       {"check that " + invocation.first +

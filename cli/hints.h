@@ -12,6 +12,7 @@
 #include "cli/settings.h"
 #include "provider/crypt_error.h"
 #include "provider/revocation.h"
+#include "provider/timestamp_notes.h"
 #include "runtime/text.h"
 #include "signing/answer.h"
 
@@ -38,6 +39,9 @@ std::vector<std::string> store_hints(const Settings& settings);
 // What verifications found about revocation, one line each: which certificate was found
 // revoked, when and by what; or whose revocation could not be checked, and why.
 std::vector<std::string> revocation_hints(const provider::RevocationNotes& notes);
+
+// "timestamp: 2026-12-08T21:40:00Z by CN=… (policy 1.2.3.4.1)" for each timestamp proved.
+std::vector<std::string> timestamp_hints(const provider::TimestampNotes& notes);
 
 // What to do about a certificate chain that verification refused with the failure of
 // `failure_number`; empty when the failure has no remedy of this kind.

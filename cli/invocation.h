@@ -48,6 +48,9 @@ struct Invocation {
   // --revocation of verify and verify-code, as given (already known to name a mode).
   bool has_revocation = false;
   std::string revocation;
+  // --timestamp of sign: the time-stamping authority's URL.
+  bool has_timestamp = false;
+  std::string timestamp;
 };
 
 }  // namespace orvane::cli

@@ -37,13 +37,21 @@ Outcome run_command(const Invocation& invocation, const Settings& settings) {
         orvane::signing::parse_revocation_check(orvane::text_from_utf8(invocation.revocation));
   }
   options.revocation_notes = std::make_shared<orvane::provider::RevocationNotes>();
+  options.timestamp_notes = std::make_shared<orvane::provider::TimestampNotes>();
+  if (invocation.has_timestamp) options.timestamp_url = invocation.timestamp;
   orvane::signing::Sign sign(platform, orvane::provider::default_factory(settings.store_root),
                              options);
   Outcome outcome = run_sign_command(sign, invocation, settings);
-  // After the answer's own hints: what revocation showed, whether or not it decided the answer.
+  // After the answer's own hints: what revocation showed, whether or not it decided the answer,
+  // and when a valid signature was timestamped.
   if (invocation.command == Command::verify || invocation.command == Command::verify_code) {
     for (auto& note : revocation_hints(*options.revocation_notes)) {
       outcome.notes.push_back(std::move(note));
+    }
+    if (outcome.status == exit_success) {
+      for (auto& note : timestamp_hints(*options.timestamp_notes)) {
+        outcome.notes.push_back(std::move(note));
+      }
     }
   }
   return outcome;

@@ -11,6 +11,10 @@ inline constexpr TextView log_folder_start_tag = u"<LogError>";
 inline constexpr TextView log_folder_end_tag = u"</LogError>";
 inline constexpr TextView revocation_check_start_tag = u"<RevocationCheck>";
 inline constexpr TextView revocation_check_end_tag = u"</RevocationCheck>";
+inline constexpr TextView timestamp_url_start_tag = u"<TimestampURL>";
+inline constexpr TextView timestamp_url_end_tag = u"</TimestampURL>";
+inline constexpr TextView timestamp_policy_start_tag = u"<TimestampPolicy>";
+inline constexpr TextView timestamp_policy_end_tag = u"</TimestampPolicy>";
 
 // The machine-wide configuration file: the system directory, the platform's separator and
 // "KPXServiceControl.INI".

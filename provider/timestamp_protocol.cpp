@@ -58,9 +58,8 @@ std::optional<DerElement> single(ByteView der) {
 
 // The PKIStatus names of RFC 3161, by value.
 std::string status_name(ByteView status) {
-  static constexpr const char* names[] = {"granted",      "grantedWithMods",  "rejection",
-                                          "waiting",      "revocationWarning",
-                                          "revocationNotification"};
+  static constexpr const char* names[] = {"granted", "grantedWithMods",   "rejection",
+                                          "waiting", "revocationWarning", "revocationNotification"};
   if (status.size() == 1 && status[0] < std::size(names)) return names[status[0]];
   return "an unknown status";
 }
@@ -81,10 +80,14 @@ std::string status_details(const std::vector<DerElement>& fields) {
         }
       }
     } else if (fields[i].tag == bit_string_tag && fields[i].content.size() >= 2) {
-      static constexpr std::pair<int, const char*> reasons[] = {
-          {0, "badAlg"},          {2, "badRequest"},   {5, "badDataFormat"},
-          {14, "timeNotAvailable"}, {15, "unacceptedPolicy"}, {16, "unacceptedExtension"},
-          {17, "addInfoNotAvailable"}, {25, "systemFailure"}};
+      static constexpr std::pair<int, const char*> reasons[] = {{0, "badAlg"},
+                                                                {2, "badRequest"},
+                                                                {5, "badDataFormat"},
+                                                                {14, "timeNotAvailable"},
+                                                                {15, "unacceptedPolicy"},
+                                                                {16, "unacceptedExtension"},
+                                                                {17, "addInfoNotAvailable"},
+                                                                {25, "systemFailure"}};
       for (const auto& [bit, name] : reasons) {
         const std::size_t octet = 1 + static_cast<std::size_t>(bit / 8);
         if (octet < fields[i].content.size() &&
@@ -108,9 +111,9 @@ ByteView tst_info_of(ByteView token) {
   const auto signed_data = explicit_data && explicit_data->size() == 1
                                ? children((*explicit_data)[0], sequence_tag)
                                : std::nullopt;
-  const auto encapsulated =
-      signed_data && signed_data->size() >= 4 ? children((*signed_data)[2], sequence_tag)
-                                              : std::nullopt;
+  const auto encapsulated = signed_data && signed_data->size() >= 4
+                                ? children((*signed_data)[2], sequence_tag)
+                                : std::nullopt;
   if (!encapsulated || encapsulated->size() != 2 || oid_of((*encapsulated)[0]) != tst_info_oid) {
     throw timestamp_failure("the token holds no TSTInfo");
   }
@@ -141,8 +144,8 @@ Bytes with_unsigned_attribute(const DerElement& signer_info, ByteView attribute)
   if (!fields || fields->size() < 5) throw crypt_failure(CryptError::bad_encode);
   Bytes content;
   for (const DerElement& field : *fields) {
-    if (field.tag != implicit_one_tag) content.insert(content.end(), field.whole.begin(),
-                                                      field.whole.end());
+    if (field.tag != implicit_one_tag)
+      content.insert(content.end(), field.whole.begin(), field.whole.end());
   }
   Bytes attributes;
   if (fields->back().tag == implicit_one_tag) {
@@ -204,8 +207,8 @@ TimestampInfo read_timestamp_info(ByteView token) {
   info.policy = *policy;
   read_imprint((*fields)[2], info);
   const ByteView time = (*fields)[4].content;
-  const auto seconds = generalized_time_seconds(std::string_view(
-      reinterpret_cast<const char*>(time.data()), time.size()));
+  const auto seconds = generalized_time_seconds(
+      std::string_view(reinterpret_cast<const char*>(time.data()), time.size()));
   if (!seconds) throw timestamp_failure("the token's time is malformed");
   info.time = *seconds;
   // After genTime: accuracy, ordering, nonce, tsa, extensions, each optional.
@@ -266,7 +269,8 @@ Bytes with_timestamp_tokens(ByteView message, const std::function<Bytes(ByteView
     const auto parts = signer_timestamp_parts(signer_info.whole);
     if (!parts) throw crypt_failure(CryptError::bad_encode);
     const Bytes token = token_for(parts->signature);
-    const Bytes attribute = der_wrap(sequence_tag, joined({attribute_type, der_wrap(set_tag, token)}));
+    const Bytes attribute =
+        der_wrap(sequence_tag, joined({attribute_type, der_wrap(set_tag, token)}));
     const Bytes changed = with_unsigned_attribute(signer_info, attribute);
     signers.insert(signers.end(), changed.begin(), changed.end());
   }

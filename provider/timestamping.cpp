@@ -9,7 +9,9 @@
 namespace orvane::provider {
 namespace {
 
-bool same(ByteView a, ByteView b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+bool same(ByteView a, ByteView b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
 
 // A transport failure as the platform's HTTP client reports it, with what went wrong.
 Failure transport_failure(const http::HttpError& error) {
@@ -43,7 +45,13 @@ std::optional<ProvedTimestamp> signer_timestamp(const SignerTimestampParts& part
                                                 TimestampNotes* notes) {
   std::optional<ProvedTimestamp> earliest;
   for (const ByteView token : parts.tokens) {
-    ProvedTimestamp proved = prove_timestamp(token, parts.signature, crypto, now);
+    ProvedTimestamp proved;
+    try {
+      proved = prove_timestamp(token, parts.signature, crypto, now);
+    } catch (const Failure&) {
+      // A verification answers with the code's own text, as for every other fault it finds.
+      throw crypt_failure(CryptError::time_stamp);
+    }
     if (!earliest || proved.time < earliest->time) earliest = proved;
     if (notes != nullptr) notes->add(std::move(proved));
   }

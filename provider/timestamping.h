@@ -50,7 +50,8 @@ ProvedTimestamp prove_timestamp(ByteView token, ByteView signature, const Timest
                                 std::int64_t now);
 
 // The earliest timestamp of a signer whose signer info has `parts`, each of its tokens proved
-// as prove_timestamp says (the first that fails fails the signer); nothing when it carries
+// as prove_timestamp says (the first that fails fails the signer with TRUST_E_TIME_STAMP and its
+// standard text alone); nothing when it carries
 // none. Each proved one goes to `notes` when given.
 std::optional<ProvedTimestamp> signer_timestamp(const SignerTimestampParts& parts,
                                                 const TimestampCrypto& crypto, std::int64_t now,

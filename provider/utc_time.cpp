@@ -54,7 +54,7 @@ std::string utc_text(std::int64_t seconds) {
   const std::int64_t day = day_of_year - (153 * month_index + 2) / 5 + 1;
   const std::int64_t month = month_index < 10 ? month_index + 3 : month_index - 9;
   const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
-  char text[64];
+  char text[160];  // room for any six values, as the compiler counts
   std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
                 static_cast<long long>(year), static_cast<long long>(month),
                 static_cast<long long>(day), static_cast<long long>(in_day / 3600),

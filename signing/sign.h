@@ -29,6 +29,11 @@ struct SignOptions {
   std::optional<provider::RevocationCheck> revocation;
   // Receives what each verification found out about revocation.
   std::shared_ptr<provider::RevocationNotes> revocation_notes;
+  // Replaces the configuration file's <TimestampURL> for every signature of the object; empty
+  // for none.
+  std::optional<std::string> timestamp_url;
+  // Receives the timestamps that each verification proved.
+  std::shared_ptr<provider::TimestampNotes> timestamp_notes;
 };
 
 class Sign {
@@ -123,8 +128,8 @@ class Sign {
                              std::shared_ptr<const ByteSource> exact,
                              const provider::MessageText& signature);
   // What the configuration file (or the options) ask of signing and verification, read afresh
-  // for each. `logs` is true for the methods that log: an unknown <RevocationCheck> value is
-  // then logged, once for the object's life.
+  // for each, with the object's clock as now. `logs` is true for the methods that log: an
+  // unknown <RevocationCheck> value is then logged, once for the object's life.
   provider::Policy policy(bool logs = false);
   // Starts the signature file of the signed file `path`: named after the path without its
   // extension, followed by `suffix`.

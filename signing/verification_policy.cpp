@@ -1,10 +1,12 @@
-// What the configuration file asks of verifications: the <RevocationCheck> tag.
+// What the configuration file asks of signing and verification: the <RevocationCheck>,
+// <TimestampURL> and <TimestampPolicy> tags.
 #include "signing/verification_policy.h"
 
 #include <array>
 #include <utility>
 
 #include "config/configuration_file.h"
+#include "provider/utc_time.h"
 #include "runtime/failure.h"
 #include "signing/sign.h"
 
@@ -42,25 +44,33 @@ std::optional<provider::RevocationCheck> parse_revocation_check(TextView value) 
 provider::Policy Sign::policy(bool logs) {
   provider::Policy policy;
   policy.revocation_notes = options_.revocation_notes;
+  policy.timestamp_notes = options_.timestamp_notes;
+  policy.now = provider::utc_seconds(platform_.clock->now());
+  const auto configured = [this](TextView start_tag, TextView end_tag) {
+    return config::read_configuration_value(
+        xml(), *platform_.files, config::configuration_path(platform_), start_tag, end_tag);
+  };
+  Text revocation;
+  try {
+    revocation = configured(config::revocation_check_start_tag, config::revocation_check_end_tag);
+    policy.timestamp_url = text_to_utf8(
+        trim_spaces(configured(config::timestamp_url_start_tag, config::timestamp_url_end_tag)));
+    policy.timestamp_policy = text_to_utf8(trim_spaces(
+        configured(config::timestamp_policy_start_tag, config::timestamp_policy_end_tag)));
+  } catch (...) {
+    // A configuration that cannot be read asks for nothing: the defaults hold.
+  }
+  if (options_.timestamp_url) policy.timestamp_url = *options_.timestamp_url;
   if (options_.revocation) {
     policy.revocation = *options_.revocation;
     return policy;
   }
-  Text value;
-  try {
-    value = config::read_configuration_value(
-        xml(), *platform_.files, config::configuration_path(platform_),
-        config::revocation_check_start_tag, config::revocation_check_end_tag);
-  } catch (...) {
-    // A configuration that cannot be read asks for nothing: the default holds.
-    return policy;
-  }
-  const auto check = parse_revocation_check(value);
+  const auto check = parse_revocation_check(revocation);
   if (check) {
     policy.revocation = *check;
-  } else if (!value.empty() && logs && !unknown_revocation_logged_) {
+  } else if (!revocation.empty() && logs && !unknown_revocation_logged_) {
     unknown_revocation_logged_ = true;
-    LogError(u"Orvane.Dll : RevocationCheck : unknown value \"" + value +
+    LogError(u"Orvane.Dll : RevocationCheck : unknown value \"" + revocation +
              u"\", revocation is checked as for offline");
   }
   return policy;

@@ -129,11 +129,12 @@ struct VerifierRun {
   bool verified = false;
 };
 
-// Runs the verifier over `leaf` at the current time. It builds the whole chain past every
+// Runs the verifier over `leaf` at `at`, or the current time. It builds the whole chain past every
 // error and records each, so that the fault reported is chosen as on every back end rather
 // than by the order in which OpenSSL happens to meet them.
 VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
-                         const std::vector<X509Ptr>& carried, bool with_personal) {
+                         const std::vector<X509Ptr>& carried, bool with_personal,
+                         std::optional<std::int64_t> at = std::nullopt) {
   VerifierRun run{untrusted_stack(trust, carried, with_personal),
                   X509StoreCtxPtr(X509_STORE_CTX_new()), std::make_unique<ChainFaults>()};
   if (!run.context || X509_STORE_CTX_init(run.context.get(), trust.trusted_roots.get(), leaf,
@@ -151,6 +152,7 @@ VerifierRun run_verifier(X509* leaf, const TrustMaterial& trust,
       X509_STORE_CTX_set_app_data(run.context.get(), run.faults.get()) != 1) {
     throw crypt_failure(CryptError::message_error);
   }
+  if (at) X509_VERIFY_PARAM_set_time(X509_STORE_CTX_get0_param(run.context.get()), *at);
   X509_STORE_CTX_set_verify_cb(run.context.get(), [](int ok, X509_STORE_CTX* context) {
     if (ok == 0) {
       static_cast<ChainFaults*>(X509_STORE_CTX_get_app_data(context))
@@ -261,14 +263,15 @@ void remember(const TrustMaterial& trust, std::string key, const std::vector<X50
 
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
                                       const std::vector<X509Ptr>& carried,
-                                      RevocationContext* revocation) {
+                                      RevocationContext* revocation,
+                                      std::optional<std::int64_t> at) {
   const std::string key = chain_key(leaf, carried);
-  const auto now = static_cast<std::int64_t>(std::time(nullptr));
+  const auto now = at ? *at : static_cast<std::int64_t>(std::time(nullptr));
   std::vector<X509Ptr> chain;
   if (trust.verified_chains && !key.empty()) chain = trust.verified_chains->holding(key, now);
   if (chain.empty()) {
-    VerifierRun run = run_verifier(leaf, trust, carried, false);
-    if (!run.verified) run = run_verifier(leaf, trust, carried, true);
+    VerifierRun run = run_verifier(leaf, trust, carried, false, now);
+    if (!run.verified) run = run_verifier(leaf, trust, carried, true, now);
     if (!run.verified) return run.faults->crypt_error();
     STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(run.context.get());
     if (const auto weak = weak_chain_error(built)) return weak;

@@ -67,8 +67,10 @@ bool is_root(X509* certificate);
 // the signer policy, and, with a `revocation` context, no certificate of it below the anchor is
 // revoked as revocation_check.h says; otherwise the code of the chain's fault, chosen and mapped
 // as on every back end (provider/chain_fault.h).
+// The chain is judged at `at` (seconds since 1970 UTC) when given, else at the system's time.
 std::optional<CryptError> chain_error(X509* leaf, const TrustMaterial& trust,
                                       const std::vector<X509Ptr>& carried,
-                                      RevocationContext* revocation = nullptr);
+                                      RevocationContext* revocation = nullptr,
+                                      std::optional<std::int64_t> at = std::nullopt);
 
 }  // namespace orvane::provider::openssl

@@ -5,9 +5,11 @@
 #include <openssl/objects.h>
 
 #include <algorithm>
+#include <ctime>
 
 #include "provider/crypt_error.h"
 #include "provider/openssl/signer_policy_check.h"
+#include "provider/utc_time.h"
 
 namespace orvane::provider::openssl {
 namespace {
@@ -71,12 +73,50 @@ void check_signature(CMS_SignerInfo* signer, BIO* digests) {
   if (has_attributes && CMS_SignerInfo_verify(signer) != 1) fail(CryptError::bad_signature);
 }
 
+// The signature value and the timestamp tokens of a signer; the views are into `signer`.
+SignerTimestampParts timestamp_parts(CMS_SignerInfo* signer) {
+  SignerTimestampParts parts;
+  const ASN1_OCTET_STRING* signature = CMS_SignerInfo_get0_signature(signer);
+  parts.signature = ByteView(ASN1_STRING_get0_data(signature),
+                             static_cast<std::size_t>(ASN1_STRING_length(signature)));
+  for (int i = 0; i < CMS_unsigned_get_attr_count(signer); ++i) {
+    X509_ATTRIBUTE* attribute = CMS_unsigned_get_attr(signer, i);
+    if (OBJ_obj2nid(X509_ATTRIBUTE_get0_object(attribute)) != NID_id_smime_aa_timeStampToken) {
+      continue;
+    }
+    for (int j = 0; j < X509_ATTRIBUTE_count(attribute); ++j) {
+      const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attribute, j);
+      if (value == nullptr || value->type != V_ASN1_SEQUENCE) {
+        fail(CryptError::time_stamp);
+      }
+      parts.tokens.emplace_back(
+          ASN1_STRING_get0_data(value->value.sequence),
+          static_cast<std::size_t>(ASN1_STRING_length(value->value.sequence)));
+    }
+  }
+  return parts;
+}
+
+// The time at which the signer's chain must be valid: its earliest proved timestamp's, else now.
+std::optional<std::int64_t> chain_time(CMS_SignerInfo* signer,
+                                       const CertificateJudgement& judgement) {
+  if (judgement.timestamps == nullptr) return judgement.now;
+  const std::int64_t now =
+      judgement.now ? *judgement.now : static_cast<std::int64_t>(std::time(nullptr));
+  const auto proved = signer_timestamp(timestamp_parts(signer), *judgement.timestamps, now,
+                                       judgement.timestamp_notes);
+  if (judgement.revocation != nullptr) {
+    judgement.revocation->set_timestamp(proved ? utc_text(proved->time) : std::string());
+  }
+  return proved ? std::optional<std::int64_t>(proved->time) : judgement.now;
+}
+
 }  // namespace
 
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
                                const SignerDigests& digests, bool check_certificates,
                                const TrustMaterial& trust, const ContentDigest* known_digest,
-                               RevocationContext* revocation) {
+                               const CertificateJudgement& judgement) {
   if (OBJ_obj2nid(CMS_get0_type(&message)) != NID_pkcs7_signed) {
     fail(CryptError::invalid_message_type);
   }
@@ -99,7 +139,9 @@ VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> ca
     }
     if (const auto error = content_type_error(signer, message)) fail(*error);
     if (check_certificates) {
-      if (const auto error = chain_error(certificate, trust, verified.carried, revocation)) {
+      const auto at = chain_time(signer, judgement);
+      if (const auto error =
+              chain_error(certificate, trust, verified.carried, judgement.revocation, at)) {
         fail(*error);
       }
       if (const auto error = signer_usage_error(certificate)) fail(*error);

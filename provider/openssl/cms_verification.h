@@ -7,6 +7,7 @@
 #include "provider/openssl/chain_verification.h"
 #include "provider/openssl/content_digest.h"
 #include "provider/openssl/handles.h"
+#include "provider/timestamping.h"
 #include "runtime/bytes.h"
 
 namespace orvane::provider::openssl {
@@ -17,6 +18,16 @@ struct VerifiedMessage {
   std::vector<X509Ptr> signers;
   // The certificates the message carried.
   std::vector<X509Ptr> carried;
+};
+
+// How the certificates of a message's signers are judged besides their chains.
+struct CertificateJudgement {
+  RevocationContext* revocation = nullptr;
+  // Proves the signers' timestamp tokens; none: tokens are not looked at.
+  const TimestampCrypto* timestamps = nullptr;
+  TimestampNotes* timestamp_notes = nullptr;
+  // The moment taken as now, in seconds since 1970 UTC; the system's time when none.
+  std::optional<std::int64_t> now;
 };
 
 // The digests of the content by every algorithm that the signers of a message name, taken
@@ -33,11 +44,13 @@ using SignerDigests = std::function<const ContentDigests&(STACK_OF(CMS_SignerInf
 // NTE_BAD_SIGNATURE, a chain code or CERT_E_WRONG_USAGE. The digests are asked for only when a
 // signer needs them: `known_digest`, the content's digest when the caller has it already, serves
 // the signers with signed attributes and its algorithm. With the certificates, `revocation`
-// decides how each chain's revocation is checked.
+// decides how each chain's revocation is checked. A signer's timestamp tokens, when `judgement`
+// proves them, must all prove (TRUST_E_TIME_STAMP otherwise), and the earliest moves the time at
+// which its chain must be valid from now to the token's.
 VerifiedMessage verify_message(CMS_ContentInfo& message, std::vector<X509Ptr> carried,
                                const SignerDigests& digests, bool check_certificates,
                                const TrustMaterial& trust,
                                const ContentDigest* known_digest = nullptr,
-                               RevocationContext* revocation = nullptr);
+                               const CertificateJudgement& judgement = {});
 
 }  // namespace orvane::provider::openssl

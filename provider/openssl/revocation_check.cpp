@@ -77,6 +77,15 @@ void ask_network(const std::vector<X509*>& chain, const std::vector<X509*>& issu
   }
 }
 
+// Whether a revocation is dated after the signer's timestamp for a reason that leaves the
+// signatures made before it standing. Both times are written alike ("2026-12-06T19:35:44Z"), so
+// their texts compare as the times do.
+bool after_timestamp(const CertificateStatus& status, const RevocationContext& context) {
+  constexpr int key_compromise = 1;
+  return !context.timestamp().empty() && !status.revoked_at.empty() &&
+         status.revoked_at > context.timestamp() && status.reason != key_compromise;
+}
+
 void note(RevocationContext& context, X509* certificate, const CertificateStatus& status) {
   if (context.notes() == nullptr) return;
   const CertificateSummary summary = summarize(certificate);
@@ -109,6 +118,7 @@ std::optional<CryptError> revocation_error(const std::vector<X509*>& chain,
   std::optional<CryptError> error;
   for (std::size_t depth = 0; depth < statuses.size(); ++depth) {
     const CertificateStatus& status = statuses[depth];
+    if (status.state == State::revoked && after_timestamp(status, context)) continue;
     if (status.state == State::revoked) {
       note(context, chain[depth], status);
       error = CryptError::revoked;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "provider/openssl/revocation_handles.h"
 #include "provider/provider.h"
@@ -32,6 +33,10 @@ class RevocationContext {
   const CrlList& message_crls() const { return message_crls_; }
   const std::filesystem::path& store_root() const { return store_root_; }
   RevocationNotes* notes() const { return notes_.get(); }
+  // The proved timestamp of the signer being judged ("2026-12-06T19:35:44Z"), empty for none:
+  // a revocation dated after it does not count unless the key was compromised.
+  const std::string& timestamp() const { return timestamp_; }
+  void set_timestamp(std::string timestamp) { timestamp_ = std::move(timestamp); }
   // The time the next request may take: the request limit, or less when the verification's
   // own limit, counted from its first request, comes sooner; zero once it has passed.
   std::chrono::milliseconds next_request_time();
@@ -41,6 +46,7 @@ class RevocationContext {
   std::filesystem::path store_root_;
   CrlList message_crls_;
   std::shared_ptr<RevocationNotes> notes_;
+  std::string timestamp_;
   std::optional<std::chrono::steady_clock::time_point> network_deadline_;
 };
 

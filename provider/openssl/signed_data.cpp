@@ -12,6 +12,7 @@
 #include "provider/openssl/message_encoding.h"
 #include "provider/openssl/revocation_context.h"
 #include "provider/openssl/signer.h"
+#include "provider/openssl/timestamp_crypto.h"
 #include "provider/signing_certificate.h"
 #include "runtime/code_page.h"
 
@@ -141,7 +142,14 @@ void OpensslSignedData::Sign(Signer& signer, Attachment attachment, RewritableSi
     if (!is_root(chain[i].get())) request.carried.push_back(chain[i].get());
   }
   OpensslSignatureSession session(std::move(request));
-  write_signed_message(*content_, attachment, session, message);
+  if (policy_.timestamp_url.empty()) {
+    write_signed_message(*content_, attachment, session, message);
+  } else {
+    const OpensslTimestampCrypto crypto(load_trust(*root_));
+    TimestampedSession timestamped(session, {policy_.timestamp_url, policy_.timestamp_policy},
+                                   crypto, current_time(policy_));
+    write_signed_message(*content_, attachment, timestamped, message);
+  }
   content_digest_ = ContentDigest{NID_sha256, session.content_digest()};
 }
 
@@ -167,9 +175,13 @@ void OpensslSignedData::Verify(const MessageText& message, Attachment attachment
     }
     return *digests;
   };
-  VerifiedMessage verified = verify_message(
-      *decoded.message, std::move(decoded.certificates), signer_digests, true, *load_trust(*root_),
-      attached || !content_digest_ ? nullptr : &*content_digest_, &revocation);
+  const auto trust = load_trust(*root_);
+  const OpensslTimestampCrypto timestamps(trust);
+  const CertificateJudgement judgement{&revocation, &timestamps, policy_.timestamp_notes.get(),
+                                       policy_.now};
+  VerifiedMessage verified =
+      verify_message(*decoded.message, std::move(decoded.certificates), signer_digests, true,
+                     *trust, attached || !content_digest_ ? nullptr : &*content_digest_, judgement);
   signers_ = std::move(verified.signers);
 }
 

@@ -149,8 +149,9 @@ TEST_F(FaultInjection, AClockThatCrossesMidnightKeepsEachEntryWholeInTheDayItRes
     const fs::path file = test.folder.path() / "logs" / text_to_utf8(config::log_file_name(day));
     return fs::exists(file) ? testing::read_file(file) : std::string();
   };
-  // Selection and the log's file name read the clock before midnight, the entry after it.
-  test.clock->set_readings({last_second, last_second, first_second});
+  // Selection, the signature's policy and the log's file name read the clock before midnight,
+  // the entry after it.
+  test.clock->set_readings({last_second, last_second, last_second, first_second});
   EXPECT_EQ(sign_file("missing.pdf", pki.user.serial, true).first,
             u"Err Description: File not found");
   EXPECT_EQ(log_of(last_second), "\r\n " + text_to_utf8(format_date_time(first_second)) +

@@ -38,6 +38,8 @@ class Forgery : public SignTest {
   // The answers of the four checks, with the serial number of `serial`; the attached ones
   // restore to 'copy.pdf' and 'message_Signature.pdf' when they pass.
   std::vector<Text> answers(const Messages& messages, const Text& serial) {
+    // Certificates made by the test begin after the fixture set its clock.
+    test.clock->set(native_clock()->now());
     write("signature.der", messages.over_text);
     write("message_Signature.txt", messages.attached);
     Variant signature = text_path("signature.der");
