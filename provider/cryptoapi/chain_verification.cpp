@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "provider/chain_fault.h"
+#include "provider/cryptoapi/file_time.h"
 #include "provider/cryptoapi/platform_error.h"
 #include "provider/cryptoapi/revocation_check.h"
 #include "provider/cryptoapi/signer_policy_check.h"
@@ -12,12 +13,14 @@ namespace orvane::provider::cryptoapi {
 namespace {
 
 windows::ChainHandle get_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional,
-                               RevocationCheck revocation = RevocationCheck::none) {
+                               RevocationCheck revocation = RevocationCheck::none,
+                               std::optional<std::int64_t> at = std::nullopt) {
   CERT_CHAIN_PARA parameters{};
   parameters.cbSize = sizeof parameters;
   const DWORD flags = revocation_flags(revocation, parameters);
+  FILETIME moment = at ? file_time_of(*at) : FILETIME{};
   PCCERT_CHAIN_CONTEXT built = nullptr;
-  if (!::CertGetCertificateChain(nullptr, certificate, nullptr,
+  if (!::CertGetCertificateChain(nullptr, certificate, at ? &moment : nullptr,
                                  additional != nullptr ? additional : certificate->hCertStore,
                                  &parameters, flags, nullptr, &built)) {
     throw last_platform_failure();
@@ -78,15 +81,24 @@ CertificateList build_chain(PCCERT_CONTEXT certificate, HCERTSTORE additional) {
 }
 
 std::optional<CryptError> chain_error(PCCERT_CONTEXT certificate, HCERTSTORE additional,
-                                      const Policy* revocation) {
+                                      const Policy* revocation, const ChainMoment& moment) {
   const RevocationCheck mode = revocation ? revocation->revocation : RevocationCheck::none;
-  const windows::ChainHandle chain = get_chain(certificate, additional, mode);
-  if (revocation && revocation->revocation_notes) {
-    note_revocation(*chain.get(), mode, *revocation->revocation_notes);
+  RevocationNotes* notes = revocation ? revocation->revocation_notes.get() : nullptr;
+  // After a timestamp, revocation is a question about now, and the chain at the timestamp's time
+  // cannot answer it: a second chain, built now, does.
+  const bool revocation_now = moment.timestamp && mode != RevocationCheck::none;
+  const windows::ChainHandle chain =
+      get_chain(certificate, additional, revocation_now ? RevocationCheck::none : mode,
+                moment.timestamp ? moment.timestamp : moment.now);
+  DWORD trust_status = chain.get()->TrustStatus.dwErrorStatus;
+  if (revocation_now) {
+    const windows::ChainHandle current = get_chain(certificate, additional, mode, moment.now);
+    if (notes != nullptr) note_revocation(*current.get(), mode, *notes, moment.timestamp);
+    trust_status |= revocation_status(*current.get(), *moment.timestamp);
+  } else if (notes != nullptr) {
+    note_revocation(*chain.get(), mode, *notes);
   }
-  if (const auto error = faults_of(chain.get()->TrustStatus.dwErrorStatus, mode).crypt_error()) {
-    return error;
-  }
+  if (const auto error = faults_of(trust_status, mode).crypt_error()) return error;
   // Both must hold: Wine's base policy passes chains whose status has faults, and on Windows
   // the policy may refuse what the status does not show.
   CERT_CHAIN_POLICY_PARA policy{};

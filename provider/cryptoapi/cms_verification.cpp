@@ -7,7 +7,9 @@
 #include "provider/cryptoapi/platform_error.h"
 #include "provider/cryptoapi/signer_policy_check.h"
 #include "provider/cryptoapi/signer_signature.h"
+#include "provider/cryptoapi/timestamp_crypto.h"
 #include "provider/signer_policy.h"
+#include "provider/timestamping.h"
 
 namespace orvane::provider::cryptoapi {
 namespace {
@@ -31,20 +33,6 @@ windows::CertificateContextHandle find_in_user_store(const wchar_t* name,
   if (!store) return {};
   return windows::CertificateContextHandle(::CertGetSubjectCertificateFromStore(
       store.get(), encoding_types, const_cast<CERT_INFO*>(&signer_id)));
-}
-
-// The signer's certificate: from the message, else from the user's stores, the personal store
-// last.
-windows::CertificateContextHandle find_signer_certificate(HCRYPTMSG message, DWORD index,
-                                                          HCERTSTORE carried) {
-  const Bytes id_bytes = message_parameter(message, CMSG_SIGNER_CERT_INFO_PARAM, index);
-  const auto& signer_id = *reinterpret_cast<const CERT_INFO*>(id_bytes.data());
-  windows::CertificateContextHandle found(::CertGetSubjectCertificateFromStore(
-      carried, encoding_types, const_cast<CERT_INFO*>(&signer_id)));
-  if (!found) found = find_in_user_store(L"CA", signer_id);
-  if (!found) found = find_in_user_store(L"My", signer_id);
-  if (!found) fail(CryptError::signer_not_found);
-  return found;
 }
 
 Bytes digest_of(std::string_view algorithm, ByteView bytes) {
@@ -108,6 +96,21 @@ std::optional<CryptError> content_type_error(const CMSG_SIGNER_INFO& signer, HCR
   return crypt_error_of(SignerFault::content_type);
 }
 
+// The signer's signature value and the timestamp tokens among its unsigned attributes; the
+// views are into `signer`.
+SignerTimestampParts timestamp_parts(const CMSG_SIGNER_INFO& signer) {
+  SignerTimestampParts parts;
+  parts.signature = ByteView(signer.EncryptedHash.pbData, signer.EncryptedHash.cbData);
+  for (DWORD i = 0; i < signer.UnauthAttrs.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = signer.UnauthAttrs.rgAttr[i];
+    if (attribute.pszObjId == nullptr || timestamp_token_oid != attribute.pszObjId) continue;
+    for (DWORD j = 0; j < attribute.cValue; ++j) {
+      parts.tokens.emplace_back(attribute.rgValue[j].pbData, attribute.rgValue[j].cbData);
+    }
+  }
+  return parts;
+}
+
 windows::CertificateContextHandle verify_signer(const DecodedMessage& decoded, DWORD index,
                                                 HCERTSTORE carried, ContentDigests& digests,
                                                 const Policy& policy) {
@@ -117,26 +120,52 @@ windows::CertificateContextHandle verify_signer(const DecodedMessage& decoded, D
   windows::CertificateContextHandle certificate = find_signer_certificate(message, index, carried);
   if (signer.HashAlgorithm.pszObjId == nullptr) fail(CryptError::unknown_algorithm);
   if (const auto error = message_digest_error(signer.HashAlgorithm.pszObjId)) fail(*error);
-  if (signer.AuthAttrs.cAttr > 0) {
-    const ByteView as_encoded = index < decoded.signed_attributes.size()
-                                    ? ByteView(decoded.signed_attributes[index])
-                                    : ByteView();
-    check_attributes_signature(signer, as_encoded, certificate.get());
-    check_content_digest(signer, digests);
-    if (const auto error = content_type_error(signer, message)) fail(*error);
-  } else {
-    // Without signed attributes the signature is over the content's digest itself.
-    const Bytes* digest = digests.of(signer.HashAlgorithm.pszObjId);
-    if (digest == nullptr) fail(CryptError::unknown_algorithm);
-    check_signature(certificate.get(), signer.HashAlgorithm.pszObjId, *digest,
-                    ByteView(signer.EncryptedHash.pbData, signer.EncryptedHash.cbData));
-  }
-  if (const auto error = chain_error(certificate.get(), carried, &policy)) fail(*error);
+  check_signer_signature(decoded, index, signer, certificate.get(), digests);
+  // A proved timestamp moves the moment at which the chain must hold from now to its own; a
+  // token that does not prove makes the message not valid.
+  const std::int64_t now = current_time(policy);
+  const CryptoapiTimestampCrypto timestamps;
+  const auto proved =
+      signer_timestamp(timestamp_parts(signer), timestamps, now, policy.timestamp_notes.get());
+  const ChainMoment moment{now, proved ? std::optional<std::int64_t>(proved->time) : std::nullopt};
+  if (const auto error = chain_error(certificate.get(), carried, &policy, moment)) fail(*error);
   if (const auto error = signer_usage_error(certificate.get())) fail(*error);
   return certificate;
 }
 
 }  // namespace
+
+windows::CertificateContextHandle find_signer_certificate(HCRYPTMSG message, DWORD index,
+                                                          HCERTSTORE carried) {
+  const Bytes id_bytes = message_parameter(message, CMSG_SIGNER_CERT_INFO_PARAM, index);
+  const auto& signer_id = *reinterpret_cast<const CERT_INFO*>(id_bytes.data());
+  windows::CertificateContextHandle found(::CertGetSubjectCertificateFromStore(
+      carried, encoding_types, const_cast<CERT_INFO*>(&signer_id)));
+  if (!found) found = find_in_user_store(L"CA", signer_id);
+  if (!found) found = find_in_user_store(L"My", signer_id);
+  if (!found) fail(CryptError::signer_not_found);
+  return found;
+}
+
+void check_signer_signature(const DecodedMessage& decoded, DWORD index,
+                            const CMSG_SIGNER_INFO& signer, PCCERT_CONTEXT certificate,
+                            ContentDigests& digests) {
+  if (signer.HashAlgorithm.pszObjId == nullptr) fail(CryptError::unknown_algorithm);
+  if (signer.AuthAttrs.cAttr > 0) {
+    const ByteView as_encoded = index < decoded.signed_attributes.size()
+                                    ? ByteView(decoded.signed_attributes[index])
+                                    : ByteView();
+    check_attributes_signature(signer, as_encoded, certificate);
+    check_content_digest(signer, digests);
+    if (const auto error = content_type_error(signer, decoded.message.get())) fail(*error);
+  } else {
+    // Without signed attributes the signature is over the content's digest itself.
+    const Bytes* digest = digests.of(signer.HashAlgorithm.pszObjId);
+    if (digest == nullptr) fail(CryptError::unknown_algorithm);
+    check_signature(certificate, signer.HashAlgorithm.pszObjId, *digest,
+                    ByteView(signer.EncryptedHash.pbData, signer.EncryptedHash.cbData));
+  }
+}
 
 std::vector<std::string> signer_digest_algorithms(const DecodedMessage& decoded) {
   const HCRYPTMSG message = decoded.message.get();

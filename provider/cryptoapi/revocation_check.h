@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
+
 #include "provider/provider.h"
 
 namespace orvane::provider::cryptoapi {
@@ -20,7 +23,15 @@ DWORD revocation_flags(RevocationCheck mode, CERT_CHAIN_PARA& parameters);
 DWORD accepted_revocation_status(RevocationCheck mode);
 
 // Tells `notes` of every certificate of `chain`'s first simple chain that is revoked, and under
-// `online` and `require` of every one below the root whose status could not be had.
-void note_revocation(const CERT_CHAIN_CONTEXT& chain, RevocationCheck mode, RevocationNotes& notes);
+// `online` and `require` of every one below the root whose status could not be had. With a
+// signature's `timestamp`, a revocation that revocation_status lets pass is not told.
+void note_revocation(const CERT_CHAIN_CONTEXT& chain, RevocationCheck mode, RevocationNotes& notes,
+                     std::optional<std::int64_t> timestamp = std::nullopt);
+
+// The revocation status bits of `chain`'s certificates for a signature timestamped at
+// `timestamp` (seconds since 1970 UTC): a revocation dated after it for any reason but
+// keyCompromise is left out. Only a chain element that names its CRL entry shows the date and
+// reason; a revocation without them (Wine's engine tells neither) always counts.
+DWORD revocation_status(const CERT_CHAIN_CONTEXT& chain, std::int64_t timestamp);
 
 }  // namespace orvane::provider::cryptoapi

@@ -8,9 +8,11 @@
 #include "provider/cryptoapi/cms_verification.h"
 #include "provider/cryptoapi/message_encoding.h"
 #include "provider/cryptoapi/signer.h"
+#include "provider/cryptoapi/timestamp_crypto.h"
 #include "provider/message_reading.h"
 #include "provider/message_writing.h"
 #include "provider/signing_certificate.h"
+#include "provider/timestamping.h"
 #include "runtime/windows/ansi_code_page.h"
 
 namespace orvane::provider::cryptoapi {
@@ -42,7 +44,14 @@ void CryptoapiSignedData::Sign(Signer& signer, Attachment attachment, Rewritable
   }
   content_digest_.reset();
   const auto session = start_signature(request);
-  write_signed_message(*content_, attachment, *session, message);
+  if (policy_.timestamp_url.empty()) {
+    write_signed_message(*content_, attachment, *session, message);
+  } else {
+    const CryptoapiTimestampCrypto crypto;
+    TimestampedSession timestamped(*session, {policy_.timestamp_url, policy_.timestamp_policy},
+                                   crypto, current_time(policy_));
+    write_signed_message(*content_, attachment, timestamped, message);
+  }
   content_digest_ = ContentDigest{szOID_NIST_sha256, session->content_digest()};
 }
 

@@ -11,6 +11,7 @@
 #include <oleauto.h>
 #include <unknwn.h>
 #include <wincrypt.h>
+#include <winhttp.h>
 #include <winscard.h>
 
 #include <cstddef>
@@ -133,6 +134,9 @@ inline bool free_local(void* memory) noexcept {
 inline bool free_ncrypt_buffer(void* buffer) noexcept {
   return ::NCryptFreeBuffer(buffer) == ERROR_SUCCESS;
 }
+inline bool close_internet(HINTERNET handle) noexcept {
+  return ::WinHttpCloseHandle(handle) != FALSE;
+}
 inline bool release_interface(IUnknown* object) noexcept {
   object->Release();
   return true;
@@ -202,6 +206,8 @@ using NCryptKeyHandle = Owned<traits::Zero<NCRYPT_KEY_HANDLE, traits::free_ncryp
 template <typename T>
 using NCryptMemory = Owned<traits::NCryptAllocated<T>>;
 using CardContextHandle = Owned<traits::Zero<SCARDCONTEXT, traits::release_card_context>>;
+// A WinHTTP session, connection or request.
+using InternetHandle = Owned<traits::Zero<HINTERNET, traits::close_internet>>;
 
 using Bstr = Owned<traits::Zero<BSTR, traits::free_string>>;
 
