@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "provider/crypt_error.h"
+#include "provider/signer_policy.h"
 #include "runtime/http.h"
 #include "runtime/text.h"
 
@@ -27,6 +28,12 @@ Failure transport_failure(const http::HttpError& error) {
 ProvedTimestamp prove_timestamp(ByteView token, ByteView signature, const TimestampCrypto& crypto,
                                 std::int64_t now) {
   const TimestampInfo info = read_timestamp_info(token);
+  if (is_weak_digest(info.imprint_algorithm)) {
+    throw timestamp_failure("the token's imprint algorithm " + info.imprint_algorithm +
+                            " is too weak");
+  }
+  // A moment yet to come is no proof of the past; a few minutes allow for clocks that differ.
+  if (info.time > now + 300) throw timestamp_failure("the token's time has not come yet");
   const Bytes expected = crypto.digest(info.imprint_algorithm, signature);
   if (expected.empty()) {
     throw timestamp_failure("the token's imprint algorithm " + info.imprint_algorithm +
