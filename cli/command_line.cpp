@@ -289,9 +289,21 @@ void add_commands(CLI::App& app, Invocation& invocation) {
   add_inspect(app, invocation);
   add_service_provider(app, invocation);
   add_store(app, invocation);
-  add_command(app, "demo", "Sign and verify for real in a throwaway store and PKI",
-              "Shows each call and its result, then removes everything it made.", "  orvane demo")
-      ->callback([&invocation] { invocation.command = Command::demo; });
+  CLI::App* demo = add_command(
+      app, "demo", "Sign and verify for real in a throwaway store and PKI",
+      "Shows each call and its result, then removes everything it made. With --timestamp, one "
+      "more signature is timestamped by the RFC 3161 authority at URL, whose root is "
+      "--timestamp-root.",
+      "  orvane demo\n  orvane demo --timestamp http://127.0.0.1:8318/ --timestamp-root tsa.pem");
+  CLI::Option* timestamp = demo->add_option("--timestamp", invocation.timestamp,
+                                            "Also show a signature timestamped by URL")
+                               ->type_name("URL");
+  demo->add_option("--timestamp-root", invocation.timestamp_root,
+                   "The time-stamping authority's root certificate (PEM), trusted in the demo's "
+                   "store")
+      ->type_name("FILE")
+      ->needs(timestamp);
+  demo->callback([&invocation] { invocation.command = Command::demo; });
 }
 
 // What was wrong with the command line.

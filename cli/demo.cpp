@@ -4,6 +4,7 @@
 #include <iterator>
 #include <random>
 
+#include "cli/hints.h"
 #include "cli/outcome.h"
 #include "provider/store_administration.h"
 #include "runtime/program.h"
@@ -196,9 +197,39 @@ void sign_and_verify(Sign& sign, const Text& serial, const fs::path& folder, Dem
   verify_both_ways(sign, serial, files, demo);
 }
 
+// One more detached signature, timestamped by the authority at `url`, verified, and the
+// timestamp that the verification proved.
+void sign_with_timestamp(const Platform& platform, const fs::path& folder, const Text& serial,
+                         const std::string& url, Demonstration& demo) {
+  signing::SignOptions options;
+  options.timestamp_url = url;
+  options.timestamp_notes = std::make_shared<provider::TimestampNotes>();
+  Sign sign(platform, provider::default_factory(folder / "store"), options);
+  const DemoFiles files(folder);
+  const fs::path signature = folder / "contract_timestamped.p7s";
+  const std::string s = text_to_utf8(serial);
+  Variant input = path_text(files.document);
+  Text extension = u"_timestamped.p7s";
+  demo.blank();
+  sign.Signfile(input, serial, vb_true, extension, vb_false);
+  demo.call("orvane sign " + demo.quoted(files.document) + " --serial " + s +
+                " --detached --suffix _timestamped.p7s --timestamp " + url,
+            "Signfile(..., bDetached=True, \"_timestamped.p7s\")   (with <TimestampURL>" + url +
+                "</TimestampURL>)",
+            sign.last_answer(), Outcome::success);
+  Variant second = path_text(signature);
+  sign.Verify(path_text(files.document), second, vb_true, serial);
+  demo.call("orvane verify " + demo.quoted(files.document) + " " + demo.quoted(signature) +
+                " --detached --serial " + s,
+            "Verify(" + demo.quoted(files.document) + ", " + demo.quoted(signature) + ", True, \"" +
+                s + "\")",
+            sign.last_answer(), Outcome::success);
+  for (const auto& hint : timestamp_hints(*options.timestamp_notes)) demo.note(hint);
+}
+
 }  // namespace
 
-int run_demo(std::ostream& out, std::ostream& err) {
+int run_demo(const Invocation& invocation, std::ostream& out, std::ostream& err) {
   try {
     fs::path folder;
     bool as_expected = false;
@@ -228,6 +259,13 @@ int run_demo(std::ostream& out, std::ostream& err) {
       platform.system_directory = path_text(folder / "system");
       Sign sign(platform, provider::default_factory(folder / "store"));
       sign_and_verify(sign, text_from_utf8(pki.signer.summary.serial), folder, demo);
+      if (invocation.has_timestamp) {
+        if (!invocation.timestamp_root.empty() && pki.in_store_folder) {
+          provider::trust_roots(folder / "store", invocation.timestamp_root);
+        }
+        sign_with_timestamp(platform, folder, text_from_utf8(pki.signer.summary.serial),
+                            invocation.timestamp, demo);
+      }
       as_expected = demo.all_as_expected();
       out << "\n" << demo.expected() << " of " << demo.calls() << " results as expected.\n";
     }

@@ -49,9 +49,10 @@ struct Invocation {
   // --revocation of verify and verify-code, as given (already known to name a mode).
   bool has_revocation = false;
   std::string revocation;
-  // --timestamp of sign: the time-stamping authority's URL.
+  // --timestamp of sign and demo: the time-stamping authority's URL; --timestamp-root of demo.
   bool has_timestamp = false;
   std::string timestamp;
+  std::string timestamp_root;
   // --json of inspect.
   bool json = false;
 };

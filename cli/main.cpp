@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
                                            std::cout, std::cerr);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Invocation& invocation = std::get<Invocation>(parsed);
-    if (invocation.command == Command::demo) return run_demo(std::cout, std::cerr);
+    if (invocation.command == Command::demo) return run_demo(invocation, std::cout, std::cerr);
 
     const Outcome outcome = run(invocation);
     if (outcome.answer) std::cout << *outcome.answer << '\n' << std::flush;
