@@ -13,7 +13,6 @@ namespace orvane::provider {
 namespace {
 
 constexpr std::uint8_t integer_tag = 0x02;
-constexpr std::uint8_t octet_string_tag = 0x04;
 constexpr std::uint8_t oid_tag = 0x06;
 constexpr std::uint8_t utf8_string_tag = 0x0C;
 constexpr std::uint8_t printable_string_tag = 0x13;
