@@ -5,7 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/demo.h"
 #include "cli/hints.h"
-#include "cli/inspect_command.h"
+#include "cli/message_summary.h"
 #include "cli/progress.h"
 #include "cli/sign_commands.h"
 #include "cli/store_commands.h"

@@ -1,4 +1,4 @@
-#include "cli/inspect_command.h"
+#include "cli/message_summary.h"
 
 #include <algorithm>
 
