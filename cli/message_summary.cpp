@@ -196,7 +196,8 @@ std::string as_json(const provider::DescribingReceiver& read, bool attached,
     out += ",\"revocation\":[";
     if (verdict) {
       for (std::size_t i = 0; i < verdict->revocation.size(); ++i) {
-        out += (i == 0 ? "" : ",") + json_string(verdict->revocation[i]);
+        if (i != 0) out += ',';
+        out += json_string(verdict->revocation[i]);
       }
     }
     out += "]}";

@@ -34,6 +34,22 @@ std::optional<std::vector<DerElement>> der_elements(ByteView content) {
   return elements;
 }
 
+std::optional<DerElement> der_single(ByteView der) {
+  auto element = take_der_element(der);
+  if (!element || !der.empty()) return std::nullopt;
+  return element;
+}
+
+std::optional<std::vector<DerElement>> der_children(const DerElement& element, std::uint8_t tag) {
+  if (element.tag != tag) return std::nullopt;
+  return der_elements(element.content);
+}
+
+std::optional<std::string> der_oid(const DerElement& element) {
+  if (element.tag != der_tag::object_identifier) return std::nullopt;
+  return dotted_object_identifier(element.content);
+}
+
 Bytes der_header(std::uint8_t tag, std::uint64_t length) {
   Bytes header{tag};
   if (length < 0x80) {
@@ -102,10 +118,13 @@ std::optional<std::string> dotted_object_identifier(ByteView content) {
     if ((content[i] & 0x80) != 0) continue;
     if (first) {
       const std::uint64_t top = value < 80 ? value / 40 : 2;
-      dotted = std::to_string(top) + "." + std::to_string(value - top * 40);
+      dotted = std::to_string(top);
+      dotted += '.';
+      dotted += std::to_string(value - top * 40);
       first = false;
     } else {
-      dotted += "." + std::to_string(value);
+      dotted += '.';
+      dotted += std::to_string(value);
     }
     value = 0;
   }

@@ -12,6 +12,26 @@
 
 namespace orvane::provider {
 
+// The identifier octets this code meets. The context-specific ones are constructed: [0] and [1]
+// around a structure, explicit or implicit alike.
+namespace der_tag {
+inline constexpr std::uint8_t boolean = 0x01;
+inline constexpr std::uint8_t integer = 0x02;
+inline constexpr std::uint8_t bit_string = 0x03;
+inline constexpr std::uint8_t octet_string = 0x04;
+inline constexpr std::uint8_t null = 0x05;
+inline constexpr std::uint8_t object_identifier = 0x06;
+inline constexpr std::uint8_t utf8_string = 0x0C;
+inline constexpr std::uint8_t printable_string = 0x13;
+inline constexpr std::uint8_t ia5_string = 0x16;
+inline constexpr std::uint8_t utc_time = 0x17;
+inline constexpr std::uint8_t generalized_time = 0x18;
+inline constexpr std::uint8_t sequence = 0x30;
+inline constexpr std::uint8_t set = 0x31;
+inline constexpr std::uint8_t context_0 = 0xA0;
+inline constexpr std::uint8_t context_1 = 0xA1;
+}  // namespace der_tag
+
 struct DerElement {
   std::uint8_t tag = 0;  // the identifier octet (low tag numbers only)
   ByteView content;
@@ -34,6 +54,15 @@ std::optional<DerElement> take_der_element(ByteView& der);
 
 // Every element of `content`, in order; nothing when any of them cannot be read.
 std::optional<std::vector<DerElement>> der_elements(ByteView content);
+
+// The one element that `der` holds; nothing when it holds another number or cannot be read.
+std::optional<DerElement> der_single(ByteView der);
+
+// The elements of `element`'s content when it has `tag`; nothing otherwise.
+std::optional<std::vector<DerElement>> der_children(const DerElement& element, std::uint8_t tag);
+
+// The dotted OID that `element` is; nothing when it is no OBJECT IDENTIFIER.
+std::optional<std::string> der_oid(const DerElement& element);
 
 // The header of an element of `tag` whose content is `length` bytes long, the length in the
 // shortest form.

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "provider/der.h"
+#include "provider/object_identifiers.h"
 #include "provider/serial_number.h"
 #include "provider/timestamp_protocol.h"
 #include "provider/utc_time.h"
@@ -12,37 +13,8 @@
 namespace orvane::provider {
 namespace {
 
-constexpr std::uint8_t integer_tag = 0x02;
-constexpr std::uint8_t oid_tag = 0x06;
-constexpr std::uint8_t utf8_string_tag = 0x0C;
-constexpr std::uint8_t printable_string_tag = 0x13;
-constexpr std::uint8_t ia5_string_tag = 0x16;
-constexpr std::uint8_t utc_time_tag = 0x17;
-constexpr std::uint8_t generalized_time_tag = 0x18;
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t set_tag = 0x31;
-constexpr std::uint8_t implicit_zero_tag = 0xA0;
-constexpr std::string_view signed_data_oid = "1.2.840.113549.1.7.2";
-constexpr std::string_view signing_time_oid = "1.2.840.113549.1.9.5";
-
 // A token inside a token would be no timestamp anyone makes: one level is read.
 constexpr int token_depth_limit = 1;
-
-std::optional<DerElement> single(ByteView der) {
-  auto element = take_der_element(der);
-  if (!element || !der.empty()) return std::nullopt;
-  return element;
-}
-
-std::optional<std::vector<DerElement>> children(const DerElement& element, std::uint8_t tag) {
-  if (element.tag != tag) return std::nullopt;
-  return der_elements(element.content);
-}
-
-std::optional<std::string> oid_of(const DerElement& element) {
-  if (element.tag != oid_tag) return std::nullopt;
-  return dotted_object_identifier(element.content);
-}
 
 bool same(ByteView a, ByteView b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end());
@@ -50,9 +22,9 @@ bool same(ByteView a, ByteView b) {
 
 // The algorithm OID of an AlgorithmIdentifier.
 std::string algorithm_of(const DerElement& identifier) {
-  const auto fields = children(identifier, sequence_tag);
+  const auto fields = der_children(identifier, der_tag::sequence);
   if (!fields || fields->empty()) return "?";
-  const auto oid = oid_of(fields->front());
+  const auto oid = der_oid(fields->front());
   return oid ? algorithm_name(*oid) : "?";
 }
 
@@ -143,19 +115,19 @@ struct CertificateFields {
 };
 
 std::optional<CertificateFields> certificate_fields(const DerElement& certificate) {
-  const auto parts = children(certificate, sequence_tag);
+  const auto parts = der_children(certificate, der_tag::sequence);
   if (!parts || parts->empty()) return std::nullopt;
-  const auto tbs = children(parts->front(), sequence_tag);
+  const auto tbs = der_children(parts->front(), der_tag::sequence);
   if (!tbs) return std::nullopt;
-  std::size_t at = !tbs->empty() && tbs->front().tag == implicit_zero_tag ? 1 : 0;
-  if (tbs->size() < at + 5 || (*tbs)[at].tag != integer_tag) return std::nullopt;
+  std::size_t at = !tbs->empty() && tbs->front().tag == der_tag::context_0 ? 1 : 0;
+  if (tbs->size() < at + 5 || (*tbs)[at].tag != der_tag::integer) return std::nullopt;
   return CertificateFields{(*tbs)[at].content, (*tbs)[at + 2].whole, (*tbs)[at + 4].whole};
 }
 
 std::optional<std::int64_t> time_seconds(const DerElement& time) {
   const std::string text(time.content.begin(), time.content.end());
-  if (time.tag == generalized_time_tag) return generalized_time_seconds(text);
-  if (time.tag != utc_time_tag || text.size() != 13) return std::nullopt;
+  if (time.tag == der_tag::generalized_time) return generalized_time_seconds(text);
+  if (time.tag != der_tag::utc_time || text.size() != 13) return std::nullopt;
   // RFC 5280: two-digit years from 50 are of the twentieth century.
   const bool nineteen = text[0] >= '5' && text[0] <= '9';
   return generalized_time_seconds((nineteen ? "19" : "20") + text);
@@ -165,9 +137,9 @@ std::optional<std::int64_t> signing_time_of(const DerElement& signed_attributes)
   const auto attributes = der_elements(signed_attributes.content);
   if (!attributes) return std::nullopt;
   for (const DerElement& attribute : *attributes) {
-    const auto fields = children(attribute, sequence_tag);
-    if (!fields || fields->size() != 2 || oid_of((*fields)[0]) != signing_time_oid) continue;
-    const auto values = children((*fields)[1], set_tag);
+    const auto fields = der_children(attribute, der_tag::sequence);
+    if (!fields || fields->size() != 2 || der_oid((*fields)[0]) != oid::signing_time) continue;
+    const auto values = der_children((*fields)[1], der_tag::set);
     if (!values || values->size() != 1) return std::nullopt;
     return time_seconds(values->front());
   }
@@ -191,13 +163,13 @@ TokenDescription describe_token(ByteView token, int depth) {
 std::optional<SignerDescription> describe_signer(const DerElement& signer_info,
                                                  const std::vector<DerElement>& certificates,
                                                  int depth) {
-  const auto fields = children(signer_info, sequence_tag);
+  const auto fields = der_children(signer_info, der_tag::sequence);
   if (!fields || fields->size() < 5) return std::nullopt;
   SignerDescription signer;
   std::size_t at = 1;
   const DerElement& sid = (*fields)[at++];
-  if (const auto issuer_and_serial = children(sid, sequence_tag)) {
-    if (issuer_and_serial->size() != 2 || (*issuer_and_serial)[1].tag != integer_tag) {
+  if (const auto issuer_and_serial = der_children(sid, der_tag::sequence)) {
+    if (issuer_and_serial->size() != 2 || (*issuer_and_serial)[1].tag != der_tag::integer) {
       return std::nullopt;
     }
     const ByteView issuer = (*issuer_and_serial)[0].whole;
@@ -213,7 +185,7 @@ std::optional<SignerDescription> describe_signer(const DerElement& signer_info,
     }
   }
   signer.digest_algorithm = algorithm_of((*fields)[at++]);
-  if ((*fields)[at].tag == implicit_zero_tag)
+  if ((*fields)[at].tag == der_tag::context_0)
     signer.signing_time = signing_time_of((*fields)[at++]);
   if (at >= fields->size()) return std::nullopt;
   signer.signature_algorithm = algorithm_of((*fields)[at]);
@@ -229,17 +201,17 @@ std::optional<SignerDescription> describe_signer(const DerElement& signer_info,
 }
 
 std::optional<MessageDescription> describe(ByteView message, int depth) {
-  const auto info = single(message);
-  const auto info_fields = info ? children(*info, sequence_tag) : std::nullopt;
-  if (!info_fields || info_fields->size() != 2 || oid_of((*info_fields)[0]) != signed_data_oid) {
+  const auto info = der_single(message);
+  const auto info_fields = info ? der_children(*info, der_tag::sequence) : std::nullopt;
+  if (!info_fields || info_fields->size() != 2 || der_oid((*info_fields)[0]) != oid::signed_data) {
     return std::nullopt;
   }
-  const auto explicit_data = children((*info_fields)[1], implicit_zero_tag);
+  const auto explicit_data = der_children((*info_fields)[1], der_tag::context_0);
   if (!explicit_data || explicit_data->size() != 1) return std::nullopt;
-  const auto fields = children(explicit_data->front(), sequence_tag);
-  if (!fields || fields->size() < 4 || fields->back().tag != set_tag) return std::nullopt;
+  const auto fields = der_children(explicit_data->front(), der_tag::sequence);
+  if (!fields || fields->size() < 4 || fields->back().tag != der_tag::set) return std::nullopt;
   std::vector<DerElement> certificates;
-  if ((*fields)[3].tag == implicit_zero_tag) {
+  if ((*fields)[3].tag == der_tag::context_0) {
     auto listed = der_elements((*fields)[3].content);
     if (!listed) return std::nullopt;
     certificates = std::move(*listed);
@@ -262,26 +234,26 @@ std::optional<MessageDescription> describe_signed_data(ByteView message) {
 }
 
 std::optional<std::string> name_text(ByteView name) {
-  const auto element = single(name);
-  const auto rdns = element ? children(*element, sequence_tag) : std::nullopt;
+  const auto element = der_single(name);
+  const auto rdns = element ? der_children(*element, der_tag::sequence) : std::nullopt;
   if (!rdns) return std::nullopt;
   std::string text;
   for (auto rdn = rdns->rbegin(); rdn != rdns->rend(); ++rdn) {
-    const auto pairs = children(*rdn, set_tag);
+    const auto pairs = der_children(*rdn, der_tag::set);
     if (!pairs) return std::nullopt;
     if (!text.empty()) text += ',';
     bool first = true;
     for (const DerElement& pair : *pairs) {
-      const auto type_and_value = children(pair, sequence_tag);
+      const auto type_and_value = der_children(pair, der_tag::sequence);
       if (!type_and_value || type_and_value->size() != 2) return std::nullopt;
-      const auto type = oid_of((*type_and_value)[0]);
+      const auto type = der_oid((*type_and_value)[0]);
       if (!type) return std::nullopt;
       if (!first) text += '+';
       first = false;
       text += attribute_type_name(*type) + '=';
       const DerElement& value = (*type_and_value)[1];
-      if (value.tag == utf8_string_tag || value.tag == printable_string_tag ||
-          value.tag == ia5_string_tag) {
+      if (value.tag == der_tag::utf8_string || value.tag == der_tag::printable_string ||
+          value.tag == der_tag::ia5_string) {
         append_escaped_value(text,
                              std::string_view(reinterpret_cast<const char*>(value.content.data()),
                                               value.content.size()),

@@ -10,9 +10,6 @@
 namespace orvane::provider {
 namespace {
 
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t explicit_zero_tag = 0xA0;
-constexpr std::uint8_t octet_string_tag = 0x04;
 const Bytes signed_data_type = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
 const Bytes data_type = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
 
@@ -38,17 +35,17 @@ Bytes joined(std::initializer_list<ByteView> parts) {
 // `content_type` the encapsulated content's type, `trailing` what follows the encapsulated
 // content info (certificates, CRLs, signer infos).
 Frame frame(ByteView leading, ByteView content_type, std::uint64_t size, ByteView trailing) {
-  const Bytes octets = der_header(octet_string_tag, size);
-  const Bytes explicit_content = der_header(explicit_zero_tag, octets.size() + size);
+  const Bytes octets = der_header(der_tag::octet_string, size);
+  const Bytes explicit_content = der_header(der_tag::context_0, octets.size() + size);
   const Bytes encapsulated = der_header(
-      sequence_tag, content_type.size() + explicit_content.size() + octets.size() + size);
+      der_tag::sequence, content_type.size() + explicit_content.size() + octets.size() + size);
   const std::uint64_t signed_size = leading.size() + encapsulated.size() + content_type.size() +
                                     explicit_content.size() + octets.size() + size +
                                     trailing.size();
-  const Bytes signed_data = der_header(sequence_tag, signed_size);
-  const Bytes explicit_data = der_header(explicit_zero_tag, signed_data.size() + signed_size);
-  const Bytes info = der_header(sequence_tag, signed_data_type.size() + explicit_data.size() +
-                                                  signed_data.size() + signed_size);
+  const Bytes signed_data = der_header(der_tag::sequence, signed_size);
+  const Bytes explicit_data = der_header(der_tag::context_0, signed_data.size() + signed_size);
+  const Bytes info = der_header(der_tag::sequence, signed_data_type.size() + explicit_data.size() +
+                                                       signed_data.size() + signed_size);
   return {joined({info, signed_data_type, explicit_data, signed_data, leading, encapsulated,
                   content_type, explicit_content, octets}),
           Bytes(trailing.begin(), trailing.end())};

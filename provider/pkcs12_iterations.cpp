@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "provider/der.h"
+
 namespace orvane::provider {
 namespace {
 
@@ -15,12 +17,6 @@ namespace {
 // Deeper than any PKCS #12 file nests, whether elements in elements or safe-contents bags in
 // bags; a file that goes further is taken for damaged rather than followed.
 constexpr int deepest = 32;
-
-constexpr std::uint8_t integer_tag = 0x02;
-constexpr std::uint8_t octet_string_tag = 0x04;
-constexpr std::uint8_t oid_tag = 0x06;
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t explicit_0_tag = 0xA0;
 
 using Oid = std::array<std::uint8_t, 9>;
 using BagOid = std::array<std::uint8_t, 11>;
@@ -45,7 +41,7 @@ bool is_constructed(std::uint8_t tag) {
 
 // An OCTET STRING in either form.
 bool is_octet_string(const BerElement& element) {
-  return (element.tag & ~0x20) == octet_string_tag;
+  return (element.tag & ~0x20) == der_tag::octet_string;
 }
 
 std::optional<BerElement> take(ByteView& in, int depth = 0);
@@ -105,7 +101,7 @@ std::optional<std::vector<BerElement>> elements_of(const BerElement& element, st
 
 // The one element inside an explicit tag [0].
 std::optional<BerElement> explicitly_tagged(const BerElement& element) {
-  const auto inner = elements_of(element, explicit_0_tag);
+  const auto inner = elements_of(element, der_tag::context_0);
   if (!inner || inner->size() != 1) return std::nullopt;
   return inner->front();
 }
@@ -129,7 +125,7 @@ bool append_octets(const BerElement& string, Bytes& out, int depth = 0) {
 
 template <std::size_t size>
 bool is_oid(const BerElement& element, const std::array<std::uint8_t, size>& oid) {
-  return element.tag == oid_tag &&
+  return element.tag == der_tag::object_identifier &&
          std::equal(element.content.begin(), element.content.end(), oid.begin(), oid.end());
 }
 
@@ -142,7 +138,7 @@ Pkcs12Iterations worse(Pkcs12Iterations first, Pkcs12Iterations second) {
 }
 
 Pkcs12Iterations count_iterations(const BerElement& count) {
-  if (count.tag != integer_tag || count.content.empty()) return Pkcs12Iterations::unreadable;
+  if (count.tag != der_tag::integer || count.content.empty()) return Pkcs12Iterations::unreadable;
   if (count.content[0] & 0x80) return Pkcs12Iterations::unbounded;
   long long value = 0;
   for (const std::uint8_t octet : count.content) {
@@ -155,12 +151,12 @@ Pkcs12Iterations count_iterations(const BerElement& count) {
 // The count of a password-based encryption: PBES2 with PBKDF2, or a PKCS #12 or PBES1 scheme,
 // whose parameters are a salt and a count. Other schemes (scrypt bounds its own work) pass.
 Pkcs12Iterations encryption_iterations(const BerElement& algorithm) {
-  const auto fields = elements_of(algorithm, sequence_tag);
-  if (!fields || fields->empty() || (*fields)[0].tag != oid_tag) {
+  const auto fields = elements_of(algorithm, der_tag::sequence);
+  if (!fields || fields->empty() || (*fields)[0].tag != der_tag::object_identifier) {
     return Pkcs12Iterations::unreadable;
   }
   if (fields->size() < 2) return Pkcs12Iterations::bounded;
-  const auto parameters = elements_of((*fields)[1], sequence_tag);
+  const auto parameters = elements_of((*fields)[1], der_tag::sequence);
   if (!is_oid((*fields)[0], pbes2_oid)) {
     const bool salted_count =
         parameters && parameters->size() >= 2 && is_octet_string((*parameters)[0]);
@@ -168,19 +164,19 @@ Pkcs12Iterations encryption_iterations(const BerElement& algorithm) {
   }
   // PBES2: the key derivation, then the cipher.
   if (!parameters || parameters->size() != 2) return Pkcs12Iterations::unreadable;
-  const auto derivation = elements_of((*parameters)[0], sequence_tag);
+  const auto derivation = elements_of((*parameters)[0], der_tag::sequence);
   if (!derivation || derivation->empty()) return Pkcs12Iterations::unreadable;
   if (!is_oid((*derivation)[0], pbkdf2_oid)) return Pkcs12Iterations::bounded;
   // PBKDF2: a salt, the count, then options.
   const auto pbkdf2 =
-      derivation->size() == 2 ? elements_of((*derivation)[1], sequence_tag) : std::nullopt;
+      derivation->size() == 2 ? elements_of((*derivation)[1], der_tag::sequence) : std::nullopt;
   if (!pbkdf2 || pbkdf2->size() < 2) return Pkcs12Iterations::unreadable;
   return count_iterations((*pbkdf2)[1]);
 }
 
 Pkcs12Iterations mac_iterations(const BerElement& mac_data) {
   // The digest, the salt, and the count, which is one when it is left out.
-  const auto fields = elements_of(mac_data, sequence_tag);
+  const auto fields = elements_of(mac_data, der_tag::sequence);
   if (!fields || fields->size() < 2) return Pkcs12Iterations::unreadable;
   return fields->size() > 2 ? count_iterations((*fields)[2]) : Pkcs12Iterations::bounded;
 }
@@ -192,8 +188,8 @@ class Walk {
   Pkcs12Iterations pfx(ByteView der) {
     // The version, the parts as data, and the MAC, whose derivation a reader runs first.
     const auto top = take(der);
-    const auto fields = top ? elements_of(*top, sequence_tag) : std::nullopt;
-    if (!fields || fields->size() < 2 || (*fields)[0].tag != integer_tag) {
+    const auto fields = top ? elements_of(*top, der_tag::sequence) : std::nullopt;
+    if (!fields || fields->size() < 2 || (*fields)[0].tag != der_tag::integer) {
       return Pkcs12Iterations::unreadable;
     }
     Pkcs12Iterations verdict = Pkcs12Iterations::bounded;
@@ -204,7 +200,7 @@ class Walk {
     if (!safe) return Pkcs12Iterations::unreadable;
     ByteView safe_bytes(*safe);
     const auto sequence = take(safe_bytes);
-    const auto parts = sequence ? elements_of(*sequence, sequence_tag) : std::nullopt;
+    const auto parts = sequence ? elements_of(*sequence, der_tag::sequence) : std::nullopt;
     if (!parts) return Pkcs12Iterations::unreadable;
     for (const BerElement& part : *parts) {
       verdict = worse(verdict, part_iterations(part));
@@ -216,7 +212,7 @@ class Walk {
  private:
   // The octets of a ContentInfo of type data; nothing when it is of another type.
   static std::optional<Bytes> data_content(const BerElement& content_info) {
-    const auto fields = elements_of(content_info, sequence_tag);
+    const auto fields = elements_of(content_info, der_tag::sequence);
     if (!fields || fields->size() != 2 || !is_oid((*fields)[0], data_oid)) return std::nullopt;
     const auto string = explicitly_tagged((*fields)[1]);
     Bytes octets;
@@ -227,7 +223,7 @@ class Walk {
   }
 
   Pkcs12Iterations part_iterations(const BerElement& part) {
-    const auto fields = elements_of(part, sequence_tag);
+    const auto fields = elements_of(part, der_tag::sequence);
     if (!fields || fields->empty()) return Pkcs12Iterations::unreadable;
     if (is_oid((*fields)[0], data_oid)) {
       const auto octets = data_content(part);
@@ -239,9 +235,9 @@ class Walk {
         fields->size() == 2 ? explicitly_tagged((*fields)[1]) : std::nullopt;
     // The version, then the content's type, its encryption and the encrypted content.
     const auto data_fields =
-        encrypted_data ? elements_of(*encrypted_data, sequence_tag) : std::nullopt;
+        encrypted_data ? elements_of(*encrypted_data, der_tag::sequence) : std::nullopt;
     const auto content = data_fields && data_fields->size() >= 2
-                             ? elements_of((*data_fields)[1], sequence_tag)
+                             ? elements_of((*data_fields)[1], der_tag::sequence)
                              : std::nullopt;
     if (!content || content->size() < 2) return Pkcs12Iterations::unreadable;
     const Pkcs12Iterations own = encryption_iterations((*content)[1]);
@@ -257,19 +253,19 @@ class Walk {
 
   Pkcs12Iterations safe_contents(ByteView der, int depth) {
     const auto sequence = depth <= deepest ? take(der) : std::nullopt;
-    const auto bags = sequence ? elements_of(*sequence, sequence_tag) : std::nullopt;
+    const auto bags = sequence ? elements_of(*sequence, der_tag::sequence) : std::nullopt;
     if (!bags) return Pkcs12Iterations::unreadable;
     Pkcs12Iterations verdict = Pkcs12Iterations::bounded;
     for (const BerElement& bag : *bags) {
       // The bag's type, its value, and its attributes.
-      const auto fields = elements_of(bag, sequence_tag);
+      const auto fields = elements_of(bag, der_tag::sequence);
       const auto value =
           fields && fields->size() >= 2 ? explicitly_tagged((*fields)[1]) : std::nullopt;
       if (!value) {
         verdict = worse(verdict, Pkcs12Iterations::unreadable);
       } else if (is_oid((*fields)[0], shrouded_key_bag_oid)) {
         // The key's encryption, then the encrypted key.
-        const auto key = elements_of(*value, sequence_tag);
+        const auto key = elements_of(*value, der_tag::sequence);
         verdict = worse(verdict, key && !key->empty() ? encryption_iterations(key->front())
                                                       : Pkcs12Iterations::unreadable);
       } else if (is_oid((*fields)[0], safe_contents_bag_oid)) {

@@ -5,9 +5,7 @@
 namespace orvane::provider {
 namespace {
 
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t integer_tag = 0x02;
-constexpr std::uint8_t version_tag = 0xA0;  // [0] EXPLICIT, absent for version 1
+constexpr std::uint8_t version_tag = der_tag::context_0;  // absent for version 1
 
 }  // namespace
 
@@ -24,14 +22,14 @@ Text serial_number_hex(ByteView integer_content) {
 
 std::optional<Text> certificate_serial_number(ByteView certificate_der) {
   const auto certificate = take_der_element(certificate_der);
-  if (!certificate || certificate->tag != sequence_tag) return std::nullopt;
+  if (!certificate || certificate->tag != der_tag::sequence) return std::nullopt;
   ByteView fields = certificate->content;
   const auto to_be_signed = take_der_element(fields);
-  if (!to_be_signed || to_be_signed->tag != sequence_tag) return std::nullopt;
+  if (!to_be_signed || to_be_signed->tag != der_tag::sequence) return std::nullopt;
   ByteView tbs_fields = to_be_signed->content;
   auto serial = take_der_element(tbs_fields);
   if (serial && serial->tag == version_tag) serial = take_der_element(tbs_fields);
-  if (!serial || serial->tag != integer_tag || serial->content.empty()) return std::nullopt;
+  if (!serial || serial->tag != der_tag::integer || serial->content.empty()) return std::nullopt;
   return serial_number_hex(serial->content);
 }
 

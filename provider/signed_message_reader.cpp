@@ -9,8 +9,6 @@ namespace {
 
 using Class = BerHeader::Class;
 
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t explicit_zero_tag = 0xA0;
 // id-signedData, 1.2.840.113549.1.7.2, as the content octets of its OBJECT IDENTIFIER.
 constexpr std::uint8_t signed_data_oid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
 // OpenSSL collects a constructed string nested this deep, and no deeper.
@@ -85,7 +83,7 @@ Bytes Reader::content_info() {
           }
         }
         copy_rest(inner, inner_fields);
-        const Bytes wrapped = wrap(explicit_zero_tag, inner_fields);
+        const Bytes wrapped = wrap(der_tag::context_0, inner_fields);
         fields.insert(fields.end(), wrapped.begin(), wrapped.end());
       } else {
         copy(explicit_content, fields);
@@ -93,7 +91,7 @@ Bytes Reader::content_info() {
     }
   }
   copy_rest(container, fields);
-  return wrap(sequence_tag, fields);
+  return wrap(der_tag::sequence, fields);
 }
 
 std::vector<Bytes> Reader::algorithms_of(const Bytes& set) {
@@ -129,7 +127,7 @@ Bytes Reader::signed_data(const BerHeader& header) {
     if (index == 1) algorithms = algorithms_of(Bytes(fields.begin() + start, fields.end()));
   }
   container.close();
-  return wrap(sequence_tag, fields);
+  return wrap(der_tag::sequence, fields);
 }
 
 Bytes Reader::encapsulated_content_info(const BerHeader& header) {
@@ -145,7 +143,7 @@ Bytes Reader::encapsulated_content_info(const BerHeader& header) {
     }
   }
   container.close();
-  return wrap(sequence_tag, fields);
+  return wrap(der_tag::sequence, fields);
 }
 
 // The [0] EXPLICIT OCTET STRING of the encapsulated content: exactly one string in it.

@@ -4,27 +4,12 @@
 
 #include "provider/crypt_error.h"
 #include "provider/der.h"
+#include "provider/object_identifiers.h"
 #include "provider/utc_time.h"
 #include "runtime/text.h"
 
 namespace orvane::provider {
 namespace {
-
-constexpr std::uint8_t integer_tag = 0x02;
-constexpr std::uint8_t bit_string_tag = 0x03;
-constexpr std::uint8_t octet_string_tag = 0x04;
-constexpr std::uint8_t null_tag = 0x05;
-constexpr std::uint8_t object_identifier_tag = 0x06;
-constexpr std::uint8_t utf8_string_tag = 0x0C;
-constexpr std::uint8_t generalized_time_tag = 0x18;
-constexpr std::uint8_t boolean_tag = 0x01;
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t set_tag = 0x31;
-constexpr std::uint8_t explicit_zero_tag = 0xA0;
-constexpr std::uint8_t implicit_one_tag = 0xA1;
-
-constexpr std::string_view signed_data_oid = "1.2.840.113549.1.7.2";
-constexpr std::string_view tst_info_oid = "1.2.840.113549.1.9.16.1.4";
 
 Bytes joined(std::initializer_list<ByteView> parts) {
   Bytes whole;
@@ -35,25 +20,7 @@ Bytes joined(std::initializer_list<ByteView> parts) {
 Bytes object_identifier(std::string_view dotted) {
   const auto content = der_object_identifier(dotted);
   if (!content) throw timestamp_failure("the policy " + std::string(dotted) + " is no OID");
-  return der_wrap(object_identifier_tag, *content);
-}
-
-// The elements of `element`'s content when it has `tag`; nothing otherwise.
-std::optional<std::vector<DerElement>> children(const DerElement& element, std::uint8_t tag) {
-  if (element.tag != tag) return std::nullopt;
-  return der_elements(element.content);
-}
-
-std::optional<std::string> oid_of(const DerElement& element) {
-  if (element.tag != object_identifier_tag) return std::nullopt;
-  return dotted_object_identifier(element.content);
-}
-
-// The one element that `der` holds.
-std::optional<DerElement> single(ByteView der) {
-  auto element = take_der_element(der);
-  if (!element || !der.empty()) return std::nullopt;
-  return element;
+  return der_wrap(der_tag::object_identifier, *content);
 }
 
 // The PKIStatus names of RFC 3161, by value.
@@ -68,9 +35,9 @@ std::string status_name(ByteView status) {
 std::string status_details(const std::vector<DerElement>& fields) {
   std::string details;
   for (std::size_t i = 1; i < fields.size(); ++i) {
-    if (const auto texts = children(fields[i], sequence_tag)) {
+    if (const auto texts = der_children(fields[i], der_tag::sequence)) {
       for (const DerElement& text : *texts) {
-        if (text.tag == utf8_string_tag) {
+        if (text.tag == der_tag::utf8_string) {
           std::string said(text.content.begin(), text.content.end());
           // The authority's words go into a log line: no control characters, and not too many.
           std::replace_if(
@@ -79,7 +46,7 @@ std::string status_details(const std::vector<DerElement>& fields) {
           details += ": " + said.substr(0, 200);
         }
       }
-    } else if (fields[i].tag == bit_string_tag && fields[i].content.size() >= 2) {
+    } else if (fields[i].tag == der_tag::bit_string && fields[i].content.size() >= 2) {
       static constexpr std::pair<int, const char*> reasons[] = {{0, "badAlg"},
                                                                 {2, "badRequest"},
                                                                 {5, "badDataFormat"},
@@ -100,38 +67,74 @@ std::string status_details(const std::vector<DerElement>& fields) {
   return details;
 }
 
-// The content octets of the TSTInfo inside a token.
-ByteView tst_info_of(ByteView token) {
-  const auto info = single(token);
-  const auto info_fields = info ? children(*info, sequence_tag) : std::nullopt;
-  if (!info_fields || info_fields->size() != 2 || oid_of((*info_fields)[0]) != signed_data_oid) {
+}  // namespace
+
+ByteView timestamp_info_content(ByteView token) {
+  const auto info = der_single(token);
+  const auto info_fields = info ? der_children(*info, der_tag::sequence) : std::nullopt;
+  if (!info_fields || info_fields->size() != 2 || der_oid((*info_fields)[0]) != oid::signed_data) {
     throw timestamp_failure("the token is no signed data");
   }
-  const auto explicit_data = children((*info_fields)[1], explicit_zero_tag);
+  const auto explicit_data = der_children((*info_fields)[1], der_tag::context_0);
   const auto signed_data = explicit_data && explicit_data->size() == 1
-                               ? children((*explicit_data)[0], sequence_tag)
+                               ? der_children((*explicit_data)[0], der_tag::sequence)
                                : std::nullopt;
   const auto encapsulated = signed_data && signed_data->size() >= 4
-                                ? children((*signed_data)[2], sequence_tag)
+                                ? der_children((*signed_data)[2], der_tag::sequence)
                                 : std::nullopt;
-  if (!encapsulated || encapsulated->size() != 2 || oid_of((*encapsulated)[0]) != tst_info_oid) {
+  if (!encapsulated || encapsulated->size() != 2 || der_oid((*encapsulated)[0]) != oid::tst_info) {
     throw timestamp_failure("the token holds no TSTInfo");
   }
-  const auto explicit_content = children((*encapsulated)[1], explicit_zero_tag);
+  const auto explicit_content = der_children((*encapsulated)[1], der_tag::context_0);
   if (!explicit_content || explicit_content->size() != 1 ||
-      (*explicit_content)[0].tag != octet_string_tag) {
+      (*explicit_content)[0].tag != der_tag::octet_string) {
     throw timestamp_failure("the token's TSTInfo is not in DER");
   }
   return (*explicit_content)[0].content;
 }
 
+SigningCertificateId signing_certificate_id(std::string_view attribute, ByteView value) {
+  const auto element = der_single(value);
+  const auto fields = element ? der_children(*element, der_tag::sequence) : std::nullopt;
+  const auto identifiers =
+      fields && !fields->empty() ? der_children(fields->front(), der_tag::sequence) : std::nullopt;
+  const auto first = identifiers && !identifiers->empty()
+                         ? der_children(identifiers->front(), der_tag::sequence)
+                         : std::nullopt;
+  const auto malformed = [] {
+    return timestamp_failure("the token's signing-certificate attribute is malformed");
+  };
+  if (!first || first->empty()) throw malformed();
+  // The first version hashes with SHA-1; the second says its algorithm unless it is SHA-256.
+  SigningCertificateId id{std::string(oid::sha1), {}};
+  std::size_t hash_at = 0;
+  if (attribute == oid::signing_certificate_v2) {
+    id.digest_algorithm = oid::sha256;
+    if (first->front().tag == der_tag::sequence) {
+      const auto algorithm = der_children(first->front(), der_tag::sequence);
+      const auto named =
+          algorithm && !algorithm->empty() ? der_oid(algorithm->front()) : std::nullopt;
+      if (!named) throw malformed();
+      id.digest_algorithm = *named;
+      hash_at = 1;
+    }
+  }
+  if (hash_at >= first->size() || (*first)[hash_at].tag != der_tag::octet_string) {
+    throw malformed();
+  }
+  id.hash.assign((*first)[hash_at].content.begin(), (*first)[hash_at].content.end());
+  return id;
+}
+
+namespace {
+
 // The algorithm's OID and the digest of a MessageImprint.
 void read_imprint(const DerElement& element, TimestampInfo& info) {
-  const auto fields = children(element, sequence_tag);
+  const auto fields = der_children(element, der_tag::sequence);
   const auto algorithm =
-      fields && fields->size() == 2 ? children((*fields)[0], sequence_tag) : std::nullopt;
-  const auto oid = algorithm && !algorithm->empty() ? oid_of((*algorithm)[0]) : std::nullopt;
-  if (!oid || (*fields)[1].tag != octet_string_tag) {
+      fields && fields->size() == 2 ? der_children((*fields)[0], der_tag::sequence) : std::nullopt;
+  const auto oid = algorithm && !algorithm->empty() ? der_oid((*algorithm)[0]) : std::nullopt;
+  if (!oid || (*fields)[1].tag != der_tag::octet_string) {
     throw timestamp_failure("the token's message imprint is malformed");
   }
   info.imprint_algorithm = *oid;
@@ -140,21 +143,21 @@ void read_imprint(const DerElement& element, TimestampInfo& info) {
 
 // A SignerInfo with one more unsigned attribute, `attribute`.
 Bytes with_unsigned_attribute(const DerElement& signer_info, ByteView attribute) {
-  auto fields = children(signer_info, sequence_tag);
+  auto fields = der_children(signer_info, der_tag::sequence);
   if (!fields || fields->size() < 5) throw crypt_failure(CryptError::bad_encode);
   Bytes content;
   for (const DerElement& field : *fields) {
-    if (field.tag != implicit_one_tag)
+    if (field.tag != der_tag::context_1)
       content.insert(content.end(), field.whole.begin(), field.whole.end());
   }
   Bytes attributes;
-  if (fields->back().tag == implicit_one_tag) {
+  if (fields->back().tag == der_tag::context_1) {
     attributes.assign(fields->back().content.begin(), fields->back().content.end());
   }
   attributes.insert(attributes.end(), attribute.begin(), attribute.end());
-  const Bytes unsigned_attributes = der_wrap(implicit_one_tag, attributes);
+  const Bytes unsigned_attributes = der_wrap(der_tag::context_1, attributes);
   content.insert(content.end(), unsigned_attributes.begin(), unsigned_attributes.end());
-  return der_wrap(sequence_tag, content);
+  return der_wrap(der_tag::sequence, content);
 }
 
 }  // namespace
@@ -165,23 +168,25 @@ Failure timestamp_failure(std::string_view why) {
 }
 
 Bytes timestamp_request(ByteView imprint, ByteView nonce, std::string_view policy) {
-  const Bytes algorithm = der_wrap(
-      sequence_tag, joined({object_identifier(sha256_oid), der_wrap(null_tag, ByteView())}));
+  const Bytes algorithm =
+      der_wrap(der_tag::sequence,
+               joined({object_identifier(oid::sha256), der_wrap(der_tag::null, ByteView())}));
   const Bytes message_imprint =
-      der_wrap(sequence_tag, joined({algorithm, der_wrap(octet_string_tag, imprint)}));
-  const Bytes version = der_wrap(integer_tag, Bytes{1});
+      der_wrap(der_tag::sequence, joined({algorithm, der_wrap(der_tag::octet_string, imprint)}));
+  const Bytes version = der_wrap(der_tag::integer, Bytes{1});
   const Bytes requested_policy = policy.empty() ? Bytes() : object_identifier(policy);
-  const Bytes certificate_requested = der_wrap(boolean_tag, Bytes{0xFF});
-  return der_wrap(sequence_tag, joined({version, message_imprint, requested_policy,
-                                        der_wrap(integer_tag, nonce), certificate_requested}));
+  const Bytes certificate_requested = der_wrap(der_tag::boolean, Bytes{0xFF});
+  return der_wrap(der_tag::sequence,
+                  joined({version, message_imprint, requested_policy,
+                          der_wrap(der_tag::integer, nonce), certificate_requested}));
 }
 
 Bytes granted_token(ByteView response) {
-  const auto answer = single(response);
-  const auto fields = answer ? children(*answer, sequence_tag) : std::nullopt;
+  const auto answer = der_single(response);
+  const auto fields = answer ? der_children(*answer, der_tag::sequence) : std::nullopt;
   const auto status =
-      fields && !fields->empty() ? children((*fields)[0], sequence_tag) : std::nullopt;
-  if (!status || status->empty() || (*status)[0].tag != integer_tag) {
+      fields && !fields->empty() ? der_children((*fields)[0], der_tag::sequence) : std::nullopt;
+  if (!status || status->empty() || (*status)[0].tag != der_tag::integer) {
     throw timestamp_failure("the authority's answer is no time-stamp response");
   }
   const ByteView value = (*status)[0].content;
@@ -195,14 +200,14 @@ Bytes granted_token(ByteView response) {
 }
 
 TimestampInfo read_timestamp_info(ByteView token) {
-  const auto tst_info = single(tst_info_of(token));
-  const auto fields = tst_info ? children(*tst_info, sequence_tag) : std::nullopt;
-  if (!fields || fields->size() < 5 || (*fields)[0].tag != integer_tag ||
-      (*fields)[3].tag != integer_tag || (*fields)[4].tag != generalized_time_tag) {
+  const auto tst_info = der_single(timestamp_info_content(token));
+  const auto fields = tst_info ? der_children(*tst_info, der_tag::sequence) : std::nullopt;
+  if (!fields || fields->size() < 5 || (*fields)[0].tag != der_tag::integer ||
+      (*fields)[3].tag != der_tag::integer || (*fields)[4].tag != der_tag::generalized_time) {
     throw timestamp_failure("the token's TSTInfo is malformed");
   }
   TimestampInfo info;
-  const auto policy = oid_of((*fields)[1]);
+  const auto policy = der_oid((*fields)[1]);
   if (!policy) throw timestamp_failure("the token names no policy");
   info.policy = *policy;
   read_imprint((*fields)[2], info);
@@ -213,7 +218,7 @@ TimestampInfo read_timestamp_info(ByteView token) {
   info.time = *seconds;
   // After genTime: accuracy, ordering, nonce, tsa, extensions, each optional.
   for (std::size_t i = 5; i < fields->size(); ++i) {
-    if ((*fields)[i].tag == integer_tag) {
+    if ((*fields)[i].tag == der_tag::integer) {
       info.nonce = Bytes((*fields)[i].content.begin(), (*fields)[i].content.end());
     }
   }
@@ -221,28 +226,28 @@ TimestampInfo read_timestamp_info(ByteView token) {
 }
 
 std::optional<SignerTimestampParts> signer_timestamp_parts(ByteView signer_info) {
-  const auto element = single(signer_info);
-  const auto fields = element ? children(*element, sequence_tag) : std::nullopt;
+  const auto element = der_single(signer_info);
+  const auto fields = element ? der_children(*element, der_tag::sequence) : std::nullopt;
   if (!fields || fields->size() < 5) return std::nullopt;
   SignerTimestampParts parts;
   bool signature_found = false;
   for (const DerElement& field : *fields) {
-    if (field.tag == octet_string_tag && !signature_found) {
+    if (field.tag == der_tag::octet_string && !signature_found) {
       parts.signature = field.content;
       signature_found = true;
     }
   }
   if (!signature_found) return std::nullopt;
-  if (fields->back().tag != implicit_one_tag) return parts;
+  if (fields->back().tag != der_tag::context_1) return parts;
   const auto attributes = der_elements(fields->back().content);
   if (!attributes) return std::nullopt;
   for (const DerElement& attribute : *attributes) {
-    const auto type_and_values = children(attribute, sequence_tag);
+    const auto type_and_values = der_children(attribute, der_tag::sequence);
     if (!type_and_values || type_and_values->size() != 2 ||
-        oid_of((*type_and_values)[0]) != timestamp_token_oid) {
+        der_oid((*type_and_values)[0]) != oid::timestamp_token) {
       continue;
     }
-    const auto values = children((*type_and_values)[1], set_tag);
+    const auto values = der_children((*type_and_values)[1], der_tag::set);
     if (!values) return std::nullopt;
     for (const DerElement& value : *values) parts.tokens.push_back(value.whole);
   }
@@ -250,27 +255,27 @@ std::optional<SignerTimestampParts> signer_timestamp_parts(ByteView signer_info)
 }
 
 Bytes with_timestamp_tokens(ByteView message, const std::function<Bytes(ByteView)>& token_for) {
-  const auto info = single(message);
-  const auto info_fields = info ? children(*info, sequence_tag) : std::nullopt;
+  const auto info = der_single(message);
+  const auto info_fields = info ? der_children(*info, der_tag::sequence) : std::nullopt;
   const auto explicit_data = info_fields && info_fields->size() == 2
-                                 ? children((*info_fields)[1], explicit_zero_tag)
+                                 ? der_children((*info_fields)[1], der_tag::context_0)
                                  : std::nullopt;
   const auto signed_data = explicit_data && explicit_data->size() == 1
-                               ? children((*explicit_data)[0], sequence_tag)
+                               ? der_children((*explicit_data)[0], der_tag::sequence)
                                : std::nullopt;
-  if (!signed_data || signed_data->size() < 4 || signed_data->back().tag != set_tag) {
+  if (!signed_data || signed_data->size() < 4 || signed_data->back().tag != der_tag::set) {
     throw crypt_failure(CryptError::bad_encode);
   }
   const auto signer_infos = der_elements(signed_data->back().content);
   if (!signer_infos) throw crypt_failure(CryptError::bad_encode);
-  const Bytes attribute_type = object_identifier(timestamp_token_oid);
+  const Bytes attribute_type = object_identifier(oid::timestamp_token);
   Bytes signers;
   for (const DerElement& signer_info : *signer_infos) {
     const auto parts = signer_timestamp_parts(signer_info.whole);
     if (!parts) throw crypt_failure(CryptError::bad_encode);
     const Bytes token = token_for(parts->signature);
     const Bytes attribute =
-        der_wrap(sequence_tag, joined({attribute_type, der_wrap(set_tag, token)}));
+        der_wrap(der_tag::sequence, joined({attribute_type, der_wrap(der_tag::set, token)}));
     const Bytes changed = with_unsigned_attribute(signer_info, attribute);
     signers.insert(signers.end(), changed.begin(), changed.end());
   }
@@ -278,11 +283,11 @@ Bytes with_timestamp_tokens(ByteView message, const std::function<Bytes(ByteView
   for (std::size_t i = 0; i + 1 < signed_data->size(); ++i) {
     content.insert(content.end(), (*signed_data)[i].whole.begin(), (*signed_data)[i].whole.end());
   }
-  const Bytes signer_set = der_wrap(set_tag, signers);
+  const Bytes signer_set = der_wrap(der_tag::set, signers);
   content.insert(content.end(), signer_set.begin(), signer_set.end());
-  return der_wrap(sequence_tag,
+  return der_wrap(der_tag::sequence,
                   joined({(*info_fields)[0].whole,
-                          der_wrap(explicit_zero_tag, der_wrap(sequence_tag, content))}));
+                          der_wrap(der_tag::context_0, der_wrap(der_tag::sequence, content))}));
 }
 
 }  // namespace orvane::provider

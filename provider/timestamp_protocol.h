@@ -17,9 +17,6 @@
 
 namespace orvane::provider {
 
-inline constexpr std::string_view sha256_oid = "2.16.840.1.101.3.4.2.1";
-inline constexpr std::string_view timestamp_token_oid = "1.2.840.113549.1.9.16.2.14";
-
 // What a token's TSTInfo says.
 struct TimestampInfo {
   std::string policy;             // the authority's policy, a dotted OID
@@ -37,6 +34,20 @@ Bytes timestamp_request(ByteView imprint, ByteView nonce, std::string_view polic
 // The token of a TimeStampResp whose status is granted or grantedWithMods. Any other answer
 // fails with timestamp_failure, saying what the authority said.
 Bytes granted_token(ByteView response);
+
+// The DER TSTInfo that a token's signer signed: the content octets of the token's eContent.
+// Fails with timestamp_failure when the token is no signed data holding one.
+ByteView timestamp_info_content(ByteView token);
+
+// The certificate that a token's signer says it is, by its ESS signing-certificate attribute
+// (RFC 2634, RFC 5035): the first certificate identifier's hash and the dotted OID of the
+// digest algorithm it is made with. `attribute` is signingCertificate or signingCertificateV2,
+// `value` the attribute's one value. Fails with timestamp_failure when the value is malformed.
+struct SigningCertificateId {
+  std::string digest_algorithm;
+  Bytes hash;
+};
+SigningCertificateId signing_certificate_id(std::string_view attribute, ByteView value);
 
 // What the token (a ContentInfo of signed data whose content is a TSTInfo) says; fails with
 // timestamp_failure when it is no such token.

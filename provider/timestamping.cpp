@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "provider/crypt_error.h"
+#include "provider/object_identifiers.h"
 #include "provider/signer_policy.h"
 #include "runtime/http.h"
 #include "runtime/text.h"
@@ -75,7 +76,7 @@ Bytes TimestampedSession::finish() {
 }
 
 Bytes TimestampedSession::token_for(ByteView signature) const {
-  const Bytes imprint = crypto_.digest(sha256_oid, signature);
+  const Bytes imprint = crypto_.digest(oid::sha256, signature);
   // A positive INTEGER of eight octets: the top bit clear, and the first octet not zero so that
   // its encoding is minimal and the authority hands it back as sent.
   Bytes nonce = crypto_.random(8);

@@ -8,6 +8,7 @@
 #include "provider/cryptoapi/signer_policy_check.h"
 #include "provider/cryptoapi/signer_signature.h"
 #include "provider/cryptoapi/timestamp_crypto.h"
+#include "provider/object_identifiers.h"
 #include "provider/signer_policy.h"
 #include "provider/timestamping.h"
 
@@ -103,7 +104,7 @@ SignerTimestampParts timestamp_parts(const CMSG_SIGNER_INFO& signer) {
   parts.signature = ByteView(signer.EncryptedHash.pbData, signer.EncryptedHash.cbData);
   for (DWORD i = 0; i < signer.UnauthAttrs.cAttr; ++i) {
     const CRYPT_ATTRIBUTE& attribute = signer.UnauthAttrs.rgAttr[i];
-    if (attribute.pszObjId == nullptr || timestamp_token_oid != attribute.pszObjId) continue;
+    if (attribute.pszObjId == nullptr || oid::timestamp_token != attribute.pszObjId) continue;
     for (DWORD j = 0; j < attribute.cValue; ++j) {
       parts.tokens.emplace_back(attribute.rgValue[j].pbData, attribute.rgValue[j].cbData);
     }

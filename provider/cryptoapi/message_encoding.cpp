@@ -9,9 +9,6 @@ namespace orvane::provider::cryptoapi {
 namespace {
 
 constexpr DWORD encoding_types = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-constexpr std::uint8_t sequence_tag = 0x30;
-constexpr std::uint8_t set_tag = 0x31;
-constexpr std::uint8_t context_tag_0 = 0xA0;
 
 // The one element of `der` of `tag`; nothing when `der` is not exactly that.
 std::optional<DerElement> only_element(ByteView der, std::uint8_t tag) {
@@ -22,12 +19,12 @@ std::optional<DerElement> only_element(ByteView der, std::uint8_t tag) {
 
 // The signerInfos of a DER signed-data ContentInfo; nothing when it is not all DER.
 std::optional<std::vector<DerElement>> signer_infos(ByteView der) {
-  const auto content_info = only_element(der, sequence_tag);
+  const auto content_info = only_element(der, der_tag::sequence);
   const auto outer = content_info ? der_elements(content_info->content) : std::nullopt;
   if (!outer || outer->size() != 2) return std::nullopt;
-  const auto signed_data = only_element((*outer)[1].content, sequence_tag);
+  const auto signed_data = only_element((*outer)[1].content, der_tag::sequence);
   const auto fields = signed_data ? der_elements(signed_data->content) : std::nullopt;
-  if (!fields || fields->empty() || fields->back().tag != set_tag) return std::nullopt;
+  if (!fields || fields->empty() || fields->back().tag != der_tag::set) return std::nullopt;
   return der_elements(fields->back().content);
 }
 
@@ -37,13 +34,14 @@ std::vector<Bytes> signed_attributes_of(ByteView der, DWORD signer_count) {
   if (!signers || signers->size() != signer_count) return {};
   std::vector<Bytes> attributes;
   for (const DerElement& signer : *signers) {
-    const auto fields = signer.tag == sequence_tag ? der_elements(signer.content) : std::nullopt;
+    const auto fields =
+        signer.tag == der_tag::sequence ? der_elements(signer.content) : std::nullopt;
     if (!fields) return {};
     Bytes signed_attributes;
     // version, sid, digestAlgorithm, then the attributes when there are any
-    if (fields->size() > 3 && (*fields)[3].tag == context_tag_0) {
+    if (fields->size() > 3 && (*fields)[3].tag == der_tag::context_0) {
       signed_attributes.assign((*fields)[3].whole.begin(), (*fields)[3].whole.end());
-      signed_attributes[0] = set_tag;
+      signed_attributes[0] = der_tag::set;
     }
     attributes.push_back(std::move(signed_attributes));
   }

@@ -21,7 +21,8 @@
 #include "provider/cryptoapi/message_encoding.h"
 #include "provider/cryptoapi/platform_error.h"
 #include "provider/cryptoapi/signer_policy_check.h"
-#include "provider/der.h"
+#include "provider/object_identifiers.h"
+#include "provider/timestamp_protocol.h"
 #include "runtime/text.h"
 #include "runtime/windows/owned.h"
 
@@ -29,12 +30,10 @@ namespace orvane::provider::cryptoapi {
 namespace {
 
 constexpr DWORD encoding_types = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-constexpr std::string_view signed_data_oid = "1.2.840.113549.1.7.2";
-constexpr std::string_view tst_info_oid = "1.2.840.113549.1.9.16.1.4";
 constexpr std::string_view time_stamping_oid = "1.3.6.1.5.5.7.3.8";
 
 constexpr std::array<std::string_view, 4> imprint_algorithms = {
-    "1.3.14.3.2.26", "2.16.840.1.101.3.4.2.1", "2.16.840.1.101.3.4.2.2", "2.16.840.1.101.3.4.2.3"};
+    oid::sha1, oid::sha256, "2.16.840.1.101.3.4.2.2", "2.16.840.1.101.3.4.2.3"};
 
 [[noreturn]] void refuse(const std::string& why) {
   throw timestamp_failure(why);
@@ -42,43 +41,6 @@ constexpr std::array<std::string_view, 4> imprint_algorithms = {
 
 std::string text_of(const Failure& failure) {
   return text_to_utf8(failure.description());
-}
-
-std::optional<std::vector<DerElement>> children(const std::optional<DerElement>& element,
-                                                std::uint8_t tag) {
-  if (!element || element->tag != tag) return std::nullopt;
-  return der_elements(element->content);
-}
-
-std::optional<DerElement> only(ByteView der) {
-  auto element = take_der_element(der);
-  if (!element || !der.empty()) return std::nullopt;
-  return element;
-}
-
-// The DER TSTInfo that the token's signer signed: the content octets of its eContent. The
-// platform is not asked: it lays out a content of a type other than data in its own ways.
-ByteView signed_content(ByteView token) {
-  const auto info = children(only(token), 0x30);
-  if (!info || info->size() != 2 || (*info)[0].tag != 0x06 ||
-      dotted_object_identifier((*info)[0].content) != signed_data_oid) {
-    refuse("the token is no signed data");
-  }
-  const auto explicit_data = children((*info)[1], 0xA0);
-  const auto signed_data = explicit_data && explicit_data->size() == 1
-                               ? children((*explicit_data)[0], 0x30)
-                               : std::nullopt;
-  const auto encapsulated =
-      signed_data && signed_data->size() >= 4 ? children((*signed_data)[2], 0x30) : std::nullopt;
-  if (!encapsulated || encapsulated->size() != 2 || (*encapsulated)[0].tag != 0x06 ||
-      dotted_object_identifier((*encapsulated)[0].content) != tst_info_oid) {
-    refuse("the token holds no TSTInfo");
-  }
-  const auto explicit_content = children((*encapsulated)[1], 0xA0);
-  if (!explicit_content || explicit_content->size() != 1 || (*explicit_content)[0].tag != 0x04) {
-    refuse("the token's TSTInfo is not in DER");
-  }
-  return (*explicit_content)[0].content;
 }
 
 // RFC 3161: the one purpose of an authority's key is time stamping, and it says so critically,
@@ -116,8 +78,30 @@ void check_time_stamping_usage(PCCERT_CONTEXT certificate) {
   }
 }
 
+// RFC 3161 (with RFC 5816): the token names its signer's certificate in a signed attribute, so
+// that no other certificate of the same key can stand for it. Each such attribute must name it.
+void check_signing_certificate(const CMSG_SIGNER_INFO& signer, PCCERT_CONTEXT certificate) {
+  bool named = false;
+  for (DWORD i = 0; i < signer.AuthAttrs.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = signer.AuthAttrs.rgAttr[i];
+    if (attribute.pszObjId == nullptr || (oid::signing_certificate != attribute.pszObjId &&
+                                          oid::signing_certificate_v2 != attribute.pszObjId)) {
+      continue;
+    }
+    if (attribute.cValue != 1) refuse("the token's signing-certificate attribute is malformed");
+    const auto id = signing_certificate_id(
+        attribute.pszObjId, ByteView(attribute.rgValue[0].pbData, attribute.rgValue[0].cbData));
+    const auto digest = new_digest(id.digest_algorithm);
+    if (!digest) refuse("the token names its signer's certificate by an unknown digest");
+    digest->update(ByteView(certificate->pbCertEncoded, certificate->cbCertEncoded));
+    if (digest->finish() != id.hash) refuse("the token does not name its signer's certificate");
+    named = true;
+  }
+  if (!named) refuse("the token does not name its signer's certificate");
+}
+
 std::string verified_signer(ByteView token, std::int64_t time, std::int64_t now) {
-  const ByteView content = signed_content(token);
+  const ByteView content = timestamp_info_content(token);
   const auto decoded = decode_message(token);
   if (!decoded) refuse("the platform cannot decode the token");
   const HCRYPTMSG message = decoded->message.get();
@@ -152,6 +136,7 @@ std::string verified_signer(ByteView token, std::int64_t time, std::int64_t now)
   } catch (const Failure& failure) {
     refuse("the token's signature does not verify: " + text_of(failure));
   }
+  check_signing_certificate(signer, certificate.get());
   check_time_stamping_usage(certificate.get());
   FILETIME moment = file_time_of(time);
   if (::CertVerifyTimeValidity(&moment, certificate.get()->pCertInfo) != 0) {

@@ -200,7 +200,7 @@ refused() {  # URL, what, more configuration
   started=$(date +%s)
   sign_detached refused
   elapsed=$(($(date +%s) - started))
-  case $out in "Err Description: "*) ;; *) fail "$2: signing answers [$out] (stderr: $err)" ;; esac
+  case $out in "Err Description: "*) ;; *) fail "$2: signing answers [$out] (status $status, stderr: $err)" ;; esac
   [ ! -e "$work/refused.p7s" ] || fail "$2: a signature was written"
   [ "$(log_size)" -gt "$before" ] || fail "$2: nothing was logged"
   [ "$elapsed" -le 15 ] || fail "$2: signing took $elapsed s"
@@ -209,6 +209,8 @@ refused "$url/wrong-imprint" "a token over another imprint"
 refused "$url/wrong-nonce" "a token with another nonce"
 refused "$url/no-usage" "a signer without the time-stamping usage"
 refused "$url/not-critical" "a signer whose time-stamping usage is not critical"
+refused "$url/other-certificate-id" "a token that names another certificate than its signer's"
+refused "$url/no-certificate-id" "a token that does not name its signer's certificate"
 refused "$url/untrusted" "an authority under an untrusted root"
 refused "$url/rejection" "a rejection"
 refused "$url/garbage" "an answer that is no DER"

@@ -13,8 +13,10 @@ DIR gets root.pem (the root that tests trust), pid, log and, last, url: http://1
 
 Paths: / and /good (policy 1.2.3.4.1, or 1.2.3.4.2 when asked), /wrong-imprint, /wrong-nonce,
 /other-policy (the request's policy ignored), /no-usage and /not-critical (signers without the
-time-stamping usage, or with it in an extension that is not critical), /untrusted (a root that
-nothing trusts), /rejection, /garbage, /http-error, /silent (never answers).
+time-stamping usage, or with it in an extension that is not critical), /other-certificate-id and
+/no-certificate-id (a good signer whose ESS attribute names another certificate, or is missing),
+/untrusted (a root that nothing trusts), /rejection, /garbage, /http-error, /silent (never
+answers).
 """
 import argparse
 import datetime
@@ -267,19 +269,22 @@ class Authority:
             with open(os.path.join(scratch, "response.der"), "rb") as answer:
                 return answer.read()
 
-    def resigned(self, query, signer):
+    def resigned(self, query, signer, names=""):
         """A granted answer to `query` whose token openssl made and `signer` signed again."""
-        return self.resign(self.reply(query), signer)
+        return self.resign(self.reply(query), signer, names)
 
-    def resign(self, response, signer):
+    def resign(self, response, signer, names=""):
+        """`response` with its token signed again by `signer`, whose ESS attribute names the
+        certificate `names` (the signer's own when empty, none when None)."""
         status, token = elements(single(response))
         with tempfile.TemporaryDirectory(dir=self.folder) as scratch:
             with open(os.path.join(scratch, "token.der"), "wb") as out:
                 out.write(token[2])
             tst_info = self.openssl("cms", "-verify", "-noverify", "-inform", "DER", "-in",
                                     os.path.join(scratch, "token.der"))
+            named = None if names is None else self.path((names or signer) + ".der")
             signed = signed_token(self.openssl, scratch, tst_info, self.path(signer + ".der"),
-                                  self.path(signer + "-key.pem"), self.path("root.der"))
+                                  self.path(signer + "-key.pem"), self.path("root.der"), named)
         return sequence(status[2], signed)
 
     def answer(self, route, query):
@@ -292,6 +297,10 @@ class Authority:
             return 200, self.resigned(query, "no-usage")
         if route == "/not-critical":
             return 200, self.resigned(query, "not-critical")
+        if route == "/other-certificate-id":
+            return 200, self.resigned(query, "tsa", "no-usage")
+        if route == "/no-certificate-id":
+            return 200, self.resigned(query, "tsa", None)
         if route == "/wrong-imprint":
             return 200, self.reply(changed_request(query, imprint=True))
         if route == "/wrong-nonce":
@@ -337,13 +346,18 @@ def changed_request(query, imprint=False, nonce=False, policy=False):
     return sequence(*parts)
 
 
-def signed_token(openssl, scratch, tst_info, certificate_file, key_file, root_file):
+def signed_token(openssl, scratch, tst_info, certificate_file, key_file, root_file, named_file):
     """A ContentInfo of signed data over `tst_info`, as a TSA makes it (content type, signing
-    time, message digest, ESS signing certificate v2), signed by the certificate's key with
-    openssl: `openssl cms -sign` has no way to add the ESS attribute, and without it a
-    verifier could refuse the token for that rather than for its signer."""
+    time, message digest, ESS signing certificate v2 naming `named_file`'s certificate unless
+    it is None), signed by the certificate's key with openssl: `openssl cms -sign` has no way
+    to add the ESS attribute, and without it a verifier could refuse the token for that rather
+    than for its signer."""
     with open(certificate_file, "rb") as source:
         certificate = source.read()
+    named = None
+    if named_file is not None:
+        with open(named_file, "rb") as source:
+            named = source.read()
     with open(root_file, "rb") as source:
         root = source.read()
     tbs = to_be_signed(certificate)
@@ -355,11 +369,14 @@ def signed_token(openssl, scratch, tst_info, certificate_file, key_file, root_fi
         sequence(oid(CONTENT_TYPE), der_set(oid(TST_INFO))),
         sequence(oid(SIGNING_TIME), der_set(encode(0x17, now))),
         sequence(oid(MESSAGE_DIGEST), der_set(encode(0x04, hashlib.sha256(tst_info).digest()))),
-        # ESSCertIDv2 with SHA-256, the default algorithm, left out as DER requires.
-        sequence(oid(SIGNING_CERTIFICATE_V2), der_set(sequence(sequence(sequence(
-            encode(0x04, hashlib.sha256(certificate).digest()),
-            sequence(sequence(encode(0xA4, issuer)), serial)))))),
     ]
+    if named is not None:
+        named_tbs = to_be_signed(named)
+        named_serial = named_tbs[1 if named_tbs[0][0] == 0xA0 else 0][2]
+        # ESSCertIDv2 with SHA-256, the default algorithm, left out as DER requires.
+        attributes.append(sequence(oid(SIGNING_CERTIFICATE_V2), der_set(sequence(sequence(sequence(
+            encode(0x04, hashlib.sha256(named).digest()),
+            sequence(sequence(encode(0xA4, issuer_of(named))), named_serial)))))))
     signed_attributes = der_set(*attributes)
     to_sign = os.path.join(scratch, "attributes.der")
     with open(to_sign, "wb") as out:
@@ -675,6 +692,14 @@ def self_test(arguments):
             out.write(resigned)
         passed, said = verifies(path("resigned.der"))
         check("a token re-signed by the good authority is verified", passed, said)
+        # ... and those of /other-certificate-id and /no-certificate-id only in what the ESS
+        # attribute says of it.
+        for route in ("/other-certificate-id", "/no-certificate-id"):
+            status, response = post(route)
+            passed, said = verifies(response) if status == 200 else (True, "HTTP %d" % status)
+            check("%s is refused for its ESS attribute" % route,
+                  not passed and "ESS routines" in said,
+                  said)
         status, response = post("/rejection")
         said = text(response)
         check("/rejection is a rejection for badAlg",
