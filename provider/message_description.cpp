@@ -91,6 +91,16 @@ void append_escaped_value(std::string& out, std::string_view value, std::string_
   }
 }
 
+// The name that `names` gives the dotted OID `oid`; the OID itself when it gives none.
+template <std::size_t N>
+std::string name_of(const std::array<std::pair<std::string_view, std::string_view>, N>& names,
+                    const std::string& oid) {
+  for (const auto& [dotted, name] : names) {
+    if (dotted == oid) return std::string(name);
+  }
+  return oid;
+}
+
 std::string attribute_type_name(const std::string& oid) {
   static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> names{{
       {"2.5.4.3", "CN"},
@@ -101,10 +111,7 @@ std::string attribute_type_name(const std::string& oid) {
       {"2.5.4.8", "ST"},
       {"1.2.840.113549.1.9.1", "emailAddress"},
   }};
-  for (const auto& [dotted, name] : names) {
-    if (dotted == oid) return std::string(name);
-  }
-  return oid;
+  return name_of(names, oid);
 }
 
 // Certificate fields that a signer is matched and described by.
@@ -301,10 +308,7 @@ std::string algorithm_name(const std::string& dotted) {
       {"1.2.840.10045.4.3.3", "ecdsa-with-SHA384"},
       {"1.2.840.10045.4.3.4", "ecdsa-with-SHA512"},
   }};
-  for (const auto& [oid, name] : names) {
-    if (oid == dotted) return std::string(name);
-  }
-  return dotted;
+  return name_of(names, dotted);
 }
 
 void DescribingReceiver::restart() {

@@ -1,7 +1,5 @@
 #include "provider/timestamping.h"
 
-#include <algorithm>
-
 #include "provider/crypt_error.h"
 #include "provider/object_identifiers.h"
 #include "provider/signer_policy.h"
@@ -10,10 +8,6 @@
 
 namespace orvane::provider {
 namespace {
-
-bool same(ByteView a, ByteView b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end());
-}
 
 // A transport failure as the platform's HTTP client reports it, with what went wrong.
 Failure transport_failure(const http::HttpError& error) {
@@ -40,7 +34,7 @@ ProvedTimestamp prove_timestamp(ByteView token, ByteView signature, const Timest
     throw timestamp_failure("the token's imprint algorithm " + info.imprint_algorithm +
                             " is unknown");
   }
-  if (!same(expected, info.imprint)) {
+  if (expected != info.imprint) {
     throw timestamp_failure("the token is for another signature");
   }
   ProvedTimestamp proved{info.time, crypto.verify_token_signature(token, info.time, now),
@@ -102,7 +96,7 @@ Bytes TimestampedSession::token_for(ByteView signature) const {
                       response.body.size());
   Bytes token = granted_token(body);
   const TimestampInfo info = read_timestamp_info(token);
-  if (!info.nonce || !same(*info.nonce, nonce)) {
+  if (info.nonce != nonce) {
     throw timestamp_failure("the token does not answer this request (its nonce differs)");
   }
   if (!authority_.policy.empty() && info.policy != authority_.policy) {
